@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Runs a Windows program under wine64 in the Wine prefix of the build tree that
+# holds the program (never the user's own ~/.wine). Used as the cross-compiling
+# emulator, so ctest runs the win64 test programs through it.
+set -u
+prog=$1
+shift
+if [ -z "${WINEPREFIX:-}" ]; then
+  dir=$(cd "$(dirname "$prog")" && pwd)
+  while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
+  export WINEPREFIX="$dir/wineprefix"
+fi
+. "$(dirname "$0")/wine-env.sh"
+ensure_wineprefix
+exec "$WINE" "$prog" "$@"

@@ -1,0 +1,29 @@
+#include "drive_table.h"
+
+#include <cstring>
+
+DriveRecord DriveTable[DriveCount];
+
+int FindDriveAtRow(int32_t row)
+{
+    for (int d = 0; d < DriveCount; ++d) {
+        if (DriveTable[d].present && DriveTable[d].listPosition == row)
+            return d;
+    }
+    return NoDrive;
+}
+
+void ResetDriveTable()
+{
+    std::memset(DriveTable, 0, sizeof DriveTable);
+}
+
+int NumberPresentDrives()
+{
+    int n = 0;
+    for (DriveRecord& r : DriveTable) {
+        if (r.present)
+            r.listPosition = n++;
+    }
+    return n;
+}
