@@ -1,0 +1,28 @@
+// The user settings record. Its memory image is also the format of the
+// settings file "ostrivel.ini": 172 bytes, little-endian, no header.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct Settings {
+    int32_t pollMinutes;     // minutes between refresh ticks; 0 or below: no timer
+    uint32_t changePercent;  // warning threshold of the attribute monitor
+    char emailAddress[80];   // NUL-terminated, at most 79 characters
+    char smtpServer[80];     // NUL-terminated, at most 79 characters
+    int32_t recallMode;      // 0: notification-area icon; other: hot key
+};
+static_assert(sizeof(Settings) == 172, "settings file record is 172 bytes");
+static_assert(offsetof(Settings, changePercent) == 4);
+static_assert(offsetof(Settings, emailAddress) == 8);
+static_assert(offsetof(Settings, smtpServer) == 88);
+static_assert(offsetof(Settings, recallMode) == 168);
+
+// The one settings record of the process (all zero at start).
+extern Settings CurrentSettings;
+
+// Replaces the record from "ostrivel.ini" in the current directory, or zeroes
+// it when the file cannot be opened.
+void LoadSettings();
+
+// Writes the record back to "ostrivel.ini".
+void SaveSettings();
