@@ -1,0 +1,54 @@
+#include <windows.h>
+
+#include "drive_scan.h"
+#include "main_window.h"
+
+// Installs the emulated SMART driver when OSTRIVEL_DRIVES names a folder of
+// drive snapshots, otherwise the system's own device services.
+void SelectDriveServices();
+
+namespace {
+
+// The settings and help files are opened by bare name, so they must resolve
+// beside the executable. When its path cannot be read, the directory stays.
+void EnterProgramFolder()
+{
+    char path[MAX_PATH];
+    char full[MAX_PATH];
+    char* filePart = nullptr;
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (n == 0 || n >= sizeof path)
+        return;
+    DWORD m = GetFullPathNameA(path, sizeof full, full, &filePart);
+    if (m == 0 || m >= sizeof full || !filePart)
+        return;
+    *filePart = '\0';
+    SetCurrentDirectoryA(full);
+}
+
+int RunMessageLoop()
+{
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
+{
+    SelectDriveServices();
+    RegisterMainClass(instance);
+    EnterProgramFolder();
+    bool creationRan = false;
+    HWND window = CreateMainWindow(instance, &creationRan);
+    // Without its creation steps no quit message will ever come: end now.
+    if (!window && !creationRan)
+        return 1;
+    ShowWindow(window, StartsHidden(commandTail) ? SW_HIDE : showCommand);
+    UpdateWindow(window);
+    return RunMessageLoop();
+}

@@ -1,0 +1,174 @@
+#include "main_window.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "commands.h"
+#include "drive_scan.h"
+#include "layout.h"
+#include "recall.h"
+#include "refresh_timer.h"
+#include "resource.h"
+#include "settings.h"
+#include "view_text.h"
+#include "views.h"
+
+const char MainClassName[] = "ostrivel";
+HWND MainWindow;
+
+namespace {
+
+bool CreationRan;
+
+void ShowDefaultDetails()
+{
+    FillDriveList();
+    ShowDriveDetails(DefaultDetailDrive());
+}
+
+LRESULT OnCreate(HWND window)
+{
+    CreationRan = true;
+    MainWindow = window;
+    if (!CheckSmartDriver())
+        return -1;
+    CreateMainControls(window);
+    if (!ScanDrives())
+        return -1;
+    ShowDefaultDetails();
+    LoadSettings();
+    SetRecall(window, 1);
+    ArmRefreshTimer(window);
+    return 0;
+}
+
+void OnDestroy(HWND window)
+{
+    SaveSettings();
+    PostQuitMessage(0);
+    ReleaseMainControls(window);
+    StopRefreshTimer(window);
+    MainWindow = nullptr;
+}
+
+void OnTimer(HWND window)
+{
+    StopRefreshTimer(window);
+    MonitorStep(window);
+    ShowDefaultDetails();
+    ArmRefreshTimer(window);
+}
+
+void ShowPage(HWND shown, HWND hidden)
+{
+    ShowWindow(shown, SW_SHOW);
+    ShowWindow(hidden, SW_HIDE);
+}
+
+void RestoreWindow(HWND window)
+{
+    ShowWindow(window, SW_RESTORE);
+    BringWindowToTop(window);
+}
+
+void OnCommand(HWND window, int id)
+{
+    switch (id) {
+    case CMD_ABOUT: ShowAbout(window); break;
+    case CMD_HELP: ShowHelpContents(window); break;
+    case CMD_WEBSITE: OpenHomePage(window); break;
+    case CMD_EXIT: DestroyWindow(window); break;
+    case CMD_SETUP: RunSetupCommand(window); break;
+    case CMD_INFO_PAGE: ShowPage(InfoList, AttributeList); break;
+    case CMD_SMART_PAGE: ShowPage(AttributeList, InfoList); break;
+    default: break;
+    }
+}
+
+void OnNotify(const NMHDR* header)
+{
+    if (header->idFrom == IDC_DRIVE_LIST && header->code == static_cast<UINT>(NM_DBLCLK))
+        ShowDriveAtRow(GetSelectedRow(header->hwndFrom));
+}
+
+}  // namespace
+
+void MonitorStep(HWND)
+{
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window);
+    case WM_DESTROY:
+        OnDestroy(window);
+        return 0;
+    case WM_ENDSESSION:
+        // At log-off the process ends without WM_DESTROY: save now.
+        if (wParam)
+            SaveSettings();
+        return 0;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED)
+            break;
+        ShowWindow(window, SW_HIDE);
+        return 0;
+    case WM_NOTIFY:
+        OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+        break;
+    case WM_COMMAND:
+        OnCommand(window, LOWORD(wParam));
+        return 0;
+    case WM_TIMER:
+        OnTimer(window);
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(
+            MainStaticColor(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)));
+    case RecallIconMessage:
+        if (lParam == WM_LBUTTONUP)
+            RestoreWindow(window);
+        return 0;
+    case WM_HOTKEY:
+        RestoreWindow(window);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+ATOM RegisterMainClass(HINSTANCE instance)
+{
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDM_MAIN);
+    wc.lpszClassName = MainClassName;
+    return RegisterClassA(&wc);
+}
+
+HWND CreateMainWindow(HINSTANCE instance, bool* creationRan)
+{
+    RECT desktop;
+    GetClientRect(GetDesktopWindow(), &desktop);
+    CreationRan = false;
+    HWND window = CreateWindowExA(0, MainClassName, "Ostrivel", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                  (desktop.right - MainWindowWidth) / 2,
+                                  (desktop.bottom - MainWindowHeight) / 2, MainWindowWidth,
+                                  MainWindowHeight, nullptr, nullptr, instance, nullptr);
+    *creationRan = CreationRan;
+    return window;
+}
+
+bool StartsHidden(const char* commandTail)
+{
+    return commandTail && std::strstr(commandTail, "/i") != nullptr;
+}

@@ -1,0 +1,27 @@
+// The program's one top-level window and its procedure.
+#pragma once
+#include <windows.h>
+
+extern const char MainClassName[];  // "ostrivel"
+extern HWND MainWindow;             // set while the window exists
+
+enum { MainWindowWidth = 420, MainWindowHeight = 370 };
+
+ATOM RegisterMainClass(HINSTANCE instance);
+
+// Creates the main window centred on the desktop. Null when creation failed;
+// *creationRan tells whether the window's own creation steps ran (and so
+// whether a quit message is on its way).
+HWND CreateMainWindow(HINSTANCE instance, bool* creationRan);
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The attribute monitor's turn on every refresh tick. It does nothing yet.
+void MonitorStep(HWND mainWindow);
+
+// The whole program after the process has started: class, current directory,
+// window, message loop. Returns the exit code.
+int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand);
+
+// True when the command-line tail asks for a hidden start ("/i" anywhere).
+bool StartsHidden(const char* commandTail);

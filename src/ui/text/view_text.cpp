@@ -1,0 +1,119 @@
+#include "view_text.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const ControllerNames[DriveCount] = {
+    "Primary/Master", "Primary/Slave", "Secondary/Master", "Secondary/Slave",
+};
+
+struct StatusName {
+    DriveStatus status;
+    const char* text;
+};
+
+const StatusName StatusNames[] = {
+    {DriveStatus::Ok, "Ok"},
+    {DriveStatus::Alert, "Alert"},
+    {DriveStatus::NotAvailable, "N/A"},
+};
+
+void FormatNumber(char* text, long long n)
+{
+    std::snprintf(text, CellSize, "%lld", n);
+}
+
+void CopyText(char* text, const char* from)
+{
+    std::snprintf(text, CellSize, "%s", from);
+}
+
+}  // namespace
+
+const char* ControllerText(int driveIndex)
+{
+    return ControllerNames[driveIndex];
+}
+
+const char* StatusText(DriveStatus status)
+{
+    for (const StatusName& s : StatusNames) {
+        if (s.status == status)
+            return s.text;
+    }
+    return "";
+}
+
+const char* YesNoText(int flag)
+{
+    return flag ? "Yes" : "No";
+}
+
+DriveRowText MakeDriveRow(int driveIndex)
+{
+    const DriveRecord& r = DriveTable[driveIndex];
+    return {r.model, ControllerText(driveIndex), YesNoText(r.smartEnabled),
+            StatusText(GetDriveStatus(driveIndex))};
+}
+
+unsigned long SizeInMegabytes(uint32_t totalSectors)
+{
+    return static_cast<unsigned long>(totalSectors / 2048u);
+}
+
+void FormatLastAccess(const LocalTime& t, char* text, size_t size)
+{
+    std::snprintf(text, size, "%.2d/%.2d/%d %.2d.%.2d.%.2d", t.wDay, t.wMonth, t.wYear, t.wHour,
+                  t.wMinute, t.wSecond);
+}
+
+void MakeInfoRows(const DriveRecord& drive, InfoRowText rows[InfoRowCount])
+{
+    static const struct {
+        const char* label;
+        ListImage image;
+    } Labels[InfoRowCount] = {
+        {"Model Number", ImageBlank},
+        {"Size", ImageBlank},
+        {"Serial Number", ImageBlank},
+        {"Firmware Rev.", ImageBlank},
+        {"Geometry", ImageInfo},
+        {"Logical Cylinders", ImageBlank},
+        {"Logical Heads", ImageBlank},
+        {"Logical Sectors per Track", ImageBlank},
+        {"Total Addressable Sectors", ImageBlank},
+        {"Logical Block Addressing", ImageBlank},
+        {"Last Access", ImageClock},
+    };
+    for (int i = 0; i < InfoRowCount; ++i) {
+        rows[i].label = Labels[i].label;
+        rows[i].image = Labels[i].image;
+        rows[i].value[0] = '\0';
+    }
+    CopyText(rows[0].value, drive.model);
+    std::snprintf(rows[1].value, CellSize, "%lu MB", SizeInMegabytes(drive.totalSectors));
+    CopyText(rows[2].value, drive.serial);
+    CopyText(rows[3].value, drive.firmware);
+    FormatNumber(rows[5].value, drive.cylinders);
+    FormatNumber(rows[6].value, drive.heads);
+    FormatNumber(rows[7].value, drive.sectorsPerTrack);
+    // Words 60-61 carry a capacity only for drives that address sectors by LBA.
+    FormatNumber(rows[8].value, drive.totalSectors);
+    CopyText(rows[9].value, YesNoText(drive.totalSectors != 0));
+    FormatLastAccess(drive.lastAccess, rows[10].value, CellSize);
+}
+
+void MakeAttributeRow(const AttributeSlot& slot, AttributeRowText* row)
+{
+    FormatNumber(row->id, slot.id);
+    row->name = slot.name;
+    FormatNumber(row->value, slot.value);
+    FormatNumber(row->threshold, slot.threshold);
+}
+
+int DefaultDetailDrive()
+{
+    int first = FindDriveAtRow(0);
+    return first == NoDrive ? 0 : first;
+}
