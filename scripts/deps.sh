@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  wine64 xvfb xauth imagemagick xdotool procps
+  wine64 xvfb xauth x11-utils imagemagick xdotool procps
 )
 
 missing=()
