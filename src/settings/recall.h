@@ -6,8 +6,11 @@ enum {
     RecallHotKeyId = 1,
     RecallIconId = 1,
     RecallIconMessage = WM_USER + 1,  // 1025: the icon's callback message
+    RecallIconResource = 1,           // the application icon of the window's module
 };
 
-// install 1: installs the method that recallMode of the settings selects.
-// install 0: removes the method that was installed.
+// install 1: installs the method that recallMode of the settings selects
+// (replacing one installed earlier). Silent when the system refuses it.
+// install 0: removes the method that was installed, whatever recallMode
+// holds by then; nothing when none is installed.
 void SetRecall(HWND window, int install);

@@ -21,8 +21,14 @@ static_assert(offsetof(Settings, recallMode) == 168);
 extern Settings CurrentSettings;
 
 // Replaces the record from "ostrivel.ini" in the current directory, or zeroes
-// it when the file cannot be opened.
+// it when the file cannot be opened. Bytes the file does not hold stay zero;
+// a text field without a terminator is cut at its last byte.
 void LoadSettings();
 
-// Writes the record back to "ostrivel.ini".
+// Writes the record back to "ostrivel.ini", replacing the file only once the
+// whole record is written. Does nothing before a load has run. On failure the
+// file stays as it was and the record becomes all zero.
 void SaveSettings();
+
+// Back to the state of process start: record zero, nothing loaded.
+void ForgetSettings();
