@@ -1,0 +1,397 @@
+#include "hlp_reader.h"
+
+#include "hlp_format.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+using namespace hlp;
+
+namespace {
+
+struct FormatError {
+    std::string what;
+};
+
+void Require(bool condition, const std::string& what)
+{
+    if (!condition)
+        throw FormatError{what};
+}
+
+constexpr uint32_t None = 0xFFFFFFFF;
+
+// A bounds-checked reader over one part of the file.
+class Cursor {
+public:
+    Cursor(const uint8_t* data, size_t size, std::string where) : data_(data), size_(size), where_(std::move(where)) {}
+
+    size_t At() const { return at_; }
+    size_t Left() const { return size_ - at_; }
+    const uint8_t* Here() const { return data_ + at_; }
+    void Need(size_t n) const { Require(Left() >= n, where_ + ": ends early"); }
+    void Skip(size_t n) { Need(n), at_ += n; }
+    uint8_t U8() { Need(1); return data_[at_++]; }
+    uint16_t U16() { Need(2); at_ += 2; return GetU16(data_ + at_ - 2); }
+    uint32_t U32() { Need(4); at_ += 4; return GetU32(data_ + at_ - 4); }
+
+    // A NUL-terminated string that must end inside this part.
+    std::string String()
+    {
+        const void* nul = std::memchr(Here(), 0, Left());
+        Require(nul != nullptr, where_ + ": string without terminator");
+        const size_t len = static_cast<const uint8_t*>(nul) - Here();
+        std::string s(reinterpret_cast<const char*>(Here()), len);
+        at_ += len + 1;
+        return s;
+    }
+
+    const std::string& Where() const { return where_; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    std::string where_;
+    size_t at_ = 0;
+};
+
+// Compressed integers, as the writer stores them.
+uint32_t CompressedU16(Cursor& c)
+{
+    const uint8_t first = c.U8();
+    return (first & 1) ? (first >> 1) + 128u * c.U8() : first >> 1u;
+}
+
+int32_t CompressedS32(Cursor& c)
+{
+    const uint16_t first = c.U16();
+    if (!(first & 1))
+        return static_cast<int32_t>(first >> 1) - 16384;
+    const uint32_t v = (first >> 1) + 32768u * c.U16();
+    return static_cast<int32_t>(v) - 67108864;
+}
+
+struct FileSpan {
+    const uint8_t* data;
+    size_t size;
+};
+
+// Checks one internal file header at `offset` and returns its payload.
+FileSpan InternalFile(const Bytes& file, uint32_t offset, HelpFileEntry& entry)
+{
+    const std::string where = entry.name.empty() ? "directory" : entry.name;
+    Require(offset >= FileHeaderSize && offset <= file.size() - InternalHeaderSize,
+            where + ": header outside the file");
+    entry.offset = offset;
+    entry.reserved = GetU32(&file[offset]);
+    entry.used = GetU32(&file[offset + 4]);
+    Require(entry.used <= file.size() && entry.reserved >= entry.used + InternalHeaderSize,
+            where + ": reserved space smaller than used space + 9");
+    Require(entry.reserved <= file.size() - offset, where + ": runs past the end of the file");
+    return {&file[offset + InternalHeaderSize], entry.used};
+}
+
+// Reads a B+ tree of one leaf page, calling `entry` for each entry with a
+// cursor limited to the page's used bytes.
+void ReadBtree(FileSpan span, const std::string& where, uint16_t flags, uint16_t pageSize, const char* structure,
+               const std::function<void(Cursor&)>& entry)
+{
+    Cursor c(span.data, span.size, where);
+    Require(c.U16() == BtreeMagic, where + ": bad B+ tree magic");
+    Require(c.U16() == flags, where + ": unexpected B+ tree flags");
+    Require(c.U16() == pageSize, where + ": unexpected page size");
+    char name[17] = {};
+    c.Need(16);
+    std::memcpy(name, c.Here(), 16);
+    c.Skip(16);
+    Require(std::strcmp(name, structure) == 0, where + ": structure is \"" + name + "\", not \"" + structure + "\"");
+    Require(c.U16() == 0, where + ": must-be-zero field is not zero");
+    const uint16_t splits = c.U16();
+    const uint16_t root = c.U16();
+    Require(c.U16() == 0xFFFF, where + ": must-be-minus-one field is not -1");
+    const uint16_t pages = c.U16();
+    const uint16_t levels = c.U16();
+    const uint32_t total = c.U32();
+    Require(pages == 1 && levels == 1 && root == 0 && splits == 0, where + ": only single-page trees are supported");
+    Require(span.size == BtreeHeaderSize + pageSize, where + ": size is not the header plus one page");
+
+    const uint16_t unused = c.U16();
+    const uint16_t count = c.U16();
+    Require(c.U16() == 0xFFFF && c.U16() == 0xFFFF, where + ": a lone leaf must have no neighbours");
+    Require(count == total, where + ": leaf entry count differs from the header's");
+    Require(unused <= pageSize - LeafHeaderSize, where + ": unused count larger than the page");
+    const size_t usedBytes = pageSize - LeafHeaderSize - unused;
+    Cursor entries(c.Here(), usedBytes, where + " leaf");
+    for (uint16_t i = 0; i < count; ++i)
+        entry(entries);
+    Require(entries.Left() == 0, where + ": unused count does not match the entries");
+    for (size_t i = c.At() + usedBytes; i < span.size; ++i)
+        Require(span.data[i] == 0, where + ": unused page bytes are not zero");
+}
+
+// The directory; checks order, bounds and overlap of every internal file.
+std::vector<std::pair<HelpFileEntry, FileSpan>> ReadDirectory(const Bytes& file, uint32_t start)
+{
+    HelpFileEntry dirEntry;
+    const FileSpan dir = InternalFile(file, start, dirEntry);
+    std::vector<std::pair<HelpFileEntry, FileSpan>> files;
+    ReadBtree(dir, "directory", DirectoryFlags, DirectoryPageSize, "z4", [&](Cursor& c) {
+        HelpFileEntry e;
+        e.name = c.String();
+        const uint32_t offset = c.U32();
+        Require(files.empty() || files.back().first.name < e.name, "directory: names not in byte-wise order");
+        const FileSpan span = InternalFile(file, offset, e);
+        files.emplace_back(e, span);
+    });
+
+    std::vector<std::pair<uint32_t, uint32_t>> extents = {{0, FileHeaderSize}, {start, dirEntry.reserved}};
+    for (const auto& [e, span] : files)
+        extents.emplace_back(e.offset, e.reserved);
+    std::sort(extents.begin(), extents.end());
+    for (size_t i = 1; i < extents.size(); ++i)
+        Require(extents[i - 1].first + extents[i - 1].second <= extents[i].first, "internal files overlap");
+    return files;
+}
+
+void ReadSystem(FileSpan span, HelpFileView& view)
+{
+    Cursor c(span.data, span.size, SystemFile);
+    Require(c.U16() == SystemMagic, "|SYSTEM: bad magic");
+    Require(c.U16() == SystemMinor, "|SYSTEM: minor version is not 33");
+    Require(c.U16() == SystemMajor, "|SYSTEM: major version is not 1");
+    view.genDate = c.U32();
+    Require(c.U16() == SystemFlags, "|SYSTEM: flags ask for compression");
+    bool title = false, contents = false;
+    while (c.Left() > 0) {
+        const uint16_t type = c.U16();
+        const uint16_t size = c.U16();
+        c.Need(size);
+        Cursor data(c.Here(), size, "|SYSTEM record " + std::to_string(type));
+        if (type == SystemTitleRecord) {
+            view.title = data.String();
+            Require(data.Left() == 0, "|SYSTEM: title record longer than its text");
+            title = true;
+        } else if (type == SystemContentsRecord) {
+            Require(size == 4, "|SYSTEM: contents record is not 4 bytes");
+            view.contentsOffset = data.U32();
+            contents = true;
+        }
+        c.Skip(size);
+    }
+    Require(title && contents, "|SYSTEM: title or contents record missing");
+}
+
+void ReadFont(FileSpan span, HelpFileView& view)
+{
+    Cursor c(span.data, span.size, FontFile);
+    const uint16_t faces = c.U16();
+    const uint16_t fonts = c.U16();
+    const uint16_t facesAt = c.U16();
+    const uint16_t fontsAt = c.U16();
+    Require(faces >= 1, "|FONT: no face name (a reader divides by their number)");
+    Require(facesAt == 8 && fontsAt == 8 + FontFaceSize * faces, "|FONT: unexpected table offsets");
+    Require(span.size == fontsAt + FontDescriptorSize * fonts, "|FONT: size does not match its tables");
+    for (uint16_t i = 0; i < faces; ++i)
+        Require(std::memchr(span.data + facesAt + FontFaceSize * i, 0, FontFaceSize) != nullptr,
+                "|FONT: face name without terminator");
+    for (uint16_t i = 0; i < fonts; ++i)
+        Require(GetU16(span.data + fontsAt + FontDescriptorSize * i + 3) < faces, "|FONT: face index out of range");
+    view.fontCount = fonts;
+}
+
+// Decodes a text record into lines: each string of LinkData2 is followed by
+// one command of LinkData1.
+void ReadTextRecord(Cursor& data1, Cursor& data2, const HelpFileView& view, HelpFileTopic& topic)
+{
+    const int32_t topicSize = CompressedS32(data1);
+    const uint32_t topicLength = CompressedU16(data1);
+    Require(topicSize == static_cast<int32_t>(data1.Left()),
+            "|TOPIC: text record's TopicSize does not match its format data");
+    Require(topicLength == data2.Left(), "|TOPIC: TopicLength differs from the stored text length");
+    const uint8_t fixed[6] = {0x00, 0x80, 0x00, 0x00, 0x00, 0x00};
+    data1.Need(sizeof fixed);
+    Require(std::memcmp(data1.Here(), fixed, sizeof fixed) == 0, "|TOPIC: unsupported paragraph format");
+    data1.Skip(sizeof fixed);
+
+    std::string line;
+    int font = 0;
+    for (;;) {
+        line += data2.String();
+        const uint8_t command = data1.U8();
+        if (command == CommandFont) {
+            font = data1.U16();
+            Require(font < view.fontCount, "|TOPIC: font number out of range");
+        } else if (command == CommandParagraphEnd) {
+            topic.lines.push_back(line);
+            topic.fonts.push_back(font);
+            line.clear();
+        } else if (command == CommandEnd) {
+            break;
+        } else {
+            Require(false, "|TOPIC: unsupported formatting command " + std::to_string(command));
+        }
+    }
+    Require(line.empty(), "|TOPIC: text after the last paragraph end");
+    Require(data1.Left() == 0 && data2.Left() == 0, "|TOPIC: text record has data after its end command");
+}
+
+struct TopicHeader {
+    uint32_t textSize, browseBack, browseFor, number, nonScroll, scroll, next;
+};
+
+void ReadTopics(FileSpan span, uint32_t payloadStart, size_t fileSize, HelpFileView& view)
+{
+    Require(span.size >= TopicBlockHeaderSize && span.size <= TopicBlockSize, "|TOPIC: not exactly one topic block");
+    // A reader copies the whole block, full size, whatever |TOPIC's own size.
+    Require(payloadStart + TopicBlockSize <= fileSize, "|TOPIC: a full topic block read would pass the end of the file");
+    Require(GetU32(span.data) == None && GetU32(span.data + 4) == TopicBlockHeaderSize && GetU32(span.data + 8) == 0,
+            "|TOPIC: unexpected topic block header");
+
+    uint32_t pos = TopicBlockHeaderSize, prev = None, characters = 0;
+    TopicHeader header{};
+    uint32_t textBytes = 0, headerNext = TopicBlockHeaderSize;
+    bool closed = false;
+    while (!closed) {
+        Require(pos >= TopicBlockHeaderSize && pos + TopicLinkHeaderSize <= span.size, "|TOPIC: link outside the block");
+        Cursor c(span.data + pos, span.size - pos, "|TOPIC record at " + std::to_string(pos));
+        const uint32_t blockSize = c.U32(), dataLen2 = c.U32(), prevBlock = c.U32(), nextBlock = c.U32();
+        const uint32_t dataLen1 = c.U32();
+        const uint8_t type = c.U8();
+        Require(dataLen1 >= TopicLinkHeaderSize && blockSize >= dataLen1 && blockSize <= span.size - pos,
+                c.Where() + ": sizes outside the block");
+        Require(dataLen2 == blockSize - dataLen1, c.Where() + ": text is not stored raw");
+        Require(prevBlock == prev, c.Where() + ": PrevBlock does not point back");
+        Cursor data1(span.data + pos + TopicLinkHeaderSize, dataLen1 - TopicLinkHeaderSize, c.Where() + " LinkData1");
+        Cursor data2(span.data + pos + dataLen1, dataLen2, c.Where() + " LinkData2");
+
+        if (type == TopicHeaderRecord) {
+            Require(pos == headerNext, c.Where() + ": topic header not where the previous one's NextTopic says");
+            if (!view.topics.empty())
+                Require(header.textSize == textBytes, "|TOPIC: header's BlockSize is not its text records' size");
+            Require(dataLen1 - TopicLinkHeaderSize == TopicHeaderDataSize, c.Where() + ": topic header is not 28 bytes");
+            header = {data1.U32(), data1.U32(), data1.U32(), data1.U32(), data1.U32(), data1.U32(), data1.U32()};
+            Require(header.number == view.topics.size(), c.Where() + ": topic number out of sequence");
+            Require(header.browseBack == None && header.browseFor == None && header.nonScroll == None,
+                    c.Where() + ": browse sequence or non-scrolling region not supported");
+            const std::string title(reinterpret_cast<const char*>(data2.Here()), dataLen2);
+            Require(title.find('\0') == std::string::npos, c.Where() + ": title holds a NUL");
+            closed = nextBlock == None;
+            if (closed) {
+                Require(dataLen2 == 0 && header.scroll == None && header.next == None && header.textSize == 0,
+                        c.Where() + ": the closing record is not empty");
+            } else {
+                Require(header.scroll == pos + blockSize, c.Where() + ": Scroll does not point at the next record");
+                view.topics.push_back({characters, pos, title, {}, {}});
+            }
+            headerNext = header.next;
+            textBytes = 0;
+        } else if (type == TextRecord) {
+            Require(!view.topics.empty(), c.Where() + ": text before the first topic header");
+            ReadTextRecord(data1, data2, view, view.topics.back());
+            characters += dataLen2;
+            textBytes += blockSize;
+        } else {
+            Require(false, c.Where() + ": unknown record type " + std::to_string(type));
+        }
+        if (!closed) {
+            Require(nextBlock == pos + blockSize, c.Where() + ": NextBlock does not point at the following record");
+            Require(nextBlock + TopicLinkHeaderSize <= span.size, c.Where() + ": NextBlock outside the block");
+        }
+        prev = pos;
+        pos += blockSize;
+    }
+    Require(pos == span.size, "|TOPIC: data after the closing record");
+    Require(!view.topics.empty(), "|TOPIC: no topic");
+    for (const HelpFileTopic& t : view.topics)
+        Require(!t.lines.empty(), "|TOPIC: topic \"" + t.title + "\" has no text record");
+}
+
+void RequireTopicStart(const HelpFileView& view, uint32_t offset, const std::string& where)
+{
+    Require(view.TopicAt(offset) != nullptr, where + ": offset " + std::to_string(offset) + " is not a topic start");
+}
+
+void ReadContext(FileSpan span, HelpFileView& view)
+{
+    ReadBtree(span, ContextFile, TreeFlags, TreePageSize, "L4", [&](Cursor& c) {
+        const int32_t hash = static_cast<int32_t>(c.U32());
+        const uint32_t offset = c.U32();
+        Require(view.contexts.empty() || view.contexts.back().first < hash,
+                "|CONTEXT: hashes not in ascending signed order");
+        RequireTopicStart(view, offset, ContextFile);
+        view.contexts.emplace_back(hash, offset);
+    });
+}
+
+void ReadContextMap(FileSpan span, HelpFileView& view)
+{
+    Cursor c(span.data, span.size, CtxomapFile);
+    const uint16_t count = c.U16();
+    Require(span.size == 2 + 8u * count, "|CTXOMAP: size does not match its entry count");
+    for (uint16_t i = 0; i < count; ++i) {
+        const int32_t id = static_cast<int32_t>(c.U32());
+        const uint32_t offset = c.U32();
+        Require(view.contextMap.empty() || view.contextMap.back().first < id,
+                "|CTXOMAP: context numbers not unique and ascending");
+        RequireTopicStart(view, offset, CtxomapFile);
+        view.contextMap.emplace_back(id, offset);
+    }
+}
+
+void ReadTitles(FileSpan span, HelpFileView& view)
+{
+    ReadBtree(span, TitleTreeFile, TreeFlags, TreePageSize, "Lz", [&](Cursor& c) {
+        const uint32_t offset = c.U32();
+        std::string title = c.String();
+        Require(view.titles.empty() || view.titles.back().first < offset, "|TTLBTREE: offsets not ascending");
+        RequireTopicStart(view, offset, TitleTreeFile);
+        Require(view.TopicAt(offset)->title == title, "|TTLBTREE: title differs from the topic's");
+        view.titles.emplace_back(offset, std::move(title));
+    });
+}
+
+const FileSpan& FindFile(const std::vector<std::pair<HelpFileEntry, FileSpan>>& files, const char* name)
+{
+    for (const auto& [e, span] : files)
+        if (e.name == name)
+            return span;
+    throw FormatError{std::string(name) + " missing from the directory"};
+}
+
+} // namespace
+
+const HelpFileTopic* HelpFileView::TopicAt(uint32_t offset) const
+{
+    for (const HelpFileTopic& t : topics)
+        if (t.offset == offset)
+            return &t;
+    return nullptr;
+}
+
+bool ReadHelpFile(const Bytes& file, HelpFileView& view, std::string& error)
+{
+    view = HelpFileView();
+    try {
+        Require(file.size() >= FileHeaderSize + InternalHeaderSize, "shorter than a file header");
+        Require(GetU32(&file[0]) == FileMagic, "not a help file (bad magic)");
+        Require(GetU32(&file[8]) == None, "free-block list not supported");
+        Require(GetU32(&file[12]) == file.size(), "the header's file size differs from the real size");
+        const auto files = ReadDirectory(file, GetU32(&file[4]));
+        for (const auto& [e, span] : files)
+            view.directory.push_back(e);
+
+        ReadSystem(FindFile(files, SystemFile), view);
+        ReadFont(FindFile(files, FontFile), view);
+        const FileSpan& topic = FindFile(files, TopicFile);
+        ReadTopics(topic, static_cast<uint32_t>(topic.data - file.data()), file.size(), view);
+        RequireTopicStart(view, view.contentsOffset, "|SYSTEM contents");
+        ReadContext(FindFile(files, ContextFile), view);
+        ReadContextMap(FindFile(files, CtxomapFile), view);
+        ReadTitles(FindFile(files, TitleTreeFile), view);
+    } catch (const FormatError& e) {
+        error = e.what;
+        return false;
+    }
+    return true;
+}
