@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Writes the small synthetic seed corpora of the fuzz targets into corpus/.
+
+Run it again after changing it; the files it writes are kept in the
+repository so the fuzz runs need no generator.
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def ata_text(text, length):
+    """Text as a drive stores it: blank-padded, bytes of each word swapped."""
+    raw = text.encode("latin-1").ljust(length, b" ")[:length]
+    return bytes(raw[i ^ 1] for i in range(length))
+
+
+def identify(model, serial, firmware, cylinders=16383, heads=16, spt=63, total=0x0773_A9B0):
+    s = bytearray(512)
+    struct.pack_into("<H", s, 2, cylinders)
+    struct.pack_into("<H", s, 6, heads)
+    struct.pack_into("<H", s, 12, spt)
+    struct.pack_into("<I", s, 120, total)
+    s[20:40] = ata_text(serial, 20)
+    s[46:54] = ata_text(firmware, 8)
+    s[54:94] = ata_text(model, 40)
+    return bytes(s)
+
+
+def smart(entries):
+    """entries: {position: (id, value, threshold)} -> (attribute, threshold) sectors."""
+    a, t = bytearray(512), bytearray(512)
+    a[0:2] = t[0:2] = b"\x10\x00"
+    for k, (ident, value, threshold) in entries.items():
+        e = 2 + 12 * k
+        a[e:e + 12] = bytes([ident, 0x0F, 0x00, value, value, 1, 2, 3, 4, 5, 6, 0])
+        t[e] = ident
+        t[e + 1] = threshold
+    return bytes(a), bytes(t)
+
+
+def section(tag, data):
+    return tag + struct.pack(">I", len(data)) + data
+
+
+def write(folder, name, data):
+    path = os.path.join(HERE, "corpus", folder)
+    os.makedirs(path, exist_ok=True)
+    with open(os.path.join(path, name), "wb") as f:
+        f.write(data)
+
+
+def main():
+    typical = identify("EXAMPLE DISK 2000", "SN000123", "1.00")
+    ids = [1, 3, 4, 5, 7, 9, 10, 12, 194, 195, 196, 197, 198, 199, 200]
+    healthy = smart({k: (i, 100, 10 if i < 13 else 0) for k, i in enumerate(ids)})
+    gaps = smart({0: (5, 100, 36), 2: (9, 98, 0), 7: (190, 40, 0), 29: (240, 200, 0)})
+    full = smart({k: (i, 253 - k, k) for k, i in enumerate(list(range(1, 14)) + list(range(191, 201)) + [220, 222, 223, 224, 225, 228, 240])})
+    failing = smart({0: (1, 100, 50), 1: (4, 1, 20), 2: (194, 0, 0)})
+
+    write("identify_fuzz", "typical", typical)
+    write("identify_fuzz", "blank_model", identify("", "SN1", "FW"))
+    write("identify_fuzz", "nul_in_model", identify("AB\0CD", "", "FW"))
+    write("identify_fuzz", "full_texts", identify("M" * 40, "S" * 20, "F" * 8, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFFFFFF) + b"\x03")
+    write("identify_fuzz", "tabs_and_blanks", identify("\t A  B \t", "  x  ", "\xff\x80") + b"\x02")
+
+    write("attributes_fuzz", "healthy", healthy[0] + healthy[1] + b"\x01")
+    write("attributes_fuzz", "gaps", gaps[0] + gaps[1] + b"\x03")
+    write("attributes_fuzz", "thirty", full[0] + full[1] + b"\x05")
+    write("attributes_fuzz", "failing", failing[0] + failing[1] + b"\x07")
+    write("attributes_fuzz", "smart_off", failing[0] + bytes(512) + b"\x00")
+
+    write("snapshot_fuzz", "complete",
+          section(b"IDFY", typical) + section(b"SMST", b"\0\0\0\1")
+          + section(b"SMDT", healthy[0]) + section(b"SMTH", healthy[1]))
+    write("snapshot_fuzz", "reordered",
+          section(b"SMTH", gaps[1]) + section(b"ABCD", b"xyz") + section(b"SMDT", gaps[0])
+          + section(b"IDFY", identify("", "", "")))
+    write("snapshot_fuzz", "identify_only", section(b"IDFY", typical))
+    write("snapshot_fuzz", "truncated", section(b"IDFY", typical)[:300])
+    write("snapshot_fuzz", "duplicate", section(b"SMDT", failing[0]) + section(b"SMDT", failing[0]))
+    write("snapshot_fuzz", "bad_size", section(b"SMTH", failing[1][:100]))
+
+
+if __name__ == "__main__":
+    main()
