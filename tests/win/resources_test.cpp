@@ -265,20 +265,6 @@ TEST(Icons, DrawExactlyTheirPixelArtWithTransparentBackground)
     }
 }
 
-TEST(Icons, PictureTheirSubjects)
-{
-    // Only the corners of the round clock and the speech bubble show through;
-    // the white square covers everything; the drive carries a lime light.
-    auto count = [](const std::vector<DWORD>& v, DWORD rgb) { return std::count(v.begin(), v.end(), rgb); };
-    std::vector<DWORD> blank = DrawnPixels(1302, 16);
-    EXPECT_EQ(count(blank, 0xFFFFFF), 256);
-    std::vector<DWORD> clock = DrawnPixels(1303, 16);
-    EXPECT_EQ(clock[0], Background);
-    EXPECT_NE(clock[8 * 16 + 7], Background);
-    std::vector<DWORD> drive = DrawnPixels(1300, 16);
-    EXPECT_GT(count(drive, 0x00FF00), 0);
-}
-
 // ---- Version record -------------------------------------------------------------
 
 std::string VersionString(const std::vector<char>& data, WORD language, WORD codePage, const char* name)
