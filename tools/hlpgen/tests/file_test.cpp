@@ -1,0 +1,177 @@
+// The help file writer and the reader that checks what it wrote.
+#include "help_source.h"
+#include "hlp_format.h"
+#include "hlp_reader.h"
+#include "hlp_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+HelpDocument ThreeTopics()
+{
+    HelpDocument doc;
+    doc.title = "Sample";
+    doc.topics = {
+        {30, "IDH_OVERVIEW", "Overview", {"This is topic one.", "Second line of topic one."}},
+        {10, "IDH_DETAILS", "Details", {"This is topic two."}},
+        {20, "IDH_MORE", "More", {"Three."}},
+    };
+    return doc;
+}
+
+Bytes Build(const HelpDocument& doc)
+{
+    Bytes file;
+    std::string error;
+    EXPECT_TRUE(BuildHelpFile(doc, 0x12345678, file, error)) << error;
+    return file;
+}
+
+HelpFileView Read(const Bytes& file)
+{
+    HelpFileView view;
+    std::string error;
+    EXPECT_TRUE(ReadHelpFile(file, view, error)) << error;
+    return view;
+}
+
+const HelpFileEntry& Entry(const HelpFileView& view, const std::string& name)
+{
+    for (const HelpFileEntry& e : view.directory)
+        if (e.name == name)
+            return e;
+    throw std::runtime_error("no " + name);
+}
+
+TEST(HelpFile, LaysOutHeaderDirectoryAndFiles)
+{
+    const Bytes file = Build(ThreeTopics());
+    const HelpFileView view = Read(file);
+    EXPECT_EQ(GetU32(&file[0]), 0x00035F3Fu);
+    EXPECT_EQ(GetU32(&file[12]), file.size());
+
+    std::vector<std::string> names;
+    for (const HelpFileEntry& e : view.directory) {
+        names.push_back(e.name);
+        EXPECT_EQ(e.reserved, e.used + 9) << e.name;
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"|CONTEXT", "|CTXOMAP", "|FONT", "|SYSTEM", "|TOPIC", "|TTLBTREE"}));
+    // |TOPIC first (a viewer reads a whole block from it), the directory last.
+    EXPECT_EQ(Entry(view, "|TOPIC").offset, 16u);
+    EXPECT_EQ(GetU32(&file[4]) + 9 + 38 + 1024, file.size());
+    EXPECT_EQ(view.genDate, 0x12345678u);
+    EXPECT_EQ(view.title, "Sample");
+    EXPECT_EQ(view.fontCount, 2);
+}
+
+TEST(HelpFile, TopicOffsetsCountTheTextOfEarlierTopics)
+{
+    const HelpFileView view = Read(Build(ThreeTopics()));
+    ASSERT_EQ(view.topics.size(), 3u);
+    // Text of topic 1: "" "Overview" "" "" and its two lines, each with a NUL, then "".
+    EXPECT_EQ(view.topics[0].offset, 0u);
+    EXPECT_EQ(view.topics[1].offset, 1u + 9 + 1 + 1 + 19 + 26 + 1);
+    EXPECT_EQ(view.topics[2].offset, 58u + 1 + 8 + 1 + 1 + 19 + 1);
+    EXPECT_EQ(view.contentsOffset, 0u);
+    EXPECT_EQ(view.topics[0].lines,
+              (std::vector<std::string>{"Overview", "", "This is topic one.", "Second line of topic one."}));
+    EXPECT_EQ(view.topics[0].fonts, (std::vector<int>{HeadingFont, BodyFont, BodyFont, BodyFont}));
+}
+
+TEST(HelpFile, MapsNumbersAscendingAndHashesInSignedOrder)
+{
+    const HelpFileView view = Read(Build(ThreeTopics()));
+    const uint32_t overview = view.topics[0].offset, details = view.topics[1].offset, more = view.topics[2].offset;
+    EXPECT_EQ(view.contextMap, (std::vector<std::pair<int32_t, uint32_t>>{{10, details}, {20, more}, {30, overview}}));
+    // IDH_OVERVIEW's hash is negative as a signed number, so it comes first.
+    EXPECT_EQ(view.contexts, (std::vector<std::pair<int32_t, uint32_t>>{{static_cast<int32_t>(0xDA4D44A1), overview},
+                                                                        {0x760881FD, more},
+                                                                        {0x7E0465C6, details}}));
+    EXPECT_EQ(view.titles,
+              (std::vector<std::pair<uint32_t, std::string>>{{overview, "Overview"}, {details, "Details"}, {more, "More"}}));
+}
+
+TEST(HelpFile, FillsTheTopicBlockToTheLastByteAndNoFurther)
+{
+    HelpDocument doc = ThreeTopics();
+    doc.topics[2].lines = {std::string(200, 'x')};
+    const HelpFileView view = Read(Build(doc));
+    const size_t used = Entry(view, "|TOPIC").used - 12;
+    doc.topics[2].lines[0].append(TopicBlockCapacity - used, 'y');
+    const HelpFileView full = Read(Build(doc));
+    EXPECT_EQ(Entry(full, "|TOPIC").used, 4096u);
+
+    doc.topics[2].lines[0] += 'z';
+    Bytes file;
+    std::string error;
+    EXPECT_FALSE(BuildHelpFile(doc, 0, file, error));
+    EXPECT_EQ(error, "the topics take 4085 bytes, more than the 4084 that one topic block holds; shorten the text by 1 bytes");
+}
+
+// Each case damages a good file in one place; the reader must refuse it.
+struct Damage {
+    const char* what;
+    std::function<void(Bytes&, const HelpFileView&)> apply;
+    const char* message;
+};
+
+uint32_t Payload(const HelpFileView& v, const char* name) { return Entry(v, name).offset + 9; }
+
+size_t FindBytes(const Bytes& file, size_t from, std::initializer_list<uint8_t> bytes)
+{
+    return std::search(file.begin() + from, file.end(), bytes.begin(), bytes.end()) - file.begin();
+}
+
+const Damage Damages[] = {
+    {"magic", [](Bytes& f, const HelpFileView&) { f[0] ^= 1; }, "bad magic"},
+    {"truncated", [](Bytes& f, const HelpFileView&) { f.pop_back(); }, "file size differs"},
+    {"reserved", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Entry(v, "|SYSTEM").offset, Entry(v, "|SYSTEM").used + 8); },
+     "reserved space smaller than used space + 9"},
+    {"overlap", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Entry(v, "|SYSTEM").offset, Entry(v, "|SYSTEM").used + 10); },
+     "internal files overlap"},
+    {"directory order", [](Bytes& f, const HelpFileView&) { f[GetU32(&f[4]) + 9 + 38 + 8 + 1] = 'Z'; },
+     "directory: names not in byte-wise order"},
+    {"missing file", [](Bytes& f, const HelpFileView&) { f[FindBytes(f, GetU32(&f[4]), {'|', 'C', 'T', 'X'}) + 7] = 'Q'; },
+     "|CTXOMAP missing from the directory"},
+    {"hash order",
+     [](Bytes& f, const HelpFileView& v) {
+         const auto leaf = f.begin() + Payload(v, "|CONTEXT") + 38 + 8;
+         std::swap_ranges(leaf, leaf + 8, leaf + 8);
+     },
+     "|CONTEXT: hashes not in ascending signed order"},
+    {"leaf unused low", [](Bytes& f, const HelpFileView& v) { --f[Payload(v, "|CONTEXT") + 38]; },
+     "|CONTEXT: unused count does not match the entries"},
+    {"leaf unused high", [](Bytes& f, const HelpFileView& v) { ++f[Payload(v, "|CONTEXT") + 38]; },
+     "|CONTEXT leaf: ends early"},
+    {"map target", [](Bytes& f, const HelpFileView& v) { ++f[Payload(v, "|CTXOMAP") + 2 + 4]; },
+     "|CTXOMAP: offset 59 is not a topic start"},
+    {"title tree", [](Bytes& f, const HelpFileView& v) { f[Payload(v, "|TTLBTREE") + 38 + 8 + 4] = 'o'; },
+     "|TTLBTREE: title differs from the topic's"},
+    {"next block", [](Bytes& f, const HelpFileView& v) { ++f[Payload(v, "|TOPIC") + 12 + 12]; },
+     "NextBlock does not point at the following record"},
+    {"font number", [](Bytes& f, const HelpFileView& v) { f[FindBytes(f, Payload(v, "|TOPIC"), {0x80, 0x01, 0x00}) + 1] = 2; },
+     "|TOPIC: font number out of range"},
+    {"no face", [](Bytes& f, const HelpFileView& v) { f[Payload(v, "|FONT")] = 0; }, "|FONT: no face name"},
+    {"compression", [](Bytes& f, const HelpFileView& v) { f[Payload(v, "|SYSTEM") + 10] = 4; },
+     "|SYSTEM: flags ask for compression"},
+};
+
+TEST(HelpFile, ReaderRefusesDamagedFiles)
+{
+    const Bytes good = Build(ThreeTopics());
+    const HelpFileView view = Read(good);
+    for (const Damage& d : Damages) {
+        Bytes file = good;
+        d.apply(file, view);
+        HelpFileView damaged;
+        std::string error;
+        EXPECT_FALSE(ReadHelpFile(file, damaged, error)) << d.what;
+        EXPECT_NE(error.find(d.message), std::string::npos) << d.what << ": " << error;
+    }
+}
+
+} // namespace
