@@ -1,11 +1,21 @@
 // The drive scan and the SMART driver check run while the main window is
 // created.
 #pragma once
+#include <cstdint>
+
+#include "smart_os.h"
 
 enum { ErrorTextSize = 512 };
+inline constexpr int ScanAnswerSize = 528;
 
 // Last device-open failure of the scan, "%d - %s"; empty at start.
 extern char ErrorText[ErrorTextSize];
+
+// The answers of the probe's three reads: the 16-byte SENDCMDOUTPARAMS header,
+// then the sector at offset 16. Reused by every probe.
+extern uint8_t IdentifyBuffer[ScanAnswerSize];
+extern uint8_t AttributeBuffer[ScanAnswerSize];
+extern uint8_t ThresholdBuffer[ScanAnswerSize];
 
 // 1: go on; 0: stop (after its own message box, if any).
 int CheckSmartDriver();
@@ -16,3 +26,11 @@ int ScanDrives();
 
 // 1: the position answered the version query and the device-map test.
 int ProbeDrive(int driveIndex);
+
+// The position's device, or INVALID_HANDLE_VALUE after ErrorText has been
+// written with the reason.
+DeviceHandle OpenDriveDevice(int driveIndex);
+
+// Writes "%d - %s" (the last error code and the system's text for it) into
+// text, ErrorTextSize bytes, cut at 511 characters.
+void FormatLastError(char* text);

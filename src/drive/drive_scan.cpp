@@ -1,0 +1,191 @@
+#include "drive_scan.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "attributes.h"
+#include "drive_table.h"
+#include "identify.h"
+#include "platform_values.h"
+#include "smart_commands.h"
+#include "product.h"
+
+static_assert(ScanAnswerSize == static_cast<int>(SmartAnswerSize));
+
+char ErrorText[ErrorTextSize];
+uint8_t IdentifyBuffer[ScanAnswerSize];
+uint8_t AttributeBuffer[ScanAnswerSize];
+uint8_t ThresholdBuffer[ScanAnswerSize];
+
+namespace {
+
+const char NineXDevice[] = "\\\\.\\SMARTVSD";
+const char NtDeviceFormat[] = "\\\\.\\PhysicalDrive%d";
+const char DriverTargetFormat[] = "%s\\iosubsys\\smartvsd.vxd";
+const char DriverSourceFormat[] = "%s\\smartvsd.vxd";
+const char DriverMissingText[] = "File smartvsd.vxd not present in the system";
+const char DriverCopiedText[] = "Your system has been updated, please reboot";
+const char DriverCopyFailedFormat[] = "Could not copy smartvsd.vxd to %s\n%s";
+// Shown after "%d - " when the system has no text for the code.
+const char NoSystemText[] = "(the system has no text for this error)";
+
+constexpr int DeviceNameSize = 80;
+constexpr int SystemFolderSize = 80;
+constexpr int DriverPathSize = 512;
+
+int ShowBox(const char* text, uint32_t icon)
+{
+    return CurrentSmartOs().messageBox(text, ProgramCaption, MB_OK | icon);
+}
+
+// Steps 6 to 12 of a probe, once the position has answered.
+void ReadDrive(DeviceHandle device, int driveIndex)
+{
+    const uint8_t drive = static_cast<uint8_t>(driveIndex);
+    DriveRecord& record = DriveTable[driveIndex];
+    SENDCMDINPARAMS command;
+    SENDCMDOUTPARAMS enableAnswer;
+    uint32_t bytesReturned = 0;
+
+    CurrentSmartOs().getLocalTime(&record.lastAccess);
+
+    std::memset(&command, 0, sizeof command);
+    std::memset(&enableAnswer, 0, sizeof enableAnswer);
+    record.smartEnabled = EnableSmart(device, &command, &enableAnswer, drive, &bytesReturned) ? 1 : 0;
+
+    std::memset(&command, 0, sizeof command);
+    std::memset(IdentifyBuffer, 0, sizeof IdentifyBuffer);
+    if (IdentifyDrive(device, &command, IdentifyBuffer, ID_CMD, drive, &bytesReturned))
+        DecodeIdentify(IdentifyBuffer + SmartAnswerHeaderSize, driveIndex);
+
+    // The command record stays as it is: both reads rewrite every field they use.
+    std::memset(AttributeBuffer, 0, sizeof AttributeBuffer);
+    std::memset(ThresholdBuffer, 0, sizeof ThresholdBuffer);
+    const uint8_t attributesRead = ReadSmartAttributes(device, &command, AttributeBuffer, drive) ? 1 : 0;
+    if (attributesRead)
+        ReadSmartThresholds(device, &command, ThresholdBuffer, drive);
+    if (attributesRead) {
+        DecodeAttributes(AttributeBuffer + SmartAnswerHeaderSize, ThresholdBuffer + SmartAnswerHeaderSize,
+                         driveIndex);
+    }
+}
+
+// The bitwise form of "map 0 at DriveIndex 2": every other position passes.
+bool PassesDeviceMap(const GETVERSIONINPARAMS& version, int driveIndex)
+{
+    return (version.bIDEDeviceMap | (driveIndex ^ 2)) != 0;
+}
+
+}  // namespace
+
+void FormatLastError(char* text)
+{
+    const SmartOs& os = CurrentSmartOs();
+    const uint32_t code = os.getLastError();
+    char* systemText = os.formatSystemText(code);
+    std::snprintf(text, ErrorTextSize, "%d - %s", static_cast<int>(static_cast<int32_t>(code)),
+                  systemText ? systemText : NoSystemText);
+    if (systemText)
+        os.freeSystemText(systemText);
+}
+
+DeviceHandle OpenDriveDevice(int driveIndex)
+{
+    const SmartOs& os = CurrentSmartOs();
+    DeviceHandle device = INVALID_HANDLE_VALUE;
+    switch (os.platformId()) {
+    case VER_PLATFORM_WIN32_WINDOWS:
+        device = os.createFile(NineXDevice, 0, 0, CREATE_NEW);
+        break;
+    case VER_PLATFORM_WIN32_NT: {
+        char name[DeviceNameSize];
+        std::snprintf(name, sizeof name, NtDeviceFormat, driveIndex);
+        device = os.createFile(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               OPEN_EXISTING);
+        break;
+    }
+    default:
+        // CheckSmartDriver stops every other platform before the scan; no
+        // device is tried, so there is no failure to describe.
+        return INVALID_HANDLE_VALUE;
+    }
+    if (device == INVALID_HANDLE_VALUE)
+        FormatLastError(ErrorText);
+    return device;
+}
+
+int ProbeDrive(int driveIndex)
+{
+    const SmartOs& os = CurrentSmartOs();
+    DeviceHandle device = OpenDriveDevice(driveIndex);
+    if (device == INVALID_HANDLE_VALUE)
+        return 0;
+
+    int answer = 0;
+    GETVERSIONINPARAMS version;
+    uint32_t bytesReturned = 0;
+    std::memset(&version, 0, sizeof version);
+    if (QuerySmartVersion(device, &version, &bytesReturned) && PassesDeviceMap(version, driveIndex)) {
+        answer = 1;
+        ReadDrive(device, driveIndex);
+    }
+    os.closeHandle(device);
+    return answer;
+}
+
+int ScanDrives()
+{
+    ResetDriveTable();
+    int anyAnswer = 0;
+    for (int d = 0; d < DriveCount; ++d) {
+        DriveTable[d].listPosition = -1;
+        if (ProbeDrive(d))
+            anyAnswer = 1;
+    }
+    NumberPresentDrives();
+    if (!anyAnswer)
+        ShowBox(ErrorText, MB_ICONERROR);
+    return anyAnswer;
+}
+
+int CheckSmartDriver()
+{
+    const SmartOs& os = CurrentSmartOs();
+    const uint32_t platform = os.platformId();
+    if (platform == VER_PLATFORM_WIN32_NT)
+        return 1;
+    if (platform != VER_PLATFORM_WIN32_WINDOWS)
+        return 0;
+
+    char systemFolder[SystemFolderSize] = {};
+    const uint32_t length = os.getSystemDirectory(systemFolder, sizeof systemFolder);
+    if (length == 0 || length >= sizeof systemFolder) {
+        // Without the folder's path neither place can be looked at.
+        ShowBox(DriverMissingText, MB_ICONERROR);
+        return 0;
+    }
+
+    char target[DriverPathSize];
+    std::snprintf(target, sizeof target, DriverTargetFormat, systemFolder);
+    if (os.pathExists(target))
+        return 1;
+
+    char source[DriverPathSize];
+    std::snprintf(source, sizeof source, DriverSourceFormat, systemFolder);
+    if (!os.pathExists(source)) {
+        ShowBox(DriverMissingText, MB_ICONERROR);
+        return 0;
+    }
+
+    if (os.copyFile(source, target, 1)) {
+        ShowBox(DriverCopiedText, MB_ICONINFORMATION);
+        return 0;
+    }
+    // A reboot cannot help when the copy failed: say why it failed instead.
+    char reason[ErrorTextSize];
+    FormatLastError(reason);
+    char text[DriverPathSize + int{ErrorTextSize} + 40];
+    std::snprintf(text, sizeof text, DriverCopyFailedFormat, target, reason);
+    ShowBox(text, MB_ICONERROR);
+    return 0;
+}
