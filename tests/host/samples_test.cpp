@@ -189,10 +189,11 @@ TEST_F(SamplesTest, EverySnapshotDecodesAsExpected)
                 continue;
             }
             const ExpectedAttribute& a = want.attributes[i];
-            if (usedPositions[i] != a.position)
+            if (usedPositions[i] != a.position) {
                 EXPECT_TRUE(IsKnownErratum(name, a.position, usedPositions[i]))
                     << "slot " << i << ": expected.tsv lists position " << a.position
                     << ", the sector has this attribute in entry " << usedPositions[i];
+            }
             EXPECT_STRNE(slot.name, "") << "slot " << i;
             EXPECT_EQ(slot.id, a.id) << "slot " << i;
             EXPECT_EQ(slot.value, a.value) << "slot " << i;

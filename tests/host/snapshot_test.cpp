@@ -25,7 +25,8 @@ public:
     // Only the 8-byte header, with any size.
     SnapshotFile& Header(const char* tag, uint32_t size)
     {
-        bytes_.insert(bytes_.end(), tag, tag + 4);
+        for (int i = 0; i < 4; ++i)
+            bytes_.push_back(static_cast<uint8_t>(tag[i]));
         for (int shift = 24; shift >= 0; shift -= 8)
             bytes_.push_back(static_cast<uint8_t>(size >> shift));
         return *this;
@@ -178,8 +179,9 @@ TEST(SnapshotTest, EveryErrorHasItsOwnText)
     for (SnapshotError a : all) {
         EXPECT_STRNE(SnapshotErrorText(a), "");
         for (SnapshotError b : all) {
-            if (a != b)
+            if (a != b) {
                 EXPECT_STRNE(SnapshotErrorText(a), SnapshotErrorText(b));
+            }
         }
     }
 }
