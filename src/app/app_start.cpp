@@ -1,11 +1,7 @@
 #include <windows.h>
 
-#include "drive_scan.h"
+#include "drive_services.h"
 #include "main_window.h"
-
-// Installs the emulated SMART driver when OSTRIVEL_DRIVES names a folder of
-// drive snapshots, otherwise the system's own device services.
-void SelectDriveServices();
 
 namespace {
 
