@@ -39,11 +39,15 @@ if [ -z "$desk" ]; then
 fi
 sleep 3
 
-import -window root "$shots/information-page.png"
-xdotool key --window "$desk" alt+u s
+shot() { import -window root -crop 800x600+0+0 +repage "$shots/$1"; }
+shot information-page.png
+# Keys go to the focused X window: Wine's desktop, which hands them to the
+# program's active window. Functions > S.M.A.R.T. Information, then File > Exit.
+xdotool windowfocus --sync "$desk" 2>/dev/null || true
+xdotool key alt+u s
 sleep 1
-import -window root "$shots/attribute-page.png"
-xdotool key --window "$desk" alt+f e
+shot attribute-page.png
+xdotool key alt+f e
 
 for _ in $(seq 50); do
   kill -0 "$program" 2>/dev/null || break
