@@ -1,0 +1,59 @@
+// The File menu's informing commands: About, Help and Web Site.
+#include "commands.h"
+
+#include <cstdio>
+
+#include "product.h"
+#include "resource.h"
+#include "shell_services.h"
+
+ShellServices CurrentShellServices = {WinHelpA, ShellExecuteA};
+
+namespace {
+
+enum { MainHelpContext = 1 };
+
+constexpr char AboutCaption[] = "Ostrivel 1.0";
+constexpr char AboutText[] =
+    "Ostrivel v1.0\n"
+    "\n"
+    "Tells whether the IDE/ATA hard disks of this PC are healthy.\n"
+    "It reads each drive's identity and S.M.A.R.T. attributes and\n"
+    "compares every attribute with the threshold its drive sets.\n"
+    "Setup chooses how often the views are refreshed.";
+
+// The box's text buffer: the text must fit it whole, terminator included.
+enum { AboutTextSize = 512 };
+static_assert(sizeof AboutText <= AboutTextSize);
+
+HINSTANCE InstanceOf(HWND window)
+{
+    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
+}  // namespace
+
+void ShowAbout(HWND mainWindow)
+{
+    char text[AboutTextSize];
+    snprintf(text, sizeof text, "%s", AboutText);
+    MSGBOXPARAMSA box = {};
+    box.cbSize = sizeof box;
+    box.hwndOwner = mainWindow;
+    box.hInstance = InstanceOf(mainWindow);
+    box.lpszText = text;
+    box.lpszCaption = AboutCaption;
+    box.dwStyle = MB_USERICON;  // one OK button and the program's own icon
+    box.lpszIcon = MAKEINTRESOURCEA(IDI_APP);
+    MessageBoxIndirectA(&box);
+}
+
+void ShowHelpContents(HWND mainWindow)
+{
+    CurrentShellServices.winHelp(mainWindow, HelpFileName, HELP_CONTEXT, MainHelpContext);
+}
+
+void OpenHomePage(HWND mainWindow)
+{
+    CurrentShellServices.shellExecute(mainWindow, "open", HomePageAddress, "", "", SW_SHOWMAXIMIZED);
+}

@@ -1,0 +1,154 @@
+// The Setup dialog: edits the settings record in place and the log-on
+// autostart entry; the settings file itself is written at exit.
+#include "commands.h"
+
+#include "autostart.h"
+#include "product.h"
+#include "refresh_timer.h"
+#include "resource.h"
+#include "settings.h"
+#include "shell_services.h"
+#include "signed_field.h"
+
+namespace {
+
+constexpr int32_t DefaultPollMinutes = 240;
+constexpr uint32_t DefaultChangePercent = 5;
+constexpr ULONG_PTR SetupHelpContext = 2;
+constexpr int TextFieldLength = sizeof(Settings::emailAddress) - 1;  // 79 characters
+
+// Text colours of the static controls that the dialog colours itself.
+struct StaticColour {
+    int id;
+    COLORREF text;
+};
+
+constexpr COLORREF Blue = RGB(0, 0, 255);  // 0xFF0000
+constexpr COLORREF Red = RGB(255, 0, 0);   // 0x0000FF
+
+constexpr StaticColour StaticColours[] = {
+    {IDC_GROUP_POLLING, Blue},
+    {IDC_GROUP_EMAIL, Blue},
+    {IDC_GROUP_MISC, Blue},
+    {IDC_EMAIL_HEADING, Red},
+};
+
+// Opening the dialog puts the defaults into the record itself, so they stay
+// even when the user cancels.
+void ApplyDefaults(Settings& settings)
+{
+    if (settings.pollMinutes == 0)
+        settings.pollMinutes = DefaultPollMinutes;
+    if (settings.changePercent == 0)
+        settings.changePercent = DefaultChangePercent;
+}
+
+// A record field is handed over with at most 79 characters, terminated or not.
+void ShowTextField(HWND dialog, int id, const char (&field)[TextFieldLength + 1])
+{
+    char text[TextFieldLength + 1];
+    int n = 0;
+    for (; n < TextFieldLength && field[n]; ++n)
+        text[n] = field[n];
+    text[n] = '\0';
+    SetDlgItemTextA(dialog, id, text);
+}
+
+void ShowSettings(HWND dialog, const Settings& settings)
+{
+    SetDlgItemInt(dialog, IDC_POLL_MINUTES, static_cast<UINT>(settings.pollMinutes), TRUE);
+    SetDlgItemInt(dialog, IDC_CHANGE_PERCENT, settings.changePercent, FALSE);
+    ShowTextField(dialog, IDC_EMAIL_ADDRESS, settings.emailAddress);
+    ShowTextField(dialog, IDC_SMTP_SERVER, settings.smtpServer);
+    CheckDlgButton(dialog, settings.recallMode ? IDC_RECALL_HOTKEY : IDC_RECALL_ICON, BST_CHECKED);
+    CheckDlgButton(dialog, IDC_AUTOSTART, QueryAutostart() ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool IsChecked(HWND dialog, int id)
+{
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+// An empty field, a field that is no number or out of range, and 0 all read
+// as 0 and so take the default.
+void ReadSettings(HWND dialog, Settings& settings)
+{
+    const int minutes = static_cast<int>(GetDlgItemInt(dialog, IDC_POLL_MINUTES, nullptr, TRUE));
+    settings.pollMinutes = minutes ? minutes : DefaultPollMinutes;
+    const UINT percent = GetDlgItemInt(dialog, IDC_CHANGE_PERCENT, nullptr, FALSE);
+    settings.changePercent = percent ? percent : DefaultChangePercent;
+    GetDlgItemTextA(dialog, IDC_EMAIL_ADDRESS, settings.emailAddress, sizeof settings.emailAddress);
+    GetDlgItemTextA(dialog, IDC_SMTP_SERVER, settings.smtpServer, sizeof settings.smtpServer);
+    settings.recallMode = IsChecked(dialog, IDC_RECALL_ICON) ? 0 : 1;
+}
+
+void OnInitDialog(HWND dialog)
+{
+    ApplyDefaults(CurrentSettings);
+    AcceptSignedNumberOnly(GetDlgItem(dialog, IDC_POLL_MINUTES));
+    ShowSettings(dialog, CurrentSettings);
+}
+
+void OnCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDOK:
+        ReadSettings(dialog, CurrentSettings);
+        // Written on every OK, so a moved program gets its entry updated.
+        SetAutostart(IsChecked(dialog, IDC_AUTOSTART) ? 1 : 0);
+        EndDialog(dialog, 1);
+        break;
+    case IDCANCEL:
+        EndDialog(dialog, 0);
+        break;
+    case IDC_SETUP_HELP:
+        CurrentShellServices.winHelp(dialog, HelpFileName, HELP_CONTEXT, SetupHelpContext);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
+
+HBRUSH SetupStaticColor(HWND control, HDC dc)
+{
+    SetBkMode(dc, TRANSPARENT);
+    const int id = static_cast<int>(GetWindowLongPtrA(control, GWLP_ID));
+    for (const StaticColour& colour : StaticColours) {
+        if (colour.id == id) {
+            SetTextColor(dc, colour.text);
+            return GetSysColorBrush(COLOR_BTNFACE);  // the system's: never freed
+        }
+    }
+    return nullptr;
+}
+
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog);
+        return 0;  // no control gets the initial keyboard focus
+    case WM_COMMAND:
+        OnCommand(dialog, LOWORD(wParam));
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(
+            SetupStaticColor(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)));
+    default:
+        return 0;
+    }
+}
+
+void RunSetupCommand(HWND mainWindow)
+{
+    const int32_t before = CurrentSettings.pollMinutes;
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), mainWindow, SetupDialogProc, 0);
+    // An unchanged interval leaves the running countdown alone.
+    if (CurrentSettings.pollMinutes == before)
+        return;
+    StopRefreshTimer(mainWindow);
+    ArmRefreshTimer(mainWindow);
+}
