@@ -236,9 +236,67 @@ void ReadTextRecord(Cursor& data1, Cursor& data2, const HelpFileView& view, Help
     Require(data1.Left() == 0 && data2.Left() == 0, "|TOPIC: text record has data after its end command");
 }
 
-struct TopicHeader {
-    uint32_t textSize, browseBack, browseFor, number, nonScroll, scroll, next;
+// One TOPICLINK's header, checked against the block and the link before it.
+struct TopicLink {
+    uint32_t pos, blockSize, dataLen1, dataLen2, nextBlock;
+    uint8_t type;
+    std::string where;
 };
+
+TopicLink ReadTopicLink(FileSpan span, uint32_t pos, uint32_t prev)
+{
+    Require(pos >= TopicBlockHeaderSize && pos + TopicLinkHeaderSize <= span.size, "|TOPIC: link outside the block");
+    Cursor c(span.data + pos, span.size - pos, "|TOPIC record at " + std::to_string(pos));
+    TopicLink link{};
+    link.pos = pos;
+    link.where = c.Where();
+    link.blockSize = c.U32();
+    link.dataLen2 = c.U32();
+    Require(c.U32() == prev, link.where + ": PrevBlock does not point back");
+    link.nextBlock = c.U32();
+    link.dataLen1 = c.U32();
+    link.type = c.U8();
+    Require(link.dataLen1 >= TopicLinkHeaderSize && link.blockSize >= link.dataLen1 &&
+                link.blockSize <= span.size - pos,
+            link.where + ": sizes outside the block");
+    Require(link.dataLen2 == link.blockSize - link.dataLen1, link.where + ": text is not stored raw");
+    return link;
+}
+
+// What the walk through the records carries from one record to the next.
+struct TopicWalk {
+    uint32_t characters = 0;                     // text bytes so far: the next TOPICOFFSET
+    uint32_t textBytes = 0;                      // BlockSizes of the current topic's text records
+    uint32_t nextHeader = TopicBlockHeaderSize;  // where the last header said the next one is
+    uint32_t headerTextSize = 0;                 // the last header's BlockSize field
+};
+
+// A topic header (or the closing record); returns true for the closing one.
+bool ReadTopicHeader(const TopicLink& link, Cursor& data1, Cursor& data2, TopicWalk& walk, HelpFileView& view)
+{
+    Require(link.pos == walk.nextHeader, link.where + ": topic header not where the previous one's NextTopic says");
+    if (!view.topics.empty())
+        Require(walk.headerTextSize == walk.textBytes, "|TOPIC: header's BlockSize is not its text records' size");
+    Require(data1.Left() == TopicHeaderDataSize, link.where + ": topic header is not 28 bytes");
+    const uint32_t textSize = data1.U32(), browseBack = data1.U32(), browseFor = data1.U32();
+    const uint32_t number = data1.U32(), nonScroll = data1.U32(), scroll = data1.U32(), next = data1.U32();
+    Require(number == view.topics.size(), link.where + ": topic number out of sequence");
+    Require(browseBack == None && browseFor == None && nonScroll == None,
+            link.where + ": browse sequence or non-scrolling region not supported");
+    const std::string title(reinterpret_cast<const char*>(data2.Here()), data2.Left());
+    Require(title.find('\0') == std::string::npos, link.where + ": title holds a NUL");
+    walk.nextHeader = next;
+    walk.headerTextSize = textSize;
+    walk.textBytes = 0;
+    if (link.nextBlock == None) {
+        Require(title.empty() && scroll == None && next == None && textSize == 0,
+                link.where + ": the closing record is not empty");
+        return true;
+    }
+    Require(scroll == link.pos + link.blockSize, link.where + ": Scroll does not point at the next record");
+    view.topics.push_back({walk.characters, link.pos, title, {}, {}});
+    return false;
+}
 
 void ReadTopics(FileSpan span, uint32_t payloadStart, size_t fileSize, HelpFileView& view)
 {
@@ -248,58 +306,26 @@ void ReadTopics(FileSpan span, uint32_t payloadStart, size_t fileSize, HelpFileV
     Require(GetU32(span.data) == None && GetU32(span.data + 4) == TopicBlockHeaderSize && GetU32(span.data + 8) == 0,
             "|TOPIC: unexpected topic block header");
 
-    uint32_t pos = TopicBlockHeaderSize, prev = None, characters = 0;
-    TopicHeader header{};
-    uint32_t textBytes = 0, headerNext = TopicBlockHeaderSize;
-    bool closed = false;
-    while (!closed) {
-        Require(pos >= TopicBlockHeaderSize && pos + TopicLinkHeaderSize <= span.size, "|TOPIC: link outside the block");
-        Cursor c(span.data + pos, span.size - pos, "|TOPIC record at " + std::to_string(pos));
-        const uint32_t blockSize = c.U32(), dataLen2 = c.U32(), prevBlock = c.U32(), nextBlock = c.U32();
-        const uint32_t dataLen1 = c.U32();
-        const uint8_t type = c.U8();
-        Require(dataLen1 >= TopicLinkHeaderSize && blockSize >= dataLen1 && blockSize <= span.size - pos,
-                c.Where() + ": sizes outside the block");
-        Require(dataLen2 == blockSize - dataLen1, c.Where() + ": text is not stored raw");
-        Require(prevBlock == prev, c.Where() + ": PrevBlock does not point back");
-        Cursor data1(span.data + pos + TopicLinkHeaderSize, dataLen1 - TopicLinkHeaderSize, c.Where() + " LinkData1");
-        Cursor data2(span.data + pos + dataLen1, dataLen2, c.Where() + " LinkData2");
-
-        if (type == TopicHeaderRecord) {
-            Require(pos == headerNext, c.Where() + ": topic header not where the previous one's NextTopic says");
-            if (!view.topics.empty())
-                Require(header.textSize == textBytes, "|TOPIC: header's BlockSize is not its text records' size");
-            Require(dataLen1 - TopicLinkHeaderSize == TopicHeaderDataSize, c.Where() + ": topic header is not 28 bytes");
-            header = {data1.U32(), data1.U32(), data1.U32(), data1.U32(), data1.U32(), data1.U32(), data1.U32()};
-            Require(header.number == view.topics.size(), c.Where() + ": topic number out of sequence");
-            Require(header.browseBack == None && header.browseFor == None && header.nonScroll == None,
-                    c.Where() + ": browse sequence or non-scrolling region not supported");
-            const std::string title(reinterpret_cast<const char*>(data2.Here()), dataLen2);
-            Require(title.find('\0') == std::string::npos, c.Where() + ": title holds a NUL");
-            closed = nextBlock == None;
-            if (closed) {
-                Require(dataLen2 == 0 && header.scroll == None && header.next == None && header.textSize == 0,
-                        c.Where() + ": the closing record is not empty");
-            } else {
-                Require(header.scroll == pos + blockSize, c.Where() + ": Scroll does not point at the next record");
-                view.topics.push_back({characters, pos, title, {}, {}});
-            }
-            headerNext = header.next;
-            textBytes = 0;
-        } else if (type == TextRecord) {
-            Require(!view.topics.empty(), c.Where() + ": text before the first topic header");
+    TopicWalk walk;
+    uint32_t pos = TopicBlockHeaderSize, prev = None;
+    for (bool closed = false; !closed;) {
+        const TopicLink link = ReadTopicLink(span, pos, prev);
+        Cursor data1(span.data + pos + TopicLinkHeaderSize, link.dataLen1 - TopicLinkHeaderSize, link.where + " LinkData1");
+        Cursor data2(span.data + pos + link.dataLen1, link.dataLen2, link.where + " LinkData2");
+        if (link.type == TopicHeaderRecord) {
+            closed = ReadTopicHeader(link, data1, data2, walk, view);
+        } else if (link.type == TextRecord) {
+            Require(!view.topics.empty(), link.where + ": text before the first topic header");
             ReadTextRecord(data1, data2, view, view.topics.back());
-            characters += dataLen2;
-            textBytes += blockSize;
+            walk.characters += link.dataLen2;
+            walk.textBytes += link.blockSize;
         } else {
-            Require(false, c.Where() + ": unknown record type " + std::to_string(type));
+            Require(false, link.where + ": unknown record type " + std::to_string(link.type));
         }
-        if (!closed) {
-            Require(nextBlock == pos + blockSize, c.Where() + ": NextBlock does not point at the following record");
-            Require(nextBlock + TopicLinkHeaderSize <= span.size, c.Where() + ": NextBlock outside the block");
-        }
+        if (!closed)
+            Require(link.nextBlock == pos + link.blockSize, link.where + ": NextBlock does not point at the following record");
         prev = pos;
-        pos += blockSize;
+        pos += link.blockSize;
     }
     Require(pos == span.size, "|TOPIC: data after the closing record");
     Require(!view.topics.empty(), "|TOPIC: no topic");

@@ -80,10 +80,10 @@ struct TopicLayout {
     std::vector<uint32_t> offsets; // TOPICOFFSET of each topic
 };
 
-bool LayOutTopics(const HelpDocument& doc, TopicLayout& layout, std::string& error)
+// Records: header and text for each topic, then an empty closing header,
+// each given its position. A header's LinkData1 is filled in later.
+std::vector<TopicLink> MakeTopicLinks(const HelpDocument& doc)
 {
-    // Records: header, text for each topic, then an empty closing header.
-    // A header's LinkData1 is filled in once every position is known.
     std::vector<TopicLink> links;
     for (const HelpTopic& topic : doc.topics) {
         TopicLink header{TopicHeaderRecord, Bytes(TopicHeaderDataSize), {}};
@@ -92,27 +92,25 @@ bool LayOutTopics(const HelpDocument& doc, TopicLayout& layout, std::string& err
         links.push_back(MakeTextRecord(topic));
     }
     links.push_back(TopicLink{TopicHeaderRecord, Bytes(TopicHeaderDataSize), {}});
-
     uint32_t pos = TopicBlockHeaderSize;
     for (TopicLink& link : links) {
         link.pos = pos;
         pos += link.BlockSize();
     }
-    const size_t total = pos - TopicBlockHeaderSize;
-    if (total > TopicBlockCapacity) {
-        error = "the topics take " + std::to_string(total) + " bytes, more than the " +
-                std::to_string(TopicBlockCapacity) + " that one topic block holds; shorten the text by " +
-                std::to_string(total - TopicBlockCapacity) + " bytes";
-        return false;
-    }
+    return links;
+}
 
+// Fills each header's LinkData1 and returns the topics' TOPICOFFSETs: the
+// count of text bytes (LinkData2 of text records) before each topic.
+std::vector<uint32_t> FillTopicHeaders(std::vector<TopicLink>& links)
+{
+    std::vector<uint32_t> offsets;
     uint32_t characters = 0;
     for (size_t i = 0; i < links.size(); i += 2) {
         const bool closing = i + 1 == links.size();
-        const uint32_t textSize = closing ? 0 : links[i + 1].BlockSize();
         Bytes& d = links[i].data1;
         d.clear();
-        PutU32(d, textSize);
+        PutU32(d, closing ? 0 : links[i + 1].BlockSize());
         PutU32(d, None);                                     // no browse sequence
         PutU32(d, None);
         PutU32(d, static_cast<uint32_t>(i / 2));             // topic number
@@ -120,12 +118,17 @@ bool LayOutTopics(const HelpDocument& doc, TopicLayout& layout, std::string& err
         PutU32(d, closing ? None : links[i + 1].pos);        // scrolling region
         PutU32(d, closing ? None : links[i + 2].pos);        // next topic header
         if (!closing) {
-            layout.offsets.push_back(characters);
+            offsets.push_back(characters);
             characters += static_cast<uint32_t>(links[i + 1].data2.size());
         }
     }
+    return offsets;
+}
 
-    Bytes& p = layout.payload;
+// The |TOPIC payload: one block header, then the chained records.
+Bytes WriteTopicBlock(const std::vector<TopicLink>& links)
+{
+    Bytes p;
     PutU32(p, None);                  // last TOPICLINK of the previous block
     PutU32(p, TopicBlockHeaderSize);  // first TOPICLINK in this block
     PutU32(p, 0);                     // last topic header of the previous block
@@ -140,6 +143,21 @@ bool LayOutTopics(const HelpDocument& doc, TopicLayout& layout, std::string& err
         PutBytes(p, link.data1);
         PutBytes(p, link.data2);
     }
+    return p;
+}
+
+bool LayOutTopics(const HelpDocument& doc, TopicLayout& layout, std::string& error)
+{
+    std::vector<TopicLink> links = MakeTopicLinks(doc);
+    const size_t total = links.back().pos + links.back().BlockSize() - TopicBlockHeaderSize;
+    if (total > TopicBlockCapacity) {
+        error = "the topics take " + std::to_string(total) + " bytes, more than the " +
+                std::to_string(TopicBlockCapacity) + " that one topic block holds; shorten the text by " +
+                std::to_string(total - TopicBlockCapacity) + " bytes";
+        return false;
+    }
+    layout.offsets = FillTopicHeaders(links);
+    layout.payload = WriteTopicBlock(links);
     return true;
 }
 
