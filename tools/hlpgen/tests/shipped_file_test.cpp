@@ -107,23 +107,19 @@ TEST_F(ShippedHelpFile, StatesWhatTheProgramDoes)
         EXPECT_NE(setup.find(fact), std::string::npos) << fact;
 }
 
-// Runs the generator; returns its exit code and leaves its messages in `err`.
-int RunGenerator(const std::string& args, std::string& err)
-{
-    const std::string errFile = ::testing::TempDir() + "hlpgen_stderr.txt";
-    const int status = std::system((std::string("\"") + HLPGEN_EXE + "\" " + args + " 2>\"" + errFile + "\"").c_str());
-    err = ReadText(errFile);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 class Generator : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = ::testing::TempDir() + "hlpgen_" + std::to_string(getpid()) + "/";
-        fs::create_directories(dir);
-    }
+    void SetUp() override { fs::create_directories(dir); }
     void TearDown() override { fs::remove_all(dir); }
+
+    // Runs the generator; returns its exit code and leaves its messages in `err`.
+    int RunGenerator(const std::string& args, std::string& err)
+    {
+        const std::string errFile = dir + "stderr.txt";
+        const int status = std::system((std::string("\"") + HLPGEN_EXE + "\" " + args + " 2>\"" + errFile + "\"").c_str());
+        err = ReadText(errFile);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 
     std::string Source(const std::string& text)
     {
@@ -142,8 +138,8 @@ protected:
         return err;
     }
 
-    std::string dir;
-    std::string out = ::testing::TempDir() + "hlpgen_" + std::to_string(getpid()) + "/out.hlp";
+    std::string dir = ::testing::TempDir() + "hlpgen_" + std::to_string(getpid()) + "/";
+    std::string out = dir + "out.hlp";
 };
 
 TEST_F(Generator, WritesAFileThatReadsBackDatedBySource)
