@@ -15,7 +15,8 @@
 // once, before the first topic. Each ".topic" gives the number a program
 // passes with HELP_CONTEXT (1 to 2147483647), a context name made of
 // letters, digits, '.' and '_' (for jumps by name), and the topic's title.
-// The first topic is the contents topic. Characters are limited to what
+// The first topic is the contents topic. Any other line that starts with
+// '.' is refused as an unknown directive. Characters are limited to what
 // Utf8ToAnsi accepts.
 #pragma once
 
