@@ -1,0 +1,226 @@
+#include "command_fixture.h"
+
+#include <cstring>
+
+#include "settings.h"
+#include "shell_services.h"
+
+Observed Seen;
+
+namespace {
+
+constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char OwnerClass[] = "OstrivelCommandTestOwner";
+
+// Under Wine without a window manager, hiding a top-level window that Wine
+// hands to the window manager waits two seconds for an answer that never
+// comes. These tests need no window manager, so this program asks Wine's X11
+// driver to keep its windows to itself; the driver reads the setting when it
+// loads, at the program's first window, after this has run.
+[[maybe_unused]] const bool WindowsUnmanaged = [] {
+    if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"))
+        return false;
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    const char* name = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
+    const std::string key = std::string("Software\\Wine\\AppDefaults\\") + name + "\\X11 Driver";
+    HKEY handle;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    RegSetValueExA(handle, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+    RegCloseKey(handle);
+    return true;
+}();
+
+HWND RecordedOwner;
+decltype(&SetTimer) RealSetTimer = SetTimer;
+decltype(&KillTimer) RealKillTimer = KillTimer;
+
+UINT_PTR WINAPI RecordSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC proc)
+{
+    if (window == RecordedOwner)
+        Seen.timerCalls.push_back({true, id, period});
+    return RealSetTimer(window, id, period, proc);
+}
+
+BOOL WINAPI RecordKillTimer(HWND window, UINT_PTR id)
+{
+    if (window == RecordedOwner)
+        Seen.timerCalls.push_back({false, id, 0});
+    return RealKillTimer(window, id);
+}
+
+BOOL WINAPI RecordWinHelp(HWND window, LPCSTR file, UINT command, ULONG_PTR data)
+{
+    Seen.winHelp.push_back({window, file ? file : "(null)", command, data});
+    return TRUE;
+}
+
+HINSTANCE WINAPI RecordShellExecute(HWND window, LPCSTR operation, LPCSTR file, LPCSTR parameters,
+                                    LPCSTR directory, INT show)
+{
+    auto text = [](LPCSTR s) { return std::string(s ? s : "(null)"); };
+    Seen.shellExecute.push_back({window, text(operation), text(file), text(parameters), text(directory), show});
+    return reinterpret_cast<HINSTANCE>(33);  // "succeeded"
+}
+
+LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_TIMER) {
+        ++Seen.ticks;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RegisterOwnerClass()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = OwnerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = OwnerClass;
+    RegisterClassA(&wc);
+}
+
+}  // namespace
+
+void CommandTest::SetUp()
+{
+    Seen = {};
+    CurrentSettings = Settings{};
+    hadRunValue_ = ReadRunValue(&savedRunValue_);
+    RegisterOwnerClass();
+    owner = CreateWindowExA(0, OwnerClass, "Ostrivel", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE,
+                            60, 40, 420, 370, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    RecordedOwner = owner;
+    setTimerHook_ = std::make_unique<ImportHook>("user32.dll", "SetTimer", reinterpret_cast<void*>(RecordSetTimer));
+    killTimerHook_ = std::make_unique<ImportHook>("user32.dll", "KillTimer", reinterpret_cast<void*>(RecordKillTimer));
+    ASSERT_TRUE(setTimerHook_->installed());
+    ASSERT_TRUE(killTimerHook_->installed());
+    RealSetTimer = setTimerHook_->original<decltype(&SetTimer)>();
+    RealKillTimer = killTimerHook_->original<decltype(&KillTimer)>();
+    CurrentShellServices = {RecordWinHelp, RecordShellExecute};
+}
+
+void CommandTest::TearDown()
+{
+    CurrentShellServices = {WinHelpA, ShellExecuteA};
+    killTimerHook_.reset();
+    setTimerHook_.reset();
+    RecordedOwner = nullptr;
+    if (owner)
+        DestroyWindow(owner);
+    if (hadRunValue_)
+        WriteRunValue(savedRunValue_.c_str());
+    else
+        DeleteRunValue();
+}
+
+void CommandTest::ArmOwnerTimer(UINT period)
+{
+    RealSetTimer(owner, 1, period, nullptr);
+}
+
+bool CommandTest::KillOwnerTimer()
+{
+    return RealKillTimer(owner, 1) != FALSE;
+}
+
+bool CommandTest::WaitForTick(DWORD limitMs)
+{
+    const DWORD start = GetTickCount();
+    const int before = Seen.ticks;
+    while (Seen.ticks == before && GetTickCount() - start < limitMs) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return Seen.ticks != before;
+}
+
+bool ReadRunValue(std::string* data)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    char buffer[1024] = "";
+    DWORD size = sizeof buffer - 1;
+    DWORD type = 0;
+    const bool found = RegQueryValueExA(key, "Ostrivel", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
+                       ERROR_SUCCESS;
+    RegCloseKey(key);
+    if (found && data)
+        *data = buffer;
+    return found;
+}
+
+void WriteRunValue(const char* data)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, RunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, "Ostrivel", 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                   static_cast<DWORD>(std::strlen(data) + 1));
+    RegCloseKey(key);
+}
+
+void DeleteRunValue()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, "Ostrivel");
+    RegCloseKey(key);
+}
+
+ModalStep Inspect(std::function<void(HWND)> check)
+{
+    return [check](HWND modal) {
+        check(modal);
+        return true;
+    };
+}
+
+ModalStep Click(int id)
+{
+    return [id](HWND modal) {
+        SendMessageA(GetDlgItem(modal, id), BM_CLICK, 0, 0);
+        return true;
+    };
+}
+
+ModalStep SetText(int id, const char* text)
+{
+    const std::string copy = text;
+    return [id, copy](HWND modal) {
+        SetDlgItemTextA(modal, id, copy.c_str());
+        return true;
+    };
+}
+
+std::string ItemText(HWND dialog, int id)
+{
+    char text[256] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+void PutClipboardText(const char* text)
+{
+    const size_t size = std::strlen(text) + 1;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    std::memcpy(GlobalLock(memory), text, size);
+    GlobalUnlock(memory);
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        SetClipboardData(CF_TEXT, memory);
+        CloseClipboard();
+    }
+}

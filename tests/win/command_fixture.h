@@ -1,0 +1,77 @@
+// Shared by the tests of the Setup, About, Help and Web Site commands: an
+// owner window that counts its timer ticks, a record of the timer calls that
+// the program's code makes on it, the shell services replaced by recorders,
+// and the Run key value saved and restored around every test.
+#pragma once
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "import_hook.h"
+#include "modal_script.h"
+
+struct TimerCall {
+    bool set;  // SetTimer, else KillTimer
+    UINT_PTR id;
+    UINT period;
+    bool operator==(const TimerCall&) const = default;
+};
+
+struct WinHelpCall {
+    HWND window;
+    std::string file;
+    UINT command;
+    ULONG_PTR data;
+};
+
+struct ShellExecuteCall {
+    HWND window;
+    std::string operation, file, parameters, directory;
+    INT show;
+};
+
+// What the program's code did while a test ran.
+struct Observed {
+    std::vector<TimerCall> timerCalls;  // on the owner window, in order
+    int ticks = 0;                      // WM_TIMER messages the owner received
+    std::vector<WinHelpCall> winHelp;
+    std::vector<ShellExecuteCall> shellExecute;
+};
+extern Observed Seen;
+
+class CommandTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    HWND owner = nullptr;
+
+    // The test's own timer calls, not recorded.
+    void ArmOwnerTimer(UINT period);
+    bool KillOwnerTimer();  // true when the timer existed
+    // Runs the message loop until the owner has had a tick or the time is up.
+    bool WaitForTick(DWORD limitMs);
+
+private:
+    std::unique_ptr<ImportHook> setTimerHook_, killTimerHook_;
+    bool hadRunValue_ = false;
+    std::string savedRunValue_;
+};
+
+// The Run key value "Ostrivel": read (false when absent), write and delete.
+bool ReadRunValue(std::string* data);
+void WriteRunValue(const char* data);
+void DeleteRunValue();
+
+// Steps for DriveModal.
+ModalStep Inspect(std::function<void(HWND)> check);  // runs once
+ModalStep Click(int id);                             // BM_CLICK on a control
+ModalStep SetText(int id, const char* text);         // WM_SETTEXT, not filtered
+
+std::string ItemText(HWND dialog, int id);
+void PutClipboardText(const char* text);

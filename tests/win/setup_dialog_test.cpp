@@ -1,0 +1,571 @@
+// The Setup dialog opened by the Setup command from its owner window, and
+// driven from inside its modal loop.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "autostart.h"
+#include "command_fixture.h"
+#include "commands.h"
+#include "resource.h"
+#include "settings.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+struct ControlSpec {
+    int id;
+    const char* className;
+    const char* text;
+    DWORD style;
+    short x, y, cx, cy;
+};
+
+// The template, control by control, in template (and tab) order.
+constexpr ControlSpec SetupControls[] = {
+    {100, "Button", "", 0x50000007, 4, 0, 280, 204},
+    {101, "Button", "Polling Data", 0x50020007, 12, 8, 264, 56},
+    {700, "Static", "Check Hard Disk(s) every", 0x50000000, 20, 26, 88, 9},
+    {900, "Edit", "", 0x50810000, 108, 22, 32, 13},
+    {701, "Static", "minutes (insert -1 to disable controls)", 0x50000000, 144, 26, 126, 9},
+    {702, "Static", "If Hard Disk Attributes change more then ", 0x50000000, 20, 42, 76, 16},
+    {901, "Edit", "", 0x50812000, 96, 42, 24, 14},
+    {703, "Static", "% on their previous values send a warning", 0x50000000, 124, 42, 136, 16},
+    {102, "Button", "Email Information", 0x50020007, 12, 68, 264, 60},
+    {704, "Static", "Send messages to this destination", 0x50000000, 20, 82, 160, 9},
+    {705, "Static", "Email Address", 0x50000000, 40, 96, 52, 9},
+    {902, "Edit", "", 0x50810000, 96, 92, 88, 13},
+    {706, "Static", "SMTP Server", 0x50000000, 40, 112, 52, 9},
+    {903, "Edit", "", 0x50810000, 96, 108, 88, 13},
+    {103, "Button", "Misc.", 0x50020007, 12, 129, 264, 67},
+    {707, "Static", "How do you want to recall the window of Ostrivel when it is hidden ?", 0x50000000, 20, 140, 236, 9},
+    {1400, "Button", "Click on the icon in the Tray Area", 0x50010029, 40, 152, 140, 9},
+    {1401, "Button", "Press Ctrl Alt F12", 0x50010029, 40, 164, 140, 9},
+    {1500, "Button", "Run Ostrivel (minimized) when you log on", 0x50010123, 20, 180, 160, 9},
+    {9, "Button", "&Help", 0x50010300, 4, 210, 50, 14},
+    {1, "Button", "&OK", 0x50010301, 181, 210, 50, 14},
+    {2, "Button", "&Cancel", 0x50010300, 233, 210, 50, 14},
+};
+
+// Reads the extended dialog template of resource 2 field by field.
+class TemplateReader {
+public:
+    explicit TemplateReader(const BYTE* at) : at_(at) {}
+    WORD Word() { return Take<WORD>(); }
+    DWORD Dword() { return Take<DWORD>(); }
+    short Short() { return Take<short>(); }
+    BYTE Byte() { return Take<BYTE>(); }
+    // A text or an ordinal (0xFFFF followed by its number, given as "#n").
+    std::string Name()
+    {
+        if (*reinterpret_cast<const WORD*>(at_) == 0xFFFF) {
+            Word();
+            char ordinal[8];
+            snprintf(ordinal, sizeof ordinal, "#%u", Word());
+            return ordinal;
+        }
+        std::string text;
+        for (WORD c; (c = Word()) != 0;)
+            text += static_cast<char>(c);
+        return text;
+    }
+    void AlignDword()
+    {
+        while (reinterpret_cast<UINT_PTR>(at_) % 4)
+            ++at_;
+    }
+
+private:
+    template <typename T>
+    T Take()
+    {
+        T value;
+        std::memcpy(&value, at_, sizeof value);
+        at_ += sizeof value;
+        return value;
+    }
+    const BYTE* at_;
+};
+
+std::string ClassFromTemplate(std::string name)
+{
+    if (name == "#128") return "Button";
+    if (name == "#129") return "Edit";
+    if (name == "#130") return "Static";
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!name.empty())
+        name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+    return name;
+}
+
+TEST(SetupTemplate, DialogHeaderAndFontAreThoseOfResource2)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDD_SETUP), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    ASSERT_NE(found, nullptr);
+    TemplateReader t(static_cast<const BYTE*>(LockResource(LoadResource(module, found))));
+    EXPECT_EQ(t.Word(), 1);       // dlgVer
+    EXPECT_EQ(t.Word(), 0xFFFF);  // extended template
+    EXPECT_EQ(t.Dword(), 0u);     // help identifier
+    EXPECT_EQ(t.Dword(), 0x00010001u);
+    EXPECT_EQ(t.Dword(), 0x90C800C4u);
+    EXPECT_EQ(t.Word(), 22);
+    EXPECT_EQ(t.Short(), 0);
+    EXPECT_EQ(t.Short(), 0);
+    EXPECT_EQ(t.Short(), 290);
+    EXPECT_EQ(t.Short(), 230);
+    EXPECT_EQ(t.Name(), "");  // no menu
+    EXPECT_EQ(t.Name(), "");  // standard dialog class
+    EXPECT_EQ(t.Name(), "Setup");
+    EXPECT_EQ(t.Word(), 8);   // points
+    EXPECT_EQ(t.Word(), 0);   // weight
+    EXPECT_EQ(t.Byte(), 0);   // not italic
+    EXPECT_EQ(t.Byte(), 1);   // DEFAULT_CHARSET
+    EXPECT_EQ(t.Name(), "MS Sans Serif");
+    for (const ControlSpec& spec : SetupControls) {
+        SCOPED_TRACE(spec.id);
+        t.AlignDword();
+        EXPECT_EQ(t.Dword(), 0u);  // help identifier
+        EXPECT_EQ(t.Dword(), 0u);  // extended style
+        EXPECT_EQ(t.Dword(), spec.style);
+        EXPECT_EQ(t.Short(), spec.x);
+        EXPECT_EQ(t.Short(), spec.y);
+        EXPECT_EQ(t.Short(), spec.cx);
+        EXPECT_EQ(t.Short(), spec.cy);
+        EXPECT_EQ(t.Dword(), static_cast<DWORD>(spec.id));
+        EXPECT_EQ(ClassFromTemplate(t.Name()), spec.className);
+        EXPECT_EQ(t.Name(), spec.text);
+        EXPECT_EQ(t.Word(), 0);  // no creation data
+    }
+}
+
+class SetupDialogTest : public CommandTest {
+protected:
+    ModalRun RunSetup(std::vector<ModalStep> steps) { return DriveModal([this] { RunSetupCommand(owner); }, std::move(steps)); }
+
+    // Opens the dialog, runs the checks on it, then presses a button.
+    void OpenCheckAndPress(std::function<void(HWND)> check, int button)
+    {
+        const ModalRun run = RunSetup({Inspect(check), Click(button)});
+        EXPECT_EQ(run.stepsDone, 2u);
+        EXPECT_FALSE(run.timedOut);
+    }
+};
+
+TEST_F(SetupDialogTest, ChildrenMatchTheTemplateInZOrder)
+{
+    OpenCheckAndPress(
+        [](HWND dialog) {
+            size_t index = 0;
+            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT), ++index) {
+                ASSERT_LT(index, std::size(SetupControls));
+                const ControlSpec& spec = SetupControls[index];
+                SCOPED_TRACE(spec.id);
+                char name[32] = "";
+                GetClassNameA(child, name, sizeof name);
+                char text[128] = "";
+                GetWindowTextA(child, text, sizeof text);
+                // The dialog manager converts position and size one by one.
+                RECT expected = {spec.x, spec.y, spec.cx, spec.cy};
+                MapDialogRect(dialog, &expected);
+                expected.right += expected.left;
+                expected.bottom += expected.top;
+                RECT actual;
+                GetWindowRect(child, &actual);
+                MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+                EXPECT_EQ(GetDlgCtrlID(child), spec.id);
+                EXPECT_STRCASEEQ(name, spec.className);
+                if (spec.id < 900 || spec.id > 903) {  // the fields hold values
+                    EXPECT_STREQ(text, spec.text);
+                }
+                EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)) & ~WS_BORDER, spec.style & ~WS_BORDER);
+                EXPECT_EQ(actual.left, expected.left);
+                EXPECT_EQ(actual.top, expected.top);
+                EXPECT_EQ(actual.right, expected.right);
+                EXPECT_EQ(actual.bottom, expected.bottom);
+            }
+            EXPECT_EQ(index, std::size(SetupControls));
+        },
+        IDCANCEL);
+}
+
+TEST_F(SetupDialogTest, EveryLabelShowsItsWholeTextInTheDialogFont)
+{
+    OpenCheckAndPress(
+        [](HWND dialog) {
+            HDC dc = GetDC(dialog);
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                char name[16] = "";
+                GetClassNameA(child, name, sizeof name);
+                if (_stricmp(name, "Static") != 0)
+                    continue;
+                char text[128] = "";
+                GetWindowTextA(child, text, sizeof text);
+                RECT box;
+                GetClientRect(child, &box);
+                RECT needed = box;
+                DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK);
+                EXPECT_LE(needed.bottom, box.bottom) << text;
+                EXPECT_LE(needed.right, box.right) << text;
+            }
+            ReleaseDC(dialog, dc);
+        },
+        IDCANCEL);
+}
+
+TEST_F(SetupDialogTest, IsModalToTheOwnerAndStandsAtItsClientOrigin)
+{
+    OpenCheckAndPress(
+        [this](HWND dialog) {
+            char caption[32] = "";
+            GetWindowTextA(dialog, caption, sizeof caption);
+            EXPECT_STREQ(caption, "Setup");
+            EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner);
+            EXPECT_FALSE(IsWindowEnabled(owner));
+            // Position (0, 0): its client area starts where the owner's does.
+            POINT ownerOrigin = {0, 0};
+            ClientToScreen(owner, &ownerOrigin);
+            POINT origin = {0, 0};
+            ClientToScreen(dialog, &origin);
+            EXPECT_EQ(origin.x, ownerOrigin.x);
+            EXPECT_EQ(origin.y, ownerOrigin.y);
+            RECT client;
+            GetClientRect(dialog, &client);
+            RECT size = {0, 0, 290, 230};
+            MapDialogRect(dialog, &size);
+            EXPECT_EQ(client.right, size.right);
+            EXPECT_EQ(client.bottom, size.bottom);
+        },
+        IDCANCEL);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+}
+
+TEST_F(SetupDialogTest, TabStopsAndGroupsFollowTheTemplate)
+{
+    OpenCheckAndPress(
+        [](HWND dialog) {
+            std::vector<int> tabOrder;
+            HWND item = nullptr;
+            for (int i = 0; i < 12; ++i) {
+                item = GetNextDlgTabItem(dialog, item, FALSE);
+                tabOrder.push_back(GetDlgCtrlID(item));
+            }
+            EXPECT_THAT(tabOrder, ElementsAre(900, 901, 902, 903, 1400, 1401, 1500, 9, 1, 2, 900, 901));
+            // The two radio buttons share the group that box 103 starts.
+            EXPECT_EQ(GetNextDlgGroupItem(dialog, GetDlgItem(dialog, 1400), FALSE), GetDlgItem(dialog, 1401));
+            SendDlgItemMessageA(dialog, 1401, BM_CLICK, 0, 0);
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1400), BST_UNCHECKED);
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1401), BST_CHECKED);
+            SendDlgItemMessageA(dialog, 1400, BM_CLICK, 0, 0);
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1400), BST_CHECKED);
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1401), BST_UNCHECKED);
+        },
+        IDCANCEL);
+}
+
+TEST_F(SetupDialogTest, StaticColoursAreBlueTitlesARedHeadingAndNothingElse)
+{
+    OpenCheckAndPress(
+        [](HWND dialog) {
+            HDC dc = CreateCompatibleDC(nullptr);
+            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                const int id = GetDlgCtrlID(child);
+                SCOPED_TRACE(id);
+                SetBkMode(dc, OPAQUE);
+                SetTextColor(dc, RGB(1, 2, 3));
+                const INT_PTR result = SetupDialogProc(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(child));
+                EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+                const bool title = id == 101 || id == 102 || id == 103;
+                const COLORREF colour = title ? 0xFF0000 : id == 704 ? 0x0000FF : RGB(1, 2, 3);
+                EXPECT_EQ(GetTextColor(dc), colour);
+                const HBRUSH brush = title || id == 704 ? GetSysColorBrush(COLOR_BTNFACE) : nullptr;
+                EXPECT_EQ(reinterpret_cast<HBRUSH>(result), brush);
+            }
+            DeleteDC(dc);
+        },
+        IDCANCEL);
+}
+
+TEST_F(SetupDialogTest, OpeningWithZerosShowsAndStoresTheDefaultsAndCancelArmsTheTimer)
+{
+    OpenCheckAndPress(
+        [](HWND dialog) {
+            EXPECT_EQ(ItemText(dialog, 900), "240");
+            EXPECT_EQ(ItemText(dialog, 901), "5");
+            EXPECT_EQ(CurrentSettings.pollMinutes, 240);
+            EXPECT_EQ(CurrentSettings.changePercent, 5u);
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1400), BST_CHECKED);
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1401), BST_UNCHECKED);
+        },
+        IDCANCEL);
+    EXPECT_EQ(CurrentSettings.pollMinutes, 240);
+    EXPECT_EQ(CurrentSettings.changePercent, 5u);
+    EXPECT_THAT(Seen.timerCalls, ElementsAre(TimerCall{false, 1, 0}, TimerCall{true, 1, 240u * 60000u}));
+    EXPECT_TRUE(KillOwnerTimer());
+}
+
+TEST_F(SetupDialogTest, ShowsTheRecordAndCancelKeepsIt)
+{
+    CurrentSettings.pollMinutes = -5;
+    CurrentSettings.changePercent = 3000000000u;
+    std::strcpy(CurrentSettings.emailAddress, "admin@example.org");
+    std::strcpy(CurrentSettings.smtpServer, "smtp.example.org");
+    CurrentSettings.recallMode = 2;
+    const Settings before = CurrentSettings;
+    OpenCheckAndPress(
+        [](HWND dialog) {
+            EXPECT_EQ(ItemText(dialog, 900), "-5");
+            EXPECT_EQ(ItemText(dialog, 901), "3000000000");
+            EXPECT_EQ(ItemText(dialog, 902), "admin@example.org");
+            EXPECT_EQ(ItemText(dialog, 903), "smtp.example.org");
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1400), BST_UNCHECKED);
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1401), BST_CHECKED);
+            SetDlgItemTextA(dialog, 900, "7");
+            SetDlgItemTextA(dialog, 902, "other@example.org");
+            SendDlgItemMessageA(dialog, 1400, BM_CLICK, 0, 0);
+        },
+        IDCANCEL);
+    EXPECT_EQ(std::memcmp(&CurrentSettings, &before, sizeof before), 0);
+    EXPECT_THAT(Seen.timerCalls, IsEmpty());
+}
+
+TEST_F(SetupDialogTest, EscapeAndTheCloseBoxCancel)
+{
+    CurrentSettings.pollMinutes = 9;
+    for (UINT message : {WM_KEYDOWN, WM_SYSCOMMAND}) {
+        const ModalRun run = RunSetup({
+            SetText(900, "12"),
+            [message](HWND dialog) {
+                if (message == WM_KEYDOWN)
+                    PostMessageA(GetDlgItem(dialog, 900), WM_KEYDOWN, VK_ESCAPE, 0);
+                else
+                    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+                return true;
+            },
+        });
+        EXPECT_EQ(run.stepsDone, 2u);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(CurrentSettings.pollMinutes, 9);
+    }
+}
+
+TEST_F(SetupDialogTest, EnterPressesOk)
+{
+    CurrentSettings.pollMinutes = 9;
+    const ModalRun run = RunSetup({
+        SetText(900, "12"),
+        [](HWND dialog) {
+            PostMessageA(GetDlgItem(dialog, 903), WM_KEYDOWN, VK_RETURN, 0);
+            return true;
+        },
+    });
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(CurrentSettings.pollMinutes, 12);
+}
+
+struct NumberCase {
+    const char* minutes;
+    const char* percent;
+    int32_t pollMinutes;
+    uint32_t changePercent;
+};
+
+TEST_F(SetupDialogTest, OkReadsTheNumbersAndEmptyOrZeroTakesTheDefault)
+{
+    const NumberCase cases[] = {
+        {"", "", 240, 5},
+        {"0", "0", 240, 5},
+        {"-0", "000", 240, 5},
+        {"-", "x", 240, 5},
+        {"-1", "1", -1, 1},
+        {"7", "17", 7, 17},
+        {"-2147483647", "4294967294", -2147483647, 4294967294u},
+        {"99999999999", "99999999999", 240, 5},  // out of range
+    };
+    for (const NumberCase& c : cases) {
+        SCOPED_TRACE(c.minutes);
+        CurrentSettings.pollMinutes = 30;
+        CurrentSettings.changePercent = 30;
+        const ModalRun run = RunSetup({SetText(900, c.minutes), SetText(901, c.percent), Click(IDOK)});
+        EXPECT_EQ(run.stepsDone, 3u);
+        EXPECT_EQ(CurrentSettings.pollMinutes, c.pollMinutes);
+        EXPECT_EQ(CurrentSettings.changePercent, c.changePercent);
+    }
+}
+
+TEST_F(SetupDialogTest, EmailTextsAreCutTo79Characters)
+{
+    std::memset(CurrentSettings.emailAddress, 'x', sizeof CurrentSettings.emailAddress);  // no terminator
+    const std::string long100(100, 'a');
+    const std::string exact79(79, 'b');
+    OpenCheckAndPress(
+        [&](HWND dialog) {
+            EXPECT_EQ(ItemText(dialog, 902), std::string(79, 'x'));
+            EXPECT_EQ(ItemText(dialog, 903), "");
+            SetDlgItemTextA(dialog, 902, long100.c_str());
+            SetDlgItemTextA(dialog, 903, exact79.c_str());
+        },
+        IDOK);
+    EXPECT_EQ(std::string(CurrentSettings.emailAddress), std::string(79, 'a'));
+    EXPECT_EQ(std::string(CurrentSettings.smtpServer), exact79);
+}
+
+TEST_F(SetupDialogTest, RecallModeIsZeroForTheIconAndOneForTheHotKey)
+{
+    struct Case {
+        int32_t before;
+        int click;  // 0: none
+        int32_t after;
+    };
+    for (const Case& c : {Case{2, 0, 1}, Case{0, 0, 0}, Case{0, 1401, 1}, Case{-3, 1400, 0}}) {
+        SCOPED_TRACE(c.before);
+        CurrentSettings.recallMode = c.before;
+        std::vector<ModalStep> steps = {Inspect([&](HWND dialog) {
+            EXPECT_EQ(IsDlgButtonChecked(dialog, c.before ? 1401 : 1400), BST_CHECKED);
+            EXPECT_EQ(IsDlgButtonChecked(dialog, c.before ? 1400 : 1401), BST_UNCHECKED);
+        })};
+        if (c.click)
+            steps.push_back(Click(c.click));
+        steps.push_back(Click(IDOK));
+        EXPECT_FALSE(RunSetup(steps).timedOut);
+        EXPECT_EQ(CurrentSettings.recallMode, c.after);
+    }
+}
+
+std::string ExpectedRunValue()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string("\"") + path + "\" /i";
+}
+
+TEST_F(SetupDialogTest, TheCheckBoxFollowsTheRunKeyAndEveryOkWritesIt)
+{
+    WriteRunValue("C:\\old place\\ostrivel.exe /i");
+    OpenCheckAndPress(
+        [](HWND dialog) {
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1500), BST_CHECKED);
+            DeleteRunValue();  // gone behind the dialog's back: OK writes it again
+        },
+        IDOK);
+    std::string data;
+    ASSERT_TRUE(ReadRunValue(&data));
+    EXPECT_EQ(data, ExpectedRunValue());
+
+    WriteRunValue("C:\\old place\\ostrivel.exe /i");
+    OpenCheckAndPress([](HWND) {}, IDOK);
+    ASSERT_TRUE(ReadRunValue(&data));
+    EXPECT_EQ(data, ExpectedRunValue());  // brought up to date
+}
+
+TEST_F(SetupDialogTest, AnUncheckedBoxDeletesTheEntryOnEveryOk)
+{
+    DeleteRunValue();
+    OpenCheckAndPress(
+        [](HWND dialog) {
+            EXPECT_EQ(IsDlgButtonChecked(dialog, 1500), BST_UNCHECKED);
+            WriteRunValue("C:\\elsewhere\\ostrivel.exe /i");
+        },
+        IDOK);
+    EXPECT_FALSE(ReadRunValue(nullptr));
+
+    OpenCheckAndPress([](HWND) {}, IDOK);  // nothing to delete: silent
+    EXPECT_FALSE(ReadRunValue(nullptr));
+
+    WriteRunValue("x");
+    const ModalRun run = RunSetup({Click(1500), Click(IDOK)});  // checked, then unchecked
+    EXPECT_EQ(run.stepsDone, 2u);
+    EXPECT_FALSE(ReadRunValue(nullptr));
+}
+
+TEST_F(SetupDialogTest, CancelLeavesTheRunKeyAlone)
+{
+    DeleteRunValue();
+    const ModalRun run = RunSetup({Click(1500), Click(IDCANCEL)});
+    EXPECT_EQ(run.stepsDone, 2u);
+    EXPECT_FALSE(ReadRunValue(nullptr));
+}
+
+TEST_F(SetupDialogTest, AnUnchangedIntervalLeavesTheRunningTimerAlone)
+{
+    CurrentSettings.pollMinutes = 5;
+    ArmOwnerTimer(150);  // a short countdown that a re-arm would replace by 5 minutes
+    const ModalRun run = RunSetup({SetText(900, "5"), Click(IDOK)});
+    EXPECT_EQ(run.stepsDone, 2u);
+    EXPECT_THAT(Seen.timerCalls, IsEmpty());
+    EXPECT_TRUE(WaitForTick(2000));
+    EXPECT_TRUE(KillOwnerTimer());
+}
+
+TEST_F(SetupDialogTest, AChangedIntervalReArmsTheTimer)
+{
+    CurrentSettings.pollMinutes = 5;
+    ArmOwnerTimer(300000);
+    EXPECT_EQ(RunSetup({SetText(900, "7"), Click(IDOK)}).stepsDone, 2u);
+    EXPECT_THAT(Seen.timerCalls, ElementsAre(TimerCall{false, 1, 0}, TimerCall{true, 1, 420000u}));
+    EXPECT_TRUE(KillOwnerTimer());
+}
+
+TEST_F(SetupDialogTest, MinusOneOrZeroInTheRecordKillsTheTimer)
+{
+    CurrentSettings.pollMinutes = 5;
+    ArmOwnerTimer(300000);
+    EXPECT_EQ(RunSetup({SetText(900, "-1"), Click(IDOK)}).stepsDone, 2u);
+    EXPECT_EQ(CurrentSettings.pollMinutes, -1);
+    EXPECT_THAT(Seen.timerCalls, ElementsAre(TimerCall{false, 1, 0}));
+    EXPECT_FALSE(KillOwnerTimer());
+
+    // The dialog itself never leaves 0; a record that became 0 while it was
+    // open (as a failed save does) stops the timer as well.
+    Seen.timerCalls.clear();
+    CurrentSettings.pollMinutes = 5;
+    ArmOwnerTimer(300000);
+    const ModalRun run = RunSetup({Inspect([](HWND) { CurrentSettings.pollMinutes = 0; }), Click(IDCANCEL)});
+    EXPECT_EQ(run.stepsDone, 2u);
+    EXPECT_THAT(Seen.timerCalls, ElementsAre(TimerCall{false, 1, 0}));
+    EXPECT_FALSE(KillOwnerTimer());
+}
+
+TEST_F(SetupDialogTest, HelpOpensContextTwoAndTheDialogStaysOpen)
+{
+    HWND shown = nullptr;
+    const ModalRun run = RunSetup({
+        Click(IDC_SETUP_HELP),
+        Inspect([&](HWND dialog) {
+            shown = dialog;
+            EXPECT_TRUE(IsWindowVisible(dialog));
+        }),
+        Click(IDCANCEL),
+    });
+    EXPECT_EQ(run.stepsDone, 3u);
+    ASSERT_EQ(Seen.winHelp.size(), 1u);
+    EXPECT_EQ(Seen.winHelp[0].window, shown);
+    EXPECT_EQ(Seen.winHelp[0].file, "ostrivel.hlp");
+    EXPECT_EQ(Seen.winHelp[0].command, static_cast<UINT>(HELP_CONTEXT));
+    EXPECT_EQ(Seen.winHelp[0].data, 2u);
+}
+
+TEST_F(SetupDialogTest, TheOwnerKeepsGettingItsTimerWhileTheDialogIsOpen)
+{
+    const ModalRun run = RunSetup({
+        Inspect([this](HWND) { ArmOwnerTimer(10); }),
+        [](HWND) { return Seen.ticks >= 2; },
+        Click(IDCANCEL),
+    });
+    EXPECT_EQ(run.stepsDone, 3u);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_GE(Seen.ticks, 2);
+}
+
+}  // namespace
