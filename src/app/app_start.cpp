@@ -41,9 +41,11 @@ int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
     EnterProgramFolder();
     bool creationRan = false;
     HWND window = CreateMainWindow(instance, &creationRan);
-    // Without its creation steps no quit message will ever come: end now.
-    if (!window && !creationRan)
-        return 1;
+    // No window: the failing creation step has told the user why, or no step
+    // ran at all. Nothing is left to wait for; Wine does not even send the
+    // half-made window WM_DESTROY, so no quit message would ever come.
+    if (!window)
+        return creationRan ? 0 : 1;
     ShowWindow(window, StartsHidden(commandTail) ? SW_HIDE : showCommand);
     UpdateWindow(window);
     return RunMessageLoop();

@@ -11,7 +11,7 @@ ATOM RegisterMainClass(HINSTANCE instance);
 
 // Creates the main window centred on the desktop. Null when creation failed;
 // *creationRan tells whether the window's own creation steps ran (and so
-// whether a quit message is on its way).
+// whether a failing step has already shown its message, if it has one).
 HWND CreateMainWindow(HINSTANCE instance, bool* creationRan);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
