@@ -14,13 +14,14 @@ namespace {
 enum { MainHelpContext = 1 };
 
 constexpr char AboutCaption[] = "Ostrivel 1.0";
+// Short lines: the message box would wrap long ones at odd places.
 constexpr char AboutText[] =
     "Ostrivel v1.0\n"
     "\n"
-    "Tells whether the IDE/ATA hard disks of this PC are healthy.\n"
-    "It reads each drive's identity and S.M.A.R.T. attributes and\n"
-    "compares every attribute with the threshold its drive sets.\n"
-    "Setup chooses how often the views are refreshed.";
+    "Watches the health of this PC's hard disks.\n"
+    "Reads each IDE/ATA drive's S.M.A.R.T. data\n"
+    "and compares every attribute with its\n"
+    "threshold; Setup sets how often it looks.";
 
 // The box's text buffer: the text must fit it whole, terminator included.
 enum { AboutTextSize = 512 };
