@@ -1,0 +1,150 @@
+#include "drive_folder.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "snapshot.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slot(int driveIndex, const char* suffix)
+{
+    return "drive" + std::to_string(driveIndex) + suffix;
+}
+
+std::string AtaText(const uint8_t* sector, int offset, int length)
+{
+    std::string text;
+    for (int i = 0; i < length; ++i) {
+        char c = static_cast<char>(sector[offset + (i ^ 1)]);
+        if (c == '\0')
+            break;
+        text += c;
+    }
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return "";
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+unsigned Word(const uint8_t* sector, int word)
+{
+    return sector[2 * word] | sector[2 * word + 1] << 8;
+}
+
+}  // namespace
+
+TempFolder::TempFolder(const char* tag)
+{
+    static int serial;
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    path_ = std::string(temp) + "ostrivel-" + tag + "-" + std::to_string(GetCurrentProcessId()) +
+            "-" + std::to_string(++serial);
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+    fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+void DriveFolder::Put(int driveIndex, const std::string& blob) const
+{
+    CopyFileA(blob.c_str(), File(Slot(driveIndex, ".blob")).c_str(), FALSE);
+}
+
+void DriveFolder::Fail(int driveIndex, const char* operations) const
+{
+    WriteWholeFile(File(Slot(driveIndex, ".fail")), operations, strlen(operations));
+}
+
+void DriveFolder::PutDemoDrives() const
+{
+    for (int d = 0; d < 4; ++d) {
+        Put(d, DemoBlob(d));
+        if (FileExists(DemoFailFile(d)))
+            CopyFileA(DemoFailFile(d).c_str(), File(Slot(d, ".fail")).c_str(), FALSE);
+    }
+}
+
+std::string DemoBlob(int driveIndex)
+{
+    return std::string(OSTRIVEL_DEMO_DRIVES) + "/" + Slot(driveIndex, ".blob");
+}
+
+std::string DemoFailFile(int driveIndex)
+{
+    return std::string(OSTRIVEL_DEMO_DRIVES) + "/" + Slot(driveIndex, ".fail");
+}
+
+std::string SampleBlob(const char* name)
+{
+    std::string path = std::string(OSTRIVEL_SAMPLES_DIR) + "/" + name;
+    return FileExists(path) ? path : "";
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return static_cast<bool>(out);
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DriveFacts ReadDriveFacts(const std::string& blob)
+{
+    DriveFacts facts;
+    std::vector<uint8_t> data;
+    Snapshot snapshot;
+    if (!ReadWholeFile(blob, &data) ||
+        ParseSnapshot(data.data(), data.size(), &snapshot) != SnapshotError::None)
+        return facts;
+    if (const uint8_t* id = SnapshotSector(snapshot, SnapshotSection::Identify)) {
+        facts.model = AtaText(id, 54, 40);
+        facts.serial = AtaText(id, 20, 20);
+        facts.firmware = AtaText(id, 46, 8);
+        facts.cylinders = Word(id, 1);
+        facts.heads = Word(id, 3);
+        facts.sectorsPerTrack = Word(id, 6);
+        facts.totalSectors = Word(id, 60) | static_cast<uint32_t>(Word(id, 61)) << 16;
+    }
+    const uint8_t* values = SnapshotSector(snapshot, SnapshotSection::Attributes);
+    const uint8_t* limits = SnapshotSector(snapshot, SnapshotSection::Thresholds);
+    for (int k = 0; values && k < 30; ++k) {
+        const uint8_t* entry = values + 2 + 12 * k;
+        if (entry[0] != 0)
+            facts.attributes.push_back({entry[0], entry[3], limits ? limits[2 + 12 * k + 1] : 0});
+    }
+    return facts;
+}
+
+const char* EnabledStatus(const DriveFacts& facts)
+{
+    for (const AttributeFact& a : facts.attributes) {
+        if (a.value <= a.threshold)
+            return "Alert";
+    }
+    return "Ok";
+}

@@ -1,0 +1,243 @@
+// The main window's controls as the user sees them: columns, fonts, colours,
+// status bar, and the image list's life.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "layout.h"
+#include "product.h"
+#include "window_session.h"
+
+namespace {
+
+struct ColumnSpec {
+    const char* text;
+    int width;
+    int format;
+};
+
+class MainWindowLayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        drives_.PutDemoDrives();
+        session_ = std::make_unique<MainWindowSession>(drives_);
+        main_ = session_->Window();
+        ASSERT_NE(main_, nullptr);
+    }
+
+    void ExpectColumns(HWND list, const std::vector<ColumnSpec>& columns)
+    {
+        ASSERT_EQ(ColumnCount(list), static_cast<int>(columns.size()));
+        for (size_t i = 0; i < columns.size(); ++i) {
+            char text[64] = {};
+            LVCOLUMNA column = {};
+            column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+            column.pszText = text;
+            column.cchTextMax = sizeof text;
+            ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
+            EXPECT_STREQ(text, columns[i].text) << "column " << i;
+            EXPECT_EQ(column.cx, columns[i].width) << columns[i].text;
+            EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, columns[i].format) << columns[i].text;
+        }
+    }
+
+    static LOGFONTA FontOf(HWND control)
+    {
+        LOGFONTA font = {};
+        HFONT handle = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+        EXPECT_NE(handle, nullptr);
+        GetObjectA(handle, sizeof font, &font);
+        return font;
+    }
+
+    // The control's rectangle in the main window's client coordinates.
+    RECT PlaceOf(HWND control) const
+    {
+        RECT r;
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+
+    DriveFolder drives_;
+    std::unique_ptr<MainWindowSession> session_;
+    HWND main_ = nullptr;
+};
+
+TEST_F(MainWindowLayoutTest, ColumnsOfTheThreeLists)
+{
+    ExpectColumns(DriveList, {{"Model", 160, LVCFMT_LEFT},
+                              {"Controller", 100, LVCFMT_LEFT},
+                              {"SMART Enabled", 100, LVCFMT_LEFT},
+                              {"Status", 50, LVCFMT_LEFT}});
+    ExpectColumns(InfoList, {{"Type", 190, LVCFMT_LEFT}, {"Value", 180, LVCFMT_LEFT}});
+    ExpectColumns(AttributeList, {{"Id", 35, LVCFMT_LEFT},
+                                  {"Attribute Name", 220, LVCFMT_LEFT},
+                                  {"Value", 70, LVCFMT_RIGHT},
+                                  {"Threshold", 70, LVCFMT_RIGHT}});
+}
+
+TEST_F(MainWindowLayoutTest, ListStylesAndIdentifiers)
+{
+    EXPECT_EQ(GetDlgItem(main_, 500), DriveList);
+    EXPECT_EQ(GetDlgItem(main_, 504), InfoList);
+    EXPECT_EQ(GetDlgItem(main_, 508), AttributeList);
+    const LONG common = WS_BORDER | LVS_NOSORTHEADER | LVS_SINGLESEL | LVS_REPORT;
+    for (HWND list : {DriveList, InfoList, AttributeList})
+        EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & common, common);
+    EXPECT_FALSE(GetWindowLongA(DriveList, GWL_STYLE) & LVS_NOCOLUMNHEADER);
+    EXPECT_TRUE(GetWindowLongA(InfoList, GWL_STYLE) & LVS_NOCOLUMNHEADER);
+    EXPECT_FALSE(GetWindowLongA(AttributeList, GWL_STYLE) & LVS_NOCOLUMNHEADER);
+    EXPECT_TRUE(SendMessageA(AttributeList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_GRIDLINES);
+    EXPECT_TRUE(HasVisibleStyle(InfoList)) << "the information page shows first";
+    EXPECT_FALSE(HasVisibleStyle(AttributeList));
+}
+
+TEST_F(MainWindowLayoutTest, ControlsSitInTheirRows)
+{
+    RECT client;
+    GetClientRect(main_, &client);
+    const int w = client.right;
+    struct Expected {
+        HWND control;
+        RECT place;
+    } expected[] = {
+        {DriveList, {0, 20, w, 110}},
+        {InfoList, {0, 140, w, 300}},
+        {AttributeList, {0, 140, w, 300}},
+        {GetDlgItem(main_, 800), {0, 115, w / 2, 135}},
+        {GetDlgItem(main_, 801), {w / 2, 115, w / 2 + w / 2, 135}},
+        {GetDlgItem(main_, 700), {w / 2 - 30, 0, w / 2 + 120, 20}},
+    };
+    for (const Expected& e : expected) {
+        RECT r = PlaceOf(e.control);
+        EXPECT_EQ(r.left, e.place.left) << GetDlgCtrlID(e.control);
+        EXPECT_EQ(r.top, e.place.top) << GetDlgCtrlID(e.control);
+        EXPECT_EQ(r.right, e.place.right) << GetDlgCtrlID(e.control);
+        EXPECT_EQ(r.bottom, e.place.bottom) << GetDlgCtrlID(e.control);
+    }
+    RECT outer;
+    GetWindowRect(main_, &outer);
+    EXPECT_EQ(outer.right - outer.left, 420);
+    EXPECT_EQ(outer.bottom - outer.top, 370);
+    const LONG style = GetWindowLongA(main_, GWL_STYLE);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) << "the window's size never changes";
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+              static_cast<LONG>(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
+}
+
+TEST_F(MainWindowLayoutTest, MonitorLabelIsBlueOnButtonFace)
+{
+    HWND monitor = FindWindowExA(main_, nullptr, "STATIC", "Monitor disabled");
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(monitor), 701);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SetTextColor(dc, RGB(1, 2, 3));
+    SetBkMode(dc, OPAQUE);
+    LRESULT brush = SendMessageA(main_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                 reinterpret_cast<LPARAM>(monitor));
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), GetSysColorBrush(COLOR_BTNFACE));
+    EXPECT_EQ(GetTextColor(dc), 0xFF0000u);
+    EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+    DeleteDC(dc);
+}
+
+TEST_F(MainWindowLayoutTest, OtherStaticsGetNoBrushAndKeepTheirColour)
+{
+    HWND title = GetDlgItem(main_, 700);
+    ASSERT_NE(title, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SetTextColor(dc, RGB(1, 2, 3));
+    SetBkMode(dc, OPAQUE);
+    LRESULT brush = SendMessageA(main_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                 reinterpret_cast<LPARAM>(title));
+    EXPECT_EQ(brush, 0);
+    EXPECT_EQ(GetTextColor(dc), RGB(1, 2, 3));
+    EXPECT_EQ(GetBkMode(dc), TRANSPARENT) << "every static is drawn transparent";
+    DeleteDC(dc);
+}
+
+TEST_F(MainWindowLayoutTest, TitleIsBoldAndTheRestNormal)
+{
+    HWND title = GetDlgItem(main_, 700);
+    char text[64] = {};
+    GetWindowTextA(title, text, sizeof text);
+    EXPECT_STREQ(text, "Hard Disk Drives");
+    LOGFONTA bold = FontOf(title);
+    EXPECT_EQ(bold.lfWeight, FW_BOLD);
+    EXPECT_EQ(bold.lfHeight, -10);
+    EXPECT_STREQ(bold.lfFaceName, "MS Sans Serif");
+    HWND normals[] = {FindWindowExA(main_, nullptr, "STATIC", "Monitor disabled"),
+                      GetDlgItem(main_, 800), GetDlgItem(main_, 801)};
+    for (HWND control : normals) {
+        LOGFONTA normal = FontOf(control);
+        EXPECT_EQ(normal.lfWeight, 0) << GetDlgCtrlID(control);
+        EXPECT_EQ(normal.lfHeight, -10);
+        EXPECT_STREQ(normal.lfFaceName, "MS Sans Serif");
+    }
+}
+
+TEST_F(MainWindowLayoutTest, TitleIconLeftOfTheTitle)
+{
+    HWND icon = FindWindowExA(main_, nullptr, "STATIC", nullptr);
+    while (icon && !(GetWindowLongA(icon, GWL_STYLE) & SS_ICON))
+        icon = FindWindowExA(main_, icon, "STATIC", nullptr);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(icon), 701);
+    EXPECT_NE(SendMessageA(icon, STM_GETICON, 0, 0), 0);
+    EXPECT_EQ(PlaceOf(icon).left + 20, PlaceOf(GetDlgItem(main_, 700)).left);
+}
+
+TEST_F(MainWindowLayoutTest, StatusBarHasTwoPartsWithTheAddress)
+{
+    HWND bar = GetDlgItem(main_, 1200);
+    ASSERT_NE(bar, nullptr);
+    int edges[4] = {0, 0, 0, 0};
+    EXPECT_EQ(SendMessageA(bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 2);
+    EXPECT_EQ(edges[0], 250);
+    EXPECT_EQ(edges[1], -1);
+    char text[256] = {};
+    SendMessageA(bar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(std::string(text), std::string("Ostrivel v1.0 - ") + HomePageAddress);
+    EXPECT_EQ(std::string(HomePageAddress).rfind("http", 0), 0u);
+    EXPECT_EQ(LOWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, 1, 0)), 0) << "part 1 stays empty";
+}
+
+TEST_F(MainWindowLayoutTest, MenuCarriesThePageCommands)
+{
+    HMENU menu = GetMenu(main_);
+    ASSERT_NE(menu, nullptr);
+    char text[64] = {};
+    GetMenuStringA(menu, 800, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "&Hard Disk Information");
+    GetMenuStringA(menu, 801, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "&S.M.A.R.T. Information");
+}
+
+TEST_F(MainWindowLayoutTest, ImageListIsSharedAndDestroyedOnce)
+{
+    HIMAGELIST images = SmallImages;
+    ASSERT_NE(images, nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(images), 4);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    EXPECT_EQ(cx, GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(cy, GetSystemMetrics(SM_CYSMICON));
+    EXPECT_EQ(SendMessageA(DriveList, LVM_GETIMAGELIST, LVSIL_SMALL, 0), reinterpret_cast<LRESULT>(images));
+    EXPECT_EQ(SendMessageA(InfoList, LVM_GETIMAGELIST, LVSIL_SMALL, 0), reinterpret_cast<LRESULT>(images));
+    EXPECT_EQ(SendMessageA(AttributeList, LVM_GETIMAGELIST, LVSIL_SMALL, 0), 0);
+    // Neither list may free the list it shows: the window's teardown does, once.
+    EXPECT_TRUE(GetWindowLongA(DriveList, GWL_STYLE) & LVS_SHAREIMAGELISTS);
+    EXPECT_TRUE(GetWindowLongA(InfoList, GWL_STYLE) & LVS_SHAREIMAGELISTS);
+    EXPECT_EQ(ImageList_GetImageCount(images), 4) << "still alive while the window lives";
+
+    EXPECT_EQ(session_->Close(), 0);
+    EXPECT_EQ(ImageList_GetImageCount(images), 0) << "freed with the window";
+    EXPECT_EQ(SmallImages, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,244 @@
+// The rows of the drive list and of both detail pages, for emulated drives at
+// chosen positions.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "layout.h"
+#include "window_session.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+const char* const Controllers[] = {"Primary/Master", "Primary/Slave", "Secondary/Master",
+                                   "Secondary/Slave"};
+
+// A few names the user must see for well-known attributes.
+const std::map<int, std::string> KnownNames = {
+    {1, "Raw Read Error Rate"}, {4, "Start/Stop Count"},  {5, "Reallocated Sector Count"},
+    {9, "Power On Hours Count"}, {194, "Temperature"},     {193, "Load Cycle Count"},
+    {12, "Power Cycle Count"},   {199, "Ultra ATA CRC Error Count"},
+};
+
+// A .fail file lists one failing operation per line, maybe with an error code.
+bool FailsToEnable(const std::string& failFile)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(failFile, &bytes))
+        return false;
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string operation;
+        if (words >> operation && operation == "enable")
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> DriveRow(const DriveFacts& facts, int driveIndex, bool enabled)
+{
+    return {facts.model, Controllers[driveIndex], enabled ? "Yes" : "No",
+            enabled ? EnabledStatus(facts) : "N/A"};
+}
+
+// The attribute page must list the drive's attributes in sector order.
+void ExpectAttributePage(const DriveFacts& facts)
+{
+    Rows rows = ListCells(AttributeList, 4);
+    ASSERT_EQ(rows.size(), facts.attributes.size()) << facts.model;
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const AttributeFact& a = facts.attributes[k];
+        EXPECT_EQ(rows[k][0], std::to_string(a.id)) << "row " << k;
+        EXPECT_FALSE(rows[k][1].empty()) << "row " << k;
+        EXPECT_EQ(rows[k][2], std::to_string(a.value)) << "row " << k;
+        EXPECT_EQ(rows[k][3], std::to_string(a.threshold)) << "row " << k;
+        auto known = KnownNames.find(a.id);
+        if (known != KnownNames.end()) {
+            EXPECT_EQ(rows[k][1], known->second);
+        }
+    }
+}
+
+// The detail pages show the drive whose model, serial and first attributes
+// these are.
+void ExpectDetailsOf(const DriveFacts& facts)
+{
+    EXPECT_EQ(CellText(InfoList, 0, 1), facts.model);
+    EXPECT_EQ(CellText(InfoList, 2, 1), facts.serial);
+    ExpectAttributePage(facts);
+}
+
+struct LocalStamp {
+    int year, month, day, hour, minute, second;
+    bool operator<=(const LocalStamp& o) const
+    {
+        const int a[] = {year, month, day, hour, minute, second};
+        const int b[] = {o.year, o.month, o.day, o.hour, o.minute, o.second};
+        return !std::lexicographical_compare(b, b + 6, a, a + 6);
+    }
+};
+
+LocalStamp Now()
+{
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+class MainWindowViewsTest : public ::testing::Test {
+protected:
+    DriveFolder drives_;
+};
+
+TEST_F(MainWindowViewsTest, DrivesAtPositionsOneAndThreeOnly)
+{
+    drives_.Put(1, DemoBlob(1));
+    drives_.Put(3, DemoBlob(3));
+    DriveFacts one = ReadDriveFacts(DemoBlob(1));
+    DriveFacts three = ReadDriveFacts(DemoBlob(3));
+    ASSERT_FALSE(one.model.empty());
+    ASSERT_FALSE(three.model.empty());
+    MainWindowSession session(drives_);
+    ASSERT_NE(session.Window(), nullptr);
+
+    EXPECT_EQ(ListCells(DriveList, 4), (Rows{DriveRow(one, 1, true), DriveRow(three, 3, true)}));
+    EXPECT_EQ(RowImage(DriveList, 0), 0);
+    EXPECT_EQ(RowImage(DriveList, 1), 0);
+    // Position 0 gave no answer: the pages show the first listed drive.
+    ExpectDetailsOf(one);
+}
+
+TEST_F(MainWindowViewsTest, AllFourDemoDrives)
+{
+    drives_.PutDemoDrives();
+    MainWindowSession session(drives_);
+    ASSERT_NE(session.Window(), nullptr);
+
+    Rows expected;
+    for (int d = 0; d < 4; ++d)
+        expected.push_back(DriveRow(ReadDriveFacts(DemoBlob(d)), d, !FailsToEnable(DemoFailFile(d))));
+    Rows shown = ListCells(DriveList, 4);
+    EXPECT_EQ(shown, expected);
+    for (int row = 0; row < RowCount(DriveList); ++row)
+        EXPECT_EQ(RowImage(DriveList, row), 0) << "row " << row;
+    // The demo shows every status a user can meet.
+    int alerts = 0, unavailable = 0;
+    for (const auto& row : shown) {
+        alerts += row[3] == "Alert";
+        unavailable += row[2] == "No" && row[3] == "N/A";
+    }
+    EXPECT_EQ(alerts, 1);
+    EXPECT_EQ(unavailable, 1);
+    ExpectDetailsOf(ReadDriveFacts(DemoBlob(0)));
+}
+
+TEST_F(MainWindowViewsTest, DriveWithSmartNotEnabledStillListsItsAttributes)
+{
+    // The drive with an attribute at its threshold: N/A must win over Alert.
+    int alerting = -1;
+    for (int d = 0; d < 4 && alerting < 0; ++d) {
+        if (std::string(EnabledStatus(ReadDriveFacts(DemoBlob(d)))) == "Alert")
+            alerting = d;
+    }
+    ASSERT_GE(alerting, 0) << "the demo drives hold no drive in alert";
+    DriveFacts facts = ReadDriveFacts(DemoBlob(alerting));
+    ASSERT_FALSE(facts.attributes.empty());
+    drives_.Put(2, DemoBlob(alerting));
+    drives_.Fail(2, "enable\n");
+    MainWindowSession session(drives_);
+    ASSERT_NE(session.Window(), nullptr);
+
+    EXPECT_EQ(ListCells(DriveList, 4), (Rows{DriveRow(facts, 2, false)}));
+    EXPECT_EQ(CellText(DriveList, 0, 2), "No");
+    EXPECT_EQ(CellText(DriveList, 0, 3), "N/A");
+    ExpectDetailsOf(facts);
+}
+
+TEST_F(MainWindowViewsTest, InformationPageOfARealDrive)
+{
+    std::string blob = SampleBlob("ST320410A--3.39.blob");
+    if (blob.empty())
+        GTEST_SKIP() << "no drive samples on this machine";
+    drives_.Put(0, blob);
+    LocalStamp before = Now();
+    MainWindowSession session(drives_);
+    LocalStamp after = Now();
+    ASSERT_NE(session.Window(), nullptr);
+
+    // expected.tsv of the samples: 39100223 sectors; IDENTIFY words 1, 3, 6.
+    const Rows expected = {
+        {"Model Number", "ST320410A"},
+        {"Size", "19091 MB"},
+        {"Serial Number", "5FB3QF34"},
+        {"Firmware Rev.", "3.39"},
+        {"Geometry", ""},
+        {"Logical Cylinders", "16383"},
+        {"Logical Heads", "16"},
+        {"Logical Sectors per Track", "63"},
+        {"Total Addressable Sectors", "39100223"},
+        {"Logical Block Addressing", "Yes"},
+    };
+    Rows shown = ListCells(InfoList, 2);
+    ASSERT_EQ(shown.size(), 11u);
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(shown[i], expected[i]) << "row " << i;
+    const int images[] = {2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 3};
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(RowImage(InfoList, i), images[i]) << "row " << i;
+
+    EXPECT_EQ(shown[10][0], "Last Access");
+    LocalStamp read = {};
+    char tail = 0;
+    int fields = std::sscanf(shown[10][1].c_str(), "%2d/%2d/%4d %2d.%2d.%2d%c", &read.day, &read.month,
+                             &read.year, &read.hour, &read.minute, &read.second, &tail);
+    EXPECT_EQ(fields, 6) << shown[10][1];
+    EXPECT_EQ(shown[10][1].size(), 19u) << "dd/mm/yyyy hh.mm.ss";
+    EXPECT_TRUE(before <= read && read <= after) << "the time of the scan: " << shown[10][1];
+}
+
+TEST_F(MainWindowViewsTest, NoAnsweringDriveMeansNoWindow)
+{
+    MainWindowSession session(drives_);
+    EXPECT_EQ(session.Window(), nullptr);
+    ASSERT_EQ(session.Boxes().size(), 1u);
+    EXPECT_EQ(session.Boxes()[0].rfind("Ostrivel: 2 - ", 0), 0u) << session.Boxes()[0];
+}
+
+TEST_F(MainWindowViewsTest, RealDrivesOnAllFourPositions)
+{
+    const char* names[] = {"ST320410A--3.39.blob", "ST9100821AS--3.CME.blob",
+                           "Maxtor_96147H8--BAC51KJ0.blob", "WDC_WD2500JB--00REA0-20.00K20.blob"};
+    Rows expected;
+    std::vector<DriveFacts> facts;
+    for (int d = 0; d < 4; ++d) {
+        std::string blob = SampleBlob(names[d]);
+        if (blob.empty())
+            GTEST_SKIP() << "no drive samples on this machine";
+        drives_.Put(d, blob);
+        facts.push_back(ReadDriveFacts(blob));
+        expected.push_back(DriveRow(facts.back(), d, true));
+    }
+    MainWindowSession session(drives_);
+    ASSERT_NE(session.Window(), nullptr);
+
+    EXPECT_EQ(ListCells(DriveList, 4), expected);
+    EXPECT_EQ(CellText(DriveList, 1, 3), "Alert") << "ID 4 at value 1, threshold 20";
+    EXPECT_EQ(CellText(DriveList, 0, 3), "Ok");
+    ExpectDetailsOf(facts[0]);
+    // The Maxtor uses all 30 entries of its attribute sector.
+    SelectRow(DriveList, 2);
+    SendDoubleClick(session.Window(), DriveList);
+    EXPECT_EQ(RowCount(AttributeList), 30);
+    ExpectDetailsOf(facts[2]);
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+#include "window_session.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+
+#include "drive_services.h"
+#include "main_window.h"
+
+namespace {
+
+struct BoxSearch {
+    std::vector<HWND>* seen;
+    std::vector<std::string>* texts;
+};
+
+BOOL CALLBACK CloseIfBox(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::string(className) != "#32770" || !IsWindowVisible(window))
+        return TRUE;
+    // A box may still be up at the next look: count each one once.
+    bool seen = false;
+    for (HWND w : *search->seen)
+        seen = seen || w == window;
+    if (!seen) {
+        search->seen->push_back(window);
+        char text[600] = {};
+        GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+        char caption[100] = {};
+        GetWindowTextA(window, caption, sizeof caption);
+        search->texts->push_back(std::string(caption) + ": " + text);
+    }
+    PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+void SetDrivesVariable(const std::string& folder)
+{
+    // Both the process environment and the C runtime's copy of it.
+    SetEnvironmentVariableA("OSTRIVEL_DRIVES", folder.c_str());
+    _putenv_s("OSTRIVEL_DRIVES", folder.c_str());
+}
+
+}  // namespace
+
+BoxCloser::BoxCloser(DWORD threadId) : threadId_(threadId)
+{
+    InitializeCriticalSection(&lock_);
+    watcher_ = std::thread([this] { Watch(); });
+}
+
+BoxCloser::~BoxCloser()
+{
+    stop_ = true;
+    watcher_.join();
+    DeleteCriticalSection(&lock_);
+}
+
+void BoxCloser::Watch()
+{
+    std::vector<HWND> seen;
+    while (!stop_) {
+        std::vector<std::string> found;
+        BoxSearch search = {&seen, &found};
+        EnumThreadWindows(threadId_, CloseIfBox, reinterpret_cast<LPARAM>(&search));
+        EnterCriticalSection(&lock_);
+        texts_.insert(texts_.end(), found.begin(), found.end());
+        LeaveCriticalSection(&lock_);
+        Sleep(50);
+    }
+}
+
+std::vector<std::string> BoxCloser::Texts()
+{
+    EnterCriticalSection(&lock_);
+    std::vector<std::string> copy = texts_;
+    LeaveCriticalSection(&lock_);
+    return copy;
+}
+
+MainWindowSession::MainWindowSession(const DriveFolder& drives, const Settings* settings)
+    : work_("work")
+{
+    GetCurrentDirectoryA(sizeof previousDirectory_, previousDirectory_);
+    // By default the hot key recalls the window: Wine's notification area
+    // takes seconds to answer an icon request.
+    Settings hotKey = {};
+    hotKey.recallMode = 1;
+    if (!settings)
+        settings = &hotKey;
+    WriteWholeFile(work_.File("ostrivel.ini"), settings, sizeof *settings);
+    SetCurrentDirectoryA(work_.Path().c_str());
+    SetDrivesVariable(drives.Path());
+    SelectDriveServices();
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    RegisterMainClass(instance);
+    BoxCloser closer(GetCurrentThreadId());
+    bool creationRan = false;
+    window_ = CreateMainWindow(instance, &creationRan);
+    boxes_ = closer.Texts();
+}
+
+MainWindowSession::~MainWindowSession()
+{
+    Close();
+    SetCurrentDirectoryA(previousDirectory_);
+}
+
+int MainWindowSession::Close()
+{
+    if (window_ && IsWindow(window_))
+        DestroyWindow(window_);
+    window_ = nullptr;
+    MSG msg;
+    DWORD deadline = GetTickCount() + 5000;
+    while (GetTickCount() < deadline) {
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // The quit message is a flag, not a queued message: once the queue
+            // is empty and no quit came, none is coming.
+            return -1;
+        }
+        if (msg.message == WM_QUIT)
+            return static_cast<int>(msg.wParam);
+        DispatchMessageA(&msg);
+    }
+    return -1;
+}
+
+void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+bool HasVisibleStyle(HWND window)
+{
+    return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+int RowCount(HWND list)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+int ColumnCount(HWND list)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    return static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+}
+
+std::string CellText(HWND list, int row, int column)
+{
+    char text[256] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+int RowImage(HWND list, int row)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    item.iImage = -99;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+}
+
+std::vector<std::vector<std::string>> ListCells(HWND list, int columns)
+{
+    std::vector<std::vector<std::string>> rows(RowCount(list));
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < columns; ++c)
+            rows[r].push_back(CellText(list, static_cast<int>(r), c));
+    }
+    return rows;
+}
+
+int SelectedCount(HWND list)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+void SelectRow(HWND list, int row)
+{
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void ClearSelection(HWND list)
+{
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED;
+    item.state = 0;
+    // Row -1 means every row.
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+}
+
+LRESULT SendDoubleClick(HWND mainWindow, HWND list)
+{
+    NMITEMACTIVATE click = {};
+    click.hdr.hwndFrom = list;
+    click.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    click.hdr.code = static_cast<UINT>(NM_DBLCLK);
+    click.iItem = -1;
+    return SendMessageA(mainWindow, WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+}
