@@ -6,22 +6,14 @@
 set -eu
 build=$1
 exe=$2
+export WINEPREFIX="${WINEPREFIX:-$(cd "$build" && pwd)/wineprefix}"
+. "$(dirname "$0")/wine-env.sh"
 shots="$build/screenshots"
 mkdir -p "$shots"
 
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$display"
-cleanup() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  kill "$xvfb" 2>/dev/null || true
-}
-trap cleanup EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+start_xvfb
+trap stop_wine_and_display EXIT
+ensure_wineprefix
 
 "$WINE" explorer /desktop=Ostrivel,800x600 "$exe" >/dev/null 2>&1 &
 program=$!
@@ -49,11 +41,16 @@ sleep 1
 shot attribute-page.png
 xdotool key alt+f e
 
+ended=0
 for _ in $(seq 50); do
-  kill -0 "$program" 2>/dev/null || break
+  if ! kill -0 "$program" 2>/dev/null; then ended=1; break; fi
   sleep 0.2
 done
 echo "Screenshots:"
 echo "  $shots/information-page.png"
 echo "  $shots/attribute-page.png"
+if [ $ended -eq 0 ]; then
+  echo "The program did not end through File > Exit." >&2
+  exit 1
+fi
 echo "Settings saved to $(dirname "$exe")/ostrivel.ini"

@@ -21,3 +21,26 @@ ensure_wineprefix() {
     fi
   ) 9>"$WINEPREFIX.lock"
 }
+
+# Starts a private Xvfb display on the first free number from 90 and exports
+# DISPLAY; XVFB_PID is the server's process.
+start_xvfb() {
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
+    n=$((n + 1))
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.1
+  done
+}
+
+# Ends the prefix's wineserver (and every Wine process in it) and the display.
+stop_wine_and_display() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  kill "$XVFB_PID" >/dev/null 2>&1 || true
+  wait "$XVFB_PID" 2>/dev/null || true
+}

@@ -8,22 +8,8 @@ shift
 export WINEPREFIX="$build/wineprefix"
 . "$(dirname "$0")/wine-env.sh"
 
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-
-cleanup() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" >/dev/null 2>&1 || true
-  wait "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT INT TERM
-
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+start_xvfb
+trap stop_wine_and_display EXIT INT TERM
 ensure_wineprefix
 "$WINESERVER" -p >/dev/null 2>&1
 # Start Wine's background services now, detached from our output: started by
