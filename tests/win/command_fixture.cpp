@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "main_window.h"
 #include "settings.h"
 #include "shell_services.h"
 
@@ -10,7 +11,6 @@ Observed Seen;
 namespace {
 
 constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr char OwnerClass[] = "OstrivelCommandTestOwner";
 
 // Under Wine without a window manager, hiding a top-level window that Wine
 // hands to the window manager waits two seconds for an answer that never
@@ -33,20 +33,20 @@ constexpr char OwnerClass[] = "OstrivelCommandTestOwner";
     return true;
 }();
 
-HWND RecordedOwner;
+HWND RecordedWindow;
 decltype(&SetTimer) RealSetTimer = SetTimer;
 decltype(&KillTimer) RealKillTimer = KillTimer;
 
 UINT_PTR WINAPI RecordSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC proc)
 {
-    if (window == RecordedOwner)
+    if (window == RecordedWindow)
         Seen.timerCalls.push_back({true, id, period});
     return RealSetTimer(window, id, period, proc);
 }
 
 BOOL WINAPI RecordKillTimer(HWND window, UINT_PTR id)
 {
-    if (window == RecordedOwner)
+    if (window == RecordedWindow)
         Seen.timerCalls.push_back({false, id, 0});
     return RealKillTimer(window, id);
 }
@@ -65,37 +65,30 @@ HINSTANCE WINAPI RecordShellExecute(HWND window, LPCSTR operation, LPCSTR file, 
     return reinterpret_cast<HINSTANCE>(33);  // "succeeded"
 }
 
-LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// Counts the main window's ticks before its own procedure handles them.
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_TIMER) {
+    if (message == WM_TIMER)
         ++Seen.ticks;
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-void RegisterOwnerClass()
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = OwnerProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = OwnerClass;
-    RegisterClassA(&wc);
+    return CallWindowProcA(MainWindowProc, window, message, wParam, lParam);
 }
 
 }  // namespace
 
 void CommandTest::SetUp()
 {
-    Seen = {};
-    CurrentSettings = Settings{};
     hadRunValue_ = ReadRunValue(&savedRunValue_);
-    RegisterOwnerClass();
-    owner = CreateWindowExA(0, OwnerClass, "Ostrivel", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE,
-                            60, 40, 420, 370, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(owner, nullptr);
-    RecordedOwner = owner;
+    drives_ = std::make_unique<DriveFolder>();
+    drives_->PutDemoDrives();
+    session_ = std::make_unique<MainWindowSession>(*drives_);
+    mainWindow = session_->Window();
+    ASSERT_NE(mainWindow, nullptr);
+    SetWindowLongPtrA(mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc));
+    // Each test sets the record it needs; the window was created without a
+    // settings file, so it runs no timer.
+    CurrentSettings = Settings{};
+    Seen = {};
+    RecordedWindow = mainWindow;
     setTimerHook_ = std::make_unique<ImportHook>("user32.dll", "SetTimer", reinterpret_cast<void*>(RecordSetTimer));
     killTimerHook_ = std::make_unique<ImportHook>("user32.dll", "KillTimer", reinterpret_cast<void*>(RecordKillTimer));
     ASSERT_TRUE(setTimerHook_->installed());
@@ -110,23 +103,23 @@ void CommandTest::TearDown()
     CurrentShellServices = {WinHelpA, ShellExecuteA};
     killTimerHook_.reset();
     setTimerHook_.reset();
-    RecordedOwner = nullptr;
-    if (owner)
-        DestroyWindow(owner);
+    RecordedWindow = nullptr;
+    session_.reset();
+    drives_.reset();
     if (hadRunValue_)
         WriteRunValue(savedRunValue_.c_str());
     else
         DeleteRunValue();
 }
 
-void CommandTest::ArmOwnerTimer(UINT period)
+void CommandTest::ArmMainTimer(UINT period)
 {
-    RealSetTimer(owner, 1, period, nullptr);
+    RealSetTimer(mainWindow, 1, period, nullptr);
 }
 
-bool CommandTest::KillOwnerTimer()
+bool CommandTest::KillMainTimer()
 {
-    return RealKillTimer(owner, 1) != FALSE;
+    return RealKillTimer(mainWindow, 1) != FALSE;
 }
 
 bool CommandTest::WaitForTick(DWORD limitMs)

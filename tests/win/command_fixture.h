@@ -1,7 +1,8 @@
-// Shared by the tests of the Setup, About, Help and Web Site commands: an
-// owner window that counts its timer ticks, a record of the timer calls that
-// the program's code makes on it, the shell services replaced by recorders,
-// and the Run key value saved and restored around every test.
+// Shared by the tests of the Setup, About, Help and Web Site commands: the
+// real main window on the demo drives, with its timer ticks counted, a record
+// of the timer calls that the program's code makes on it, the shell services
+// replaced by recorders, and the Run key value saved and restored around
+// every test.
 #pragma once
 #include <windows.h>
 
@@ -12,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "drive_folder.h"
 #include "import_hook.h"
 #include "modal_script.h"
+#include "window_session.h"
 
 struct TimerCall {
     bool set;  // SetTimer, else KillTimer
@@ -37,8 +40,8 @@ struct ShellExecuteCall {
 
 // What the program's code did while a test ran.
 struct Observed {
-    std::vector<TimerCall> timerCalls;  // on the owner window, in order
-    int ticks = 0;                      // WM_TIMER messages the owner received
+    std::vector<TimerCall> timerCalls;  // on the main window, in order
+    int ticks = 0;                      // WM_TIMER messages the main window received
     std::vector<WinHelpCall> winHelp;
     std::vector<ShellExecuteCall> shellExecute;
 };
@@ -49,15 +52,20 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    HWND owner = nullptr;
+    HWND mainWindow = nullptr;
+
+    // Runs a command of the main window, as its menu does.
+    void Command(int id) { SendMessageA(mainWindow, WM_COMMAND, id, 0); }
 
     // The test's own timer calls, not recorded.
-    void ArmOwnerTimer(UINT period);
-    bool KillOwnerTimer();  // true when the timer existed
-    // Runs the message loop until the owner has had a tick or the time is up.
+    void ArmMainTimer(UINT period);
+    bool KillMainTimer();  // true when the timer existed
+    // Runs the message loop until the main window has had a tick or the time is up.
     bool WaitForTick(DWORD limitMs);
 
 private:
+    std::unique_ptr<DriveFolder> drives_;
+    std::unique_ptr<MainWindowSession> session_;
     std::unique_ptr<ImportHook> setTimerHook_, killTimerHook_;
     bool hadRunValue_ = false;
     std::string savedRunValue_;

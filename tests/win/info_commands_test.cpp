@@ -8,6 +8,7 @@
 
 #include "command_fixture.h"
 #include "commands.h"
+#include "layout.h"
 #include "product.h"
 #include "resource.h"
 
@@ -50,7 +51,7 @@ protected:
         CommandTest::TearDown();
     }
 
-    ModalRun RunAbout(std::vector<ModalStep> steps) { return DriveModal([this] { ShowAbout(owner); }, std::move(steps)); }
+    ModalRun RunAbout(std::vector<ModalStep> steps) { return DriveModal([this] { Command(CMD_ABOUT); }, std::move(steps)); }
 
 private:
     std::unique_ptr<ImportHook> hook_;
@@ -75,8 +76,8 @@ TEST_F(InfoCommandTest, AboutIsAModalBoxWithTheProgramIconAndOneOkButton)
             char caption[64] = "";
             GetWindowTextA(box, caption, sizeof caption);
             EXPECT_STREQ(caption, "Ostrivel 1.0");
-            EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
-            EXPECT_FALSE(IsWindowEnabled(owner));
+            EXPECT_EQ(GetWindow(box, GW_OWNER), mainWindow);
+            EXPECT_FALSE(IsWindowEnabled(mainWindow));
             const std::vector<HWND> buttons = ChildrenOfClass(box, "Button");
             ASSERT_EQ(buttons.size(), 1u);
             EXPECT_EQ(GetDlgCtrlID(buttons[0]), IDOK);
@@ -100,7 +101,7 @@ TEST_F(InfoCommandTest, AboutIsAModalBoxWithTheProgramIconAndOneOkButton)
     });
     EXPECT_EQ(run.stepsDone, 2u);
     EXPECT_FALSE(run.timedOut);
-    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_TRUE(IsWindowEnabled(mainWindow));
     EXPECT_EQ(Box.result, IDOK);
 }
 
@@ -110,7 +111,7 @@ TEST_F(InfoCommandTest, AboutParametersAndText)
     ASSERT_EQ(Box.count, 1);
     const MSGBOXPARAMSA& p = Box.params;
     EXPECT_EQ(p.cbSize, sizeof(MSGBOXPARAMSA));
-    EXPECT_EQ(p.hwndOwner, owner);
+    EXPECT_EQ(p.hwndOwner, mainWindow);
     EXPECT_EQ(p.hInstance, GetModuleHandleA(nullptr));
     EXPECT_EQ(p.dwStyle, static_cast<DWORD>(MB_USERICON));
     EXPECT_EQ(p.lpszIcon, MAKEINTRESOURCEA(IDI_APP));
@@ -128,24 +129,26 @@ TEST_F(InfoCommandTest, AboutParametersAndText)
     EXPECT_GE(lines, 3);
 }
 
-TEST_F(InfoCommandTest, TheOwnerKeepsGettingItsTimerWhileAboutIsOpen)
+TEST_F(InfoCommandTest, ATickWhileAboutIsOpenRebuildsTheViews)
 {
     const ModalRun run = RunAbout({
-        Inspect([this](HWND) { ArmOwnerTimer(10); }),
-        [](HWND) { return Seen.ticks >= 2; },
+        Inspect([this](HWND) {
+            ListView_DeleteAllItems(DriveList);
+            ArmMainTimer(10);
+        }),
+        [](HWND) { return Seen.ticks >= 1 && RowCount(DriveList) > 0; },
         Click(IDOK),
     });
     EXPECT_EQ(run.stepsDone, 3u);
     EXPECT_FALSE(run.timedOut);
-    EXPECT_GE(Seen.ticks, 2);
-    KillOwnerTimer();
+    EXPECT_EQ(RowCount(DriveList), 4);
 }
 
 TEST_F(InfoCommandTest, HelpOpensTheHelpFileAtContextOne)
 {
-    ShowHelpContents(owner);
+    Command(CMD_HELP);
     ASSERT_EQ(Seen.winHelp.size(), 1u);
-    EXPECT_EQ(Seen.winHelp[0].window, owner);
+    EXPECT_EQ(Seen.winHelp[0].window, mainWindow);
     EXPECT_EQ(Seen.winHelp[0].file, "ostrivel.hlp");
     EXPECT_EQ(Seen.winHelp[0].command, 1u);  // HELP_CONTEXT
     EXPECT_EQ(Seen.winHelp[0].data, 1u);
@@ -154,10 +157,10 @@ TEST_F(InfoCommandTest, HelpOpensTheHelpFileAtContextOne)
 
 TEST_F(InfoCommandTest, WebSiteOpensTheStatusBarAddressMaximized)
 {
-    OpenHomePage(owner);
+    Command(CMD_WEBSITE);
     ASSERT_EQ(Seen.shellExecute.size(), 1u);
     const ShellExecuteCall& call = Seen.shellExecute[0];
-    EXPECT_EQ(call.window, owner);
+    EXPECT_EQ(call.window, mainWindow);
     EXPECT_EQ(call.operation, "open");
     EXPECT_EQ(call.file, HomePageAddress);
     EXPECT_EQ(std::string(StatusBarText), "Ostrivel v1.0 - " + call.file);

@@ -1,4 +1,4 @@
-// The Setup dialog opened by the Setup command from its owner window, and
+// The Setup dialog opened by the main window's Setup command, and
 // driven from inside its modal loop.
 #include <windows.h>
 
@@ -13,6 +13,7 @@
 #include "autostart.h"
 #include "command_fixture.h"
 #include "commands.h"
+#include "layout.h"
 #include "resource.h"
 #include "settings.h"
 
@@ -107,7 +108,7 @@ std::string ClassFromTemplate(std::string name)
     return name;
 }
 
-TEST(SetupTemplate, DialogHeaderAndFontAreThoseOfResource2)
+TEST(SetupTemplate, HoldsTheDialogAndIts22ControlsInOrder)
 {
     HMODULE module = GetModuleHandleA(nullptr);
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDD_SETUP), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
@@ -150,7 +151,7 @@ TEST(SetupTemplate, DialogHeaderAndFontAreThoseOfResource2)
 
 class SetupDialogTest : public CommandTest {
 protected:
-    ModalRun RunSetup(std::vector<ModalStep> steps) { return DriveModal([this] { RunSetupCommand(owner); }, std::move(steps)); }
+    ModalRun RunSetup(std::vector<ModalStep> steps) { return DriveModal([this] { Command(CMD_SETUP); }, std::move(steps)); }
 
     // Opens the dialog, runs the checks on it, then presses a button.
     void OpenCheckAndPress(std::function<void(HWND)> check, int button)
@@ -160,43 +161,6 @@ protected:
         EXPECT_FALSE(run.timedOut);
     }
 };
-
-TEST_F(SetupDialogTest, ChildrenMatchTheTemplateInZOrder)
-{
-    OpenCheckAndPress(
-        [](HWND dialog) {
-            size_t index = 0;
-            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT), ++index) {
-                ASSERT_LT(index, std::size(SetupControls));
-                const ControlSpec& spec = SetupControls[index];
-                SCOPED_TRACE(spec.id);
-                char name[32] = "";
-                GetClassNameA(child, name, sizeof name);
-                char text[128] = "";
-                GetWindowTextA(child, text, sizeof text);
-                // The dialog manager converts position and size one by one.
-                RECT expected = {spec.x, spec.y, spec.cx, spec.cy};
-                MapDialogRect(dialog, &expected);
-                expected.right += expected.left;
-                expected.bottom += expected.top;
-                RECT actual;
-                GetWindowRect(child, &actual);
-                MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
-                EXPECT_EQ(GetDlgCtrlID(child), spec.id);
-                EXPECT_STRCASEEQ(name, spec.className);
-                if (spec.id < 900 || spec.id > 903) {  // the fields hold values
-                    EXPECT_STREQ(text, spec.text);
-                }
-                EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)) & ~WS_BORDER, spec.style & ~WS_BORDER);
-                EXPECT_EQ(actual.left, expected.left);
-                EXPECT_EQ(actual.top, expected.top);
-                EXPECT_EQ(actual.right, expected.right);
-                EXPECT_EQ(actual.bottom, expected.bottom);
-            }
-            EXPECT_EQ(index, std::size(SetupControls));
-        },
-        IDCANCEL);
-}
 
 TEST_F(SetupDialogTest, EveryLabelShowsItsWholeTextInTheDialogFont)
 {
@@ -230,15 +194,15 @@ TEST_F(SetupDialogTest, IsModalToTheOwnerAndStandsAtItsClientOrigin)
             char caption[32] = "";
             GetWindowTextA(dialog, caption, sizeof caption);
             EXPECT_STREQ(caption, "Setup");
-            EXPECT_EQ(GetWindow(dialog, GW_OWNER), owner);
-            EXPECT_FALSE(IsWindowEnabled(owner));
-            // Position (0, 0): its client area starts where the owner's does.
-            POINT ownerOrigin = {0, 0};
-            ClientToScreen(owner, &ownerOrigin);
+            EXPECT_EQ(GetWindow(dialog, GW_OWNER), mainWindow);
+            EXPECT_FALSE(IsWindowEnabled(mainWindow));
+            // Position (0, 0): its client area starts where the main window's does.
+            POINT mainOrigin = {0, 0};
+            ClientToScreen(mainWindow, &mainOrigin);
             POINT origin = {0, 0};
             ClientToScreen(dialog, &origin);
-            EXPECT_EQ(origin.x, ownerOrigin.x);
-            EXPECT_EQ(origin.y, ownerOrigin.y);
+            EXPECT_EQ(origin.x, mainOrigin.x);
+            EXPECT_EQ(origin.y, mainOrigin.y);
             RECT client;
             GetClientRect(dialog, &client);
             RECT size = {0, 0, 290, 230};
@@ -247,7 +211,7 @@ TEST_F(SetupDialogTest, IsModalToTheOwnerAndStandsAtItsClientOrigin)
             EXPECT_EQ(client.bottom, size.bottom);
         },
         IDCANCEL);
-    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_TRUE(IsWindowEnabled(mainWindow));
 }
 
 TEST_F(SetupDialogTest, TabStopsAndGroupsFollowTheTemplate)
@@ -312,7 +276,7 @@ TEST_F(SetupDialogTest, OpeningWithZerosShowsAndStoresTheDefaultsAndCancelArmsTh
     EXPECT_EQ(CurrentSettings.pollMinutes, 240);
     EXPECT_EQ(CurrentSettings.changePercent, 5u);
     EXPECT_THAT(Seen.timerCalls, ElementsAre(TimerCall{false, 1, 0}, TimerCall{true, 1, 240u * 60000u}));
-    EXPECT_TRUE(KillOwnerTimer());
+    EXPECT_TRUE(KillMainTimer());
 }
 
 TEST_F(SetupDialogTest, ShowsTheRecordAndCancelKeepsIt)
@@ -340,38 +304,28 @@ TEST_F(SetupDialogTest, ShowsTheRecordAndCancelKeepsIt)
     EXPECT_THAT(Seen.timerCalls, IsEmpty());
 }
 
-TEST_F(SetupDialogTest, EscapeAndTheCloseBoxCancel)
+// Esc and the close box cancel; Enter presses the default button, OK.
+TEST_F(SetupDialogTest, KeysAndTheCloseBoxEndTheDialog)
 {
-    CurrentSettings.pollMinutes = 9;
-    for (UINT message : {WM_KEYDOWN, WM_SYSCOMMAND}) {
-        const ModalRun run = RunSetup({
-            SetText(900, "12"),
-            [message](HWND dialog) {
-                if (message == WM_KEYDOWN)
-                    PostMessageA(GetDlgItem(dialog, 900), WM_KEYDOWN, VK_ESCAPE, 0);
-                else
-                    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-                return true;
-            },
-        });
-        EXPECT_EQ(run.stepsDone, 2u);
-        EXPECT_FALSE(run.timedOut);
-        EXPECT_EQ(CurrentSettings.pollMinutes, 9);
-    }
-}
-
-TEST_F(SetupDialogTest, EnterPressesOk)
-{
-    CurrentSettings.pollMinutes = 9;
-    const ModalRun run = RunSetup({
-        SetText(900, "12"),
-        [](HWND dialog) {
-            PostMessageA(GetDlgItem(dialog, 903), WM_KEYDOWN, VK_RETURN, 0);
+    auto post = [](int control, UINT message, WPARAM wParam) {
+        return [=](HWND dialog) {
+            PostMessageA(control ? GetDlgItem(dialog, control) : dialog, message, wParam, 0);
             return true;
-        },
-    });
-    EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(CurrentSettings.pollMinutes, 12);
+        };
+    };
+    const std::vector<ModalStep> endings[] = {
+        {post(900, WM_KEYDOWN, VK_ESCAPE)},
+        {post(0, WM_SYSCOMMAND, SC_CLOSE)},
+        {post(903, WM_KEYDOWN, VK_RETURN)},
+    };
+    const int32_t expected[] = {9, 9, 12};
+    for (size_t i = 0; i < std::size(endings); ++i) {
+        CurrentSettings.pollMinutes = 9;
+        std::vector<ModalStep> steps = {SetText(900, "12")};
+        steps.insert(steps.end(), endings[i].begin(), endings[i].end());
+        EXPECT_FALSE(RunSetup(steps).timedOut);
+        EXPECT_EQ(CurrentSettings.pollMinutes, expected[i]) << i;
+    }
 }
 
 struct NumberCase {
@@ -500,41 +454,41 @@ TEST_F(SetupDialogTest, CancelLeavesTheRunKeyAlone)
 TEST_F(SetupDialogTest, AnUnchangedIntervalLeavesTheRunningTimerAlone)
 {
     CurrentSettings.pollMinutes = 5;
-    ArmOwnerTimer(150);  // a short countdown that a re-arm would replace by 5 minutes
+    ArmMainTimer(150);  // a short countdown that a re-arm would replace by 5 minutes
     const ModalRun run = RunSetup({SetText(900, "5"), Click(IDOK)});
     EXPECT_EQ(run.stepsDone, 2u);
     EXPECT_THAT(Seen.timerCalls, IsEmpty());
     EXPECT_TRUE(WaitForTick(2000));
-    EXPECT_TRUE(KillOwnerTimer());
+    EXPECT_TRUE(KillMainTimer());
 }
 
 TEST_F(SetupDialogTest, AChangedIntervalReArmsTheTimer)
 {
     CurrentSettings.pollMinutes = 5;
-    ArmOwnerTimer(300000);
+    ArmMainTimer(300000);
     EXPECT_EQ(RunSetup({SetText(900, "7"), Click(IDOK)}).stepsDone, 2u);
     EXPECT_THAT(Seen.timerCalls, ElementsAre(TimerCall{false, 1, 0}, TimerCall{true, 1, 420000u}));
-    EXPECT_TRUE(KillOwnerTimer());
+    EXPECT_TRUE(KillMainTimer());
 }
 
 TEST_F(SetupDialogTest, MinusOneOrZeroInTheRecordKillsTheTimer)
 {
     CurrentSettings.pollMinutes = 5;
-    ArmOwnerTimer(300000);
+    ArmMainTimer(300000);
     EXPECT_EQ(RunSetup({SetText(900, "-1"), Click(IDOK)}).stepsDone, 2u);
     EXPECT_EQ(CurrentSettings.pollMinutes, -1);
     EXPECT_THAT(Seen.timerCalls, ElementsAre(TimerCall{false, 1, 0}));
-    EXPECT_FALSE(KillOwnerTimer());
+    EXPECT_FALSE(KillMainTimer());
 
     // The dialog itself never leaves 0; a record that became 0 while it was
     // open (as a failed save does) stops the timer as well.
     Seen.timerCalls.clear();
     CurrentSettings.pollMinutes = 5;
-    ArmOwnerTimer(300000);
+    ArmMainTimer(300000);
     const ModalRun run = RunSetup({Inspect([](HWND) { CurrentSettings.pollMinutes = 0; }), Click(IDCANCEL)});
     EXPECT_EQ(run.stepsDone, 2u);
     EXPECT_THAT(Seen.timerCalls, ElementsAre(TimerCall{false, 1, 0}));
-    EXPECT_FALSE(KillOwnerTimer());
+    EXPECT_FALSE(KillMainTimer());
 }
 
 TEST_F(SetupDialogTest, HelpOpensContextTwoAndTheDialogStaysOpen)
@@ -556,16 +510,19 @@ TEST_F(SetupDialogTest, HelpOpensContextTwoAndTheDialogStaysOpen)
     EXPECT_EQ(Seen.winHelp[0].data, 2u);
 }
 
-TEST_F(SetupDialogTest, TheOwnerKeepsGettingItsTimerWhileTheDialogIsOpen)
+TEST_F(SetupDialogTest, ATickWhileTheDialogIsOpenRebuildsTheViews)
 {
     const ModalRun run = RunSetup({
-        Inspect([this](HWND) { ArmOwnerTimer(10); }),
-        [](HWND) { return Seen.ticks >= 2; },
+        Inspect([this](HWND) {
+            ListView_DeleteAllItems(DriveList);
+            ArmMainTimer(10);
+        }),
+        [](HWND) { return Seen.ticks >= 1 && RowCount(DriveList) > 0; },
         Click(IDCANCEL),
     });
     EXPECT_EQ(run.stepsDone, 3u);
     EXPECT_FALSE(run.timedOut);
-    EXPECT_GE(Seen.ticks, 2);
+    EXPECT_EQ(RowCount(DriveList), 4);
 }
 
 }  // namespace

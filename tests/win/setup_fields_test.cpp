@@ -8,6 +8,7 @@
 
 #include "command_fixture.h"
 #include "commands.h"
+#include "resource.h"
 #include "settings.h"
 #include "signed_field.h"
 
@@ -61,7 +62,7 @@ using SetupFieldsTest = CommandTest;
 
 TEST_F(SetupFieldsTest, TheIntervalTakesAMinusOnlyInFront)
 {
-    const ModalRun run = DriveModal([this] { RunSetupCommand(owner); },
+    const ModalRun run = DriveModal([this] { Command(CMD_SETUP); },
                                     {Inspect([](HWND dialog) {
                                          HWND field = GetDlgItem(dialog, 900);
                                          EXPECT_EQ(Typed(field, "-1"), "-1");
@@ -101,7 +102,7 @@ TEST_F(SetupFieldsTest, TheIntervalTakesAMinusOnlyInFront)
 TEST_F(SetupFieldsTest, TheIntervalTakesOnlyPastesThatLeaveANumber)
 {
     const ModalRun run =
-        DriveModal([this] { RunSetupCommand(owner); },
+        DriveModal([this] { Command(CMD_SETUP); },
                    {Inspect([](HWND dialog) {
                         HWND field = GetDlgItem(dialog, 900);
                         EXPECT_EQ(Pasted(field, "240", 0, -1, "-12"), "-12");
@@ -122,7 +123,7 @@ TEST_F(SetupFieldsTest, TheIntervalTakesOnlyPastesThatLeaveANumber)
 
 TEST_F(SetupFieldsTest, ThePercentageTakesDigitsOnly)
 {
-    const ModalRun run = DriveModal([this] { RunSetupCommand(owner); },
+    const ModalRun run = DriveModal([this] { Command(CMD_SETUP); },
                                     {Inspect([](HWND dialog) {
                                          HWND field = GetDlgItem(dialog, 901);
                                          EXPECT_EQ(Typed(field, "-12"), "12");
