@@ -12,27 +12,6 @@ namespace {
 
 constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// Under Wine without a window manager, hiding a top-level window that Wine
-// hands to the window manager waits two seconds for an answer that never
-// comes. These tests need no window manager, so this program asks Wine's X11
-// driver to keep its windows to itself; the driver reads the setting when it
-// loads, at the program's first window, after this has run.
-[[maybe_unused]] const bool WindowsUnmanaged = [] {
-    if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"))
-        return false;
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    const char* name = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
-    const std::string key = std::string("Software\\Wine\\AppDefaults\\") + name + "\\X11 Driver";
-    HKEY handle;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    RegSetValueExA(handle, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
-    RegCloseKey(handle);
-    return true;
-}();
-
 HWND RecordedWindow;
 decltype(&SetTimer) RealSetTimer = SetTimer;
 decltype(&KillTimer) RealKillTimer = KillTimer;
