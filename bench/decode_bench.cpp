@@ -4,101 +4,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
+#include "allocation_counter.h"
 #include "attributes.h"
 #include "drive_table.h"
 #include "identify.h"
-
-// --- allocation counting ---------------------------------------------------
-// malloc and friends are replaced by versions that forward to glibc's own
-// entry points and count calls while counting is on; operator new and
-// delete go through them too.
-
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void* __libc_memalign(size_t, size_t);
-void __libc_free(void*);
-}
-
-namespace {
-volatile bool counting = false;
-volatile long allocations = 0;
-
-void Count()
-{
-    if (counting)
-        allocations = allocations + 1;
-}
-}  // namespace
-
-extern "C" {
-void* malloc(size_t n)
-{
-    Count();
-    return __libc_malloc(n);
-}
-void* calloc(size_t n, size_t size)
-{
-    Count();
-    return __libc_calloc(n, size);
-}
-void* realloc(void* p, size_t n)
-{
-    Count();
-    return __libc_realloc(p, n);
-}
-void* memalign(size_t alignment, size_t n)
-{
-    Count();
-    return __libc_memalign(alignment, n);
-}
-void* aligned_alloc(size_t alignment, size_t n)
-{
-    Count();
-    return __libc_memalign(alignment, n);
-}
-int posix_memalign(void** out, size_t alignment, size_t n)
-{
-    Count();
-    void* p = __libc_memalign(alignment, n);
-    if (!p)
-        return 12;  // ENOMEM
-    *out = p;
-    return 0;
-}
-void free(void* p)
-{
-    __libc_free(p);
-}
-}
-
-void* operator new(size_t n)
-{
-    if (void* p = malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t n)
-{
-    return operator new(n);
-}
-void* operator new(size_t n, const std::nothrow_t&) noexcept
-{
-    return malloc(n ? n : 1);
-}
-void* operator new[](size_t n, const std::nothrow_t&) noexcept
-{
-    return malloc(n ? n : 1);
-}
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
 
 // --- one synthetic drive ---------------------------------------------------
 
@@ -169,13 +80,13 @@ int main()
     }
 
     int alerts = 0;
-    counting = true;
+    StartCountingAllocations();
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < Iterations; ++i)
         alerts += DecodeOneDrive(identifyBuffer) == DriveStatus::Alert;
     auto stop = std::chrono::steady_clock::now();
-    counting = false;
-    long counted = allocations;
+    StopCountingAllocations();
+    long counted = CountedAllocations();
 
     double ns = std::chrono::duration<double, std::nano>(stop - start).count() / Iterations;
     std::printf("decode one drive (identify + 30 attributes + status): %.1f ns per drive (%d runs, %d alerts)\n",

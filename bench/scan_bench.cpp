@@ -7,66 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <unistd.h>
 
+#include "allocation_counter.h"
 #include "drive_scan.h"
 #include "drive_table.h"
 #include "emulated_drives.h"
 #include "posix_drive_files.h"
-
-// --- allocation counting ---------------------------------------------------
-// malloc and friends forward to glibc's own entry points and count calls while
-// counting is on; operator new and delete go through them.
-
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void* __libc_memalign(size_t, size_t);
-void __libc_free(void*);
-}
-
-namespace {
-volatile bool counting = false;
-volatile long allocations = 0;
-void Count()
-{
-    if (counting)
-        allocations = allocations + 1;
-}
-}  // namespace
-
-extern "C" {
-void* malloc(size_t n) { return Count(), __libc_malloc(n); }
-void* calloc(size_t n, size_t size) { return Count(), __libc_calloc(n, size); }
-void* realloc(void* p, size_t n) { return Count(), __libc_realloc(p, n); }
-void* memalign(size_t alignment, size_t n) { return Count(), __libc_memalign(alignment, n); }
-void* aligned_alloc(size_t alignment, size_t n) { return Count(), __libc_memalign(alignment, n); }
-int posix_memalign(void** out, size_t alignment, size_t n)
-{
-    Count();
-    void* p = __libc_memalign(alignment, n);
-    if (!p)
-        return 12;  // ENOMEM
-    *out = p;
-    return 0;
-}
-void free(void* p) { __libc_free(p); }
-}
-
-void* operator new(size_t n)
-{
-    if (void* p = malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t n) { return operator new(n); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
 
 // --- a quiet Windows NT ------------------------------------------------------
 
@@ -153,13 +101,13 @@ int main()
     }
 
     int answered = 0;
-    counting = true;
+    StartCountingAllocations();
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < Iterations; ++i)
         answered += ScanDrives();
     const auto stop = std::chrono::steady_clock::now();
-    counting = false;
-    const long counted = allocations;
+    StopCountingAllocations();
+    const long counted = CountedAllocations();
     RemoveDrives(folder);
 
     const double us = std::chrono::duration<double, std::micro>(stop - start).count() / Iterations;
