@@ -15,27 +15,9 @@
 #include "drive_table.h"
 #include "emulated_drives.h"
 #include "posix_drive_files.h"
-
-// --- a quiet Windows NT ------------------------------------------------------
+#include "quiet_smart_os.h"
 
 namespace {
-
-uint32_t LastError;
-uint32_t Nt() { return 2; }
-DeviceHandle NoOpen(const char*, uint32_t, uint32_t, uint32_t) { return reinterpret_cast<DeviceHandle>(-1); }
-int NoIo(DeviceHandle, uint32_t, void*, uint32_t, void*, uint32_t, uint32_t*) { return 0; }
-int NoClose(DeviceHandle) { return 0; }
-uint32_t GetError() { return LastError; }
-void SetError(uint32_t code) { LastError = code; }
-char* NoText(uint32_t) { return nullptr; }
-void NoFree(char*) {}
-void Now(LocalTime* t) { *t = LocalTime{2024, 1, 1, 1, 12, 0, 0, 0}; }
-uint32_t NoDir(char*, uint32_t) { return 0; }
-int NoPath(const char*) { return 0; }
-int NoCopy(const char*, const char*, int) { return 0; }
-int NoBox(const char*, const char*, uint32_t) { return 1; }
-const SmartOs QuietNt = {Nt, NoOpen, NoIo, NoClose, GetError, SetError, NoText,
-                         NoFree, Now, NoDir, NoPath, NoCopy, NoBox};
 
 constexpr int Iterations = 20000;
 
@@ -91,7 +73,7 @@ int main()
         std::fprintf(stderr, "scan_bench: cannot write the drive files\n");
         return 2;
     }
-    SetSmartOs(StartEmulatedDrives(QuietNt, PosixDriveFiles(), folder));
+    SetSmartOs(StartEmulatedDrives(QuietSmartOs(), PosixDriveFiles(), folder));
     const bool scanned = ScanDrives() == 1 && NumberPresentDrives() == 4 &&
                          DriveTable[3].attributes[29].name[0] != '\0';
     if (!scanned) {

@@ -9,6 +9,7 @@
 #include "drive_scan.h"
 #include "emulated_drives.h"
 #include "platform_values.h"
+#include "quiet_smart_os.h"
 #include "record_checks.h"
 #include "smart_commands.h"
 #include "snapshot.h"
@@ -68,26 +69,6 @@ int FolderFromInput(const char*)
 
 const DriveFiles InputFiles = {ReadFromInput, FolderFromInput};
 
-// ---- A quiet system -----------------------------------------------------------
-
-uint32_t Platform = 2;
-uint32_t LastError;
-uint32_t GetPlatform() { return Platform; }
-DeviceHandle NoOpen(const char*, uint32_t, uint32_t, uint32_t) { return INVALID_HANDLE_VALUE; }
-int NoIo(DeviceHandle, uint32_t, void*, uint32_t, void*, uint32_t, uint32_t*) { return 0; }
-int NoClose(DeviceHandle) { return 0; }
-uint32_t GetError() { return LastError; }
-void SetError(uint32_t code) { LastError = code; }
-char* NoText(uint32_t) { return nullptr; }
-void NoFree(char*) {}
-void Time(LocalTime* t) { *t = LocalTime{2024, 1, 1, 1, 0, 0, 0, 0}; }
-uint32_t NoDir(char*, uint32_t) { return 0; }
-int NoPath(const char*) { return 0; }
-int NoCopy(const char*, const char*, int) { return 0; }
-int NoBox(const char*, const char*, uint32_t) { return 1; }
-const SmartOs Quiet = {GetPlatform, NoOpen, NoIo, NoClose, GetError, SetError, NoText,
-                       NoFree,      Time,   NoDir, NoPath, NoCopy, NoBox};
-
 // ---- Requests -----------------------------------------------------------------
 
 struct Reader {
@@ -131,7 +112,7 @@ void SendRequest(const SmartOs& os, DeviceHandle device, Reader& in, const Snaps
     const int ok = os.deviceIoControl(device, code, inputLength ? &command : nullptr, inputLength,
                                       room ? answer.data() : nullptr, room, &count);
     if (!ok) {
-        FUZZ_REQUIRE(LastError != ERROR_SUCCESS);
+        FUZZ_REQUIRE(QuietLastError() != ERROR_SUCCESS);
         return;
     }
     FUZZ_REQUIRE(count <= room);
@@ -184,8 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool valid = blobSize <= EmulatedFileCapacity &&
                        ParseSnapshot(Input.blob, blobSize, &expected) == SnapshotError::None;
 
-    Platform = nineX ? 1 : 2;
-    const SmartOs& os = StartEmulatedDrives(Quiet, InputFiles, "/fuzz");
+    SetQuietPlatform(nineX ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT);
+    const SmartOs& os = StartEmulatedDrives(QuietSmartOs(), InputFiles, "/fuzz");
     char name[32];
     std::snprintf(name, sizeof name, nineX ? "\\\\.\\SMARTVSD" : "\\\\.\\PhysicalDrive%d", position);
     DeviceHandle device = os.createFile(name, 0, 0, 3);
