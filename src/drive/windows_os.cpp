@@ -168,13 +168,21 @@ const DriveFiles& WindowsDriveFiles()
 void SelectDriveServices()
 {
     static char folder[EmulatedFolderCapacity];
-    const DWORD length = GetEnvironmentVariableA("OSTRIVEL_DRIVES", folder, sizeof folder);
+    char given[EmulatedFolderCapacity];
+    const DWORD length = GetEnvironmentVariableA("OSTRIVEL_DRIVES", given, sizeof given);
     if (length == 0) {
         SetSmartOs(WindowsServices);
         return;
     }
+    // The program moves into its own folder before it opens the drives, so a
+    // relative name is made absolute now, against the folder it was started in.
     // A name too long for the buffer still selects the emulation, whose
     // devices then fail to open with a reason instead of using real drives.
-    const char* usable = length < sizeof folder ? folder : nullptr;
+    const char* usable = nullptr;
+    if (length < sizeof given) {
+        const DWORD full = GetFullPathNameA(given, sizeof folder, folder, nullptr);
+        if (full > 0 && full < sizeof folder)
+            usable = folder;
+    }
     SetSmartOs(StartEmulatedDrives(WindowsServices, WindowsFiles, usable));
 }

@@ -299,6 +299,32 @@ TEST_F(WindowsScanTest, DrivesVariableSelectsTheEmulatedDriver)
     EXPECT_EQ(std::string(ErrorText), "1392 - " + SystemText(ERROR_FILE_CORRUPT));
 }
 
+TEST_F(WindowsScanTest, RelativeDrivesFolderMeansTheFolderStartedIn)
+{
+    // The program enters its own folder before the scan; a relative name must
+    // still mean the folder that was current when the program started.
+    TempFolder folder;
+    WriteText(folder.File("drive1.blob"), Snapshot("RELATIVE DRIVE"));
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(sizeof before, before);
+    const std::string path = folder.Path();
+    const std::string parent = path.substr(0, path.rfind('\\'));
+    const std::string name = path.substr(path.rfind('\\') + 1);
+    ASSERT_TRUE(SetCurrentDirectoryA(parent.c_str()));
+    EnvironmentVariable drives("OSTRIVEL_DRIVES", name.c_str());
+    SelectDriveServices();
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    SetCurrentDirectoryA(system);
+    {
+        BoxWatcher watcher;  // closes the error box that a wrong folder brings
+        EXPECT_EQ(ScanDrives(), 1);
+        EXPECT_TRUE(watcher.Boxes().empty());
+    }
+    SetCurrentDirectoryA(before);
+    EXPECT_STREQ(DriveTable[1].model, "RELATIVE DRIVE");
+}
+
 TEST_F(WindowsScanTest, EmptyOrMissingVariableSelectsTheRealServices)
 {
     {
