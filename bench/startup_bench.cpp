@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "process_window.h"
+
 namespace {
 
 const DWORD Patience = 30000;
@@ -24,33 +26,12 @@ struct Target {
     std::vector<double> ms;
 };
 
-struct Search {
-    DWORD processId;
-    const char* className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
-{
-    auto* s = reinterpret_cast<Search*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[64] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (owner == s->processId && lstrcmpA(className, s->className) == 0 && IsWindowVisible(window)) {
-        s->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND ReadyWindow(const Target& t, DWORD processId)
 {
-    Search s = {processId, t.className, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&s));
-    if (s.found && t.needsRows && SendMessageA(GetDlgItem(s.found, 500), LVM_GETITEMCOUNT, 0, 0) <= 0)
+    HWND window = FindProcessWindow(processId, t.className, true);
+    if (window && t.needsRows && SendMessageA(GetDlgItem(window, 500), LVM_GETITEMCOUNT, 0, 0) <= 0)
         return nullptr;
-    return s.found;
+    return window;
 }
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to)

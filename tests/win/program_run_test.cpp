@@ -10,39 +10,11 @@
 #include <vector>
 
 #include "drive_folder.h"
+#include "process_window.h"
 
 namespace {
 
 const DWORD Patience = 20000;  // ms for any one step of a run
-
-struct FoundWindow {
-    DWORD processId;
-    const char* className;
-    bool shownOnly;
-    HWND window;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM found)
-{
-    auto* f = reinterpret_cast<FoundWindow*>(found);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[64] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (owner == f->processId && lstrcmpA(className, f->className) == 0 &&
-        (!f->shownOnly || IsWindowVisible(window))) {
-        f->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindProcessWindow(DWORD processId, const char* className, bool shownOnly)
-{
-    FoundWindow found = {processId, className, shownOnly, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
 
 // The current environment with OSTRIVEL_DRIVES set to `folder`.
 std::vector<char> EnvironmentWithDrives(const std::string& folder)
