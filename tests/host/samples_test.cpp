@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "attributes.h"
+#include "data_lines.h"
 #include "drive_table.h"
 #include "identify.h"
 #include "snapshot.h"
@@ -75,11 +76,7 @@ std::map<std::string, ExpectedDrive> ReadExpected(const fs::path& path)
     std::map<std::string, ExpectedDrive> drives;
     std::ifstream in(path);
     std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
+    while (NextDataLine(in, line)) {
         std::vector<std::string> c = SplitTabs(line);
         EXPECT_GE(c.size(), 2u) << line;
         if (c.size() < 2)

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "data_lines.h"
+
 namespace {
 
 HINSTANCE Module() { return GetModuleHandleA(nullptr); }
@@ -187,11 +189,7 @@ std::vector<DWORD> ExpectedPixels(const char* source)
     EXPECT_TRUE(in.good()) << source;
     std::vector<DWORD> pixels;
     std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
+    while (NextDataLine(in, line)) {
         for (char c : line) {
             DWORD rgb = Background;
             for (const PaletteLetter& p : Palette) {
