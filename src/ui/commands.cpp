@@ -18,10 +18,10 @@ constexpr char AboutCaption[] = "Ostrivel 1.0";
 constexpr char AboutText[] =
     "Ostrivel v1.0\n"
     "\n"
-    "Watches the health of this PC's hard disks.\n"
-    "Reads each IDE/ATA drive's S.M.A.R.T. data\n"
-    "and compares every attribute with its\n"
-    "threshold; Setup sets how often it looks.";
+    "Tells whether the hard disks of this PC\n"
+    "are healthy. It reads each IDE/ATA drive's\n"
+    "S.M.A.R.T. data at start and compares every\n"
+    "attribute with the drive's own threshold.";
 
 // The box's text buffer: the text must fit it whole, terminator included.
 enum { AboutTextSize = 512 };
