@@ -22,7 +22,7 @@ using ::testing::IsEmpty;
 
 namespace {
 
-struct ControlSpec {
+struct ExpectedControl {
     int id;
     const char* className;
     const char* text;
@@ -31,7 +31,7 @@ struct ControlSpec {
 };
 
 // The template, control by control, in template (and tab) order.
-constexpr ControlSpec SetupControls[] = {
+constexpr ExpectedControl SetupControls[] = {
     {100, "Button", "", 0x50000007, 4, 0, 280, 204},
     {101, "Button", "Polling Data", 0x50020007, 12, 8, 264, 56},
     {700, "Static", "Check Hard Disk(s) every", 0x50000000, 20, 26, 88, 9},
@@ -132,19 +132,19 @@ TEST(SetupTemplate, HoldsTheDialogAndIts22ControlsInOrder)
     EXPECT_EQ(t.Byte(), 0);   // not italic
     EXPECT_EQ(t.Byte(), 1);   // DEFAULT_CHARSET
     EXPECT_EQ(t.Name(), "MS Sans Serif");
-    for (const ControlSpec& spec : SetupControls) {
-        SCOPED_TRACE(spec.id);
+    for (const ExpectedControl& want : SetupControls) {
+        SCOPED_TRACE(want.id);
         t.AlignDword();
         EXPECT_EQ(t.Dword(), 0u);  // help identifier
         EXPECT_EQ(t.Dword(), 0u);  // extended style
-        EXPECT_EQ(t.Dword(), spec.style);
-        EXPECT_EQ(t.Short(), spec.x);
-        EXPECT_EQ(t.Short(), spec.y);
-        EXPECT_EQ(t.Short(), spec.cx);
-        EXPECT_EQ(t.Short(), spec.cy);
-        EXPECT_EQ(t.Dword(), static_cast<DWORD>(spec.id));
-        EXPECT_EQ(ClassFromTemplate(t.Name()), spec.className);
-        EXPECT_EQ(t.Name(), spec.text);
+        EXPECT_EQ(t.Dword(), want.style);
+        EXPECT_EQ(t.Short(), want.x);
+        EXPECT_EQ(t.Short(), want.y);
+        EXPECT_EQ(t.Short(), want.cx);
+        EXPECT_EQ(t.Short(), want.cy);
+        EXPECT_EQ(t.Dword(), static_cast<DWORD>(want.id));
+        EXPECT_EQ(ClassFromTemplate(t.Name()), want.className);
+        EXPECT_EQ(t.Name(), want.text);
         EXPECT_EQ(t.Word(), 0);  // no creation data
     }
 }
