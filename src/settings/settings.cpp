@@ -15,8 +15,9 @@ namespace {
 
 const char SettingsFileName[] = "ostrivel.ini";
 
-// Set by LoadSettings. A main window whose creation failed is destroyed
-// before any load; its save must not replace the stored file with zeros.
+// Set by LoadSettings, cleared by a failed save. A main window whose creation
+// failed is destroyed before any load; its save must not replace the stored
+// file with zeros.
 int SettingsLoaded;
 
 // A text field with no terminator within its bytes is cut at its last byte,
@@ -59,6 +60,37 @@ int WriteRecordTo(const char* path)
     return CloseHandle(file) && complete;
 }
 
+// Windows 9x exports MoveFileExA, but there it always fails with
+// ERROR_CALL_NOT_IMPLEMENTED. Its replacement there: the earlier file steps
+// aside under a spare name, the new one takes its name, and only then is the
+// earlier one deleted; if the new one cannot take the name, the earlier one
+// gets it back. A moment without the file, but never a partial one.
+int ReplaceWithoutMoveFileEx(const char* temporary)
+{
+    char spare[MAX_PATH];
+    if (!GetTempFileNameA(".", "ost", 0, spare))
+        return 0;
+    DeleteFileA(spare);  // only the unused name is wanted
+    const int hadFile = MoveFileA(SettingsFileName, spare);
+    if (!hadFile && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return 0;
+    if (MoveFileA(temporary, SettingsFileName)) {
+        if (hadFile)
+            DeleteFileA(spare);
+        return 1;
+    }
+    if (hadFile)
+        MoveFileA(spare, SettingsFileName);
+    return 0;
+}
+
+int MoveOverSettingsFile(const char* temporary)
+{
+    if (MoveFileExA(temporary, SettingsFileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 1;
+    return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && ReplaceWithoutMoveFileEx(temporary);
+}
+
 int ReplaceSettingsFile()
 {
     if (!SettingsFileReplaceable())
@@ -66,9 +98,7 @@ int ReplaceSettingsFile()
     char temporary[MAX_PATH];
     if (!GetTempFileNameA(".", "ost", 0, temporary))
         return 0;
-    if (WriteRecordTo(temporary)
-        && MoveFileExA(temporary, SettingsFileName,
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (WriteRecordTo(temporary) && MoveOverSettingsFile(temporary))
         return 1;
     DeleteFileA(temporary);
     return 0;
@@ -96,8 +126,13 @@ void SaveSettings()
 {
     if (!SettingsLoaded)
         return;
-    if (!ReplaceSettingsFile())
+    // After a failed save the record is zero and no longer what was loaded:
+    // a later save in this run (the window's destruction after the end of
+    // the session) must not put those zeros over the file that was kept.
+    if (!ReplaceSettingsFile()) {
         memset(&CurrentSettings, 0, sizeof CurrentSettings);
+        SettingsLoaded = 0;
+    }
 }
 
 void ForgetSettings()

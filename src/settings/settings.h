@@ -27,7 +27,8 @@ void LoadSettings();
 
 // Writes the record back to "ostrivel.ini", replacing the file only once the
 // whole record is written. Does nothing before a load has run. On failure the
-// file stays as it was and the record becomes all zero.
+// file stays as it was, the record becomes all zero, and further saves do
+// nothing until the next load.
 void SaveSettings();
 
 // Back to the state of process start: record zero, nothing loaded.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "import_hook.h"
 #include "settings.h"
 
 namespace {
@@ -328,11 +329,16 @@ void ExpectFailedSaveKeepsFile(const Bytes& earlier)
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName}) << "temporary file left";
 }
 
-void ExpectSaveWrites()
+// Once the obstacle is gone: a second save of the zeroed record writes
+// nothing, while a save after a new load replaces the file.
+void ExpectSaveAfterLoadWrites(const Bytes& earlier)
 {
+    SaveSettings();
+    EXPECT_EQ(ReadBytes(FileName), earlier) << "zeros of a failed save written";
+    LoadSettings();
     CurrentSettings.pollMinutes = 77;
     SaveSettings();
-    Bytes expected(172, 0);
+    Bytes expected = earlier;
     expected[0] = 77;
     EXPECT_EQ(ReadBytes(FileName), expected);
 }
@@ -345,7 +351,7 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsKept)
     EXPECT_EQ(GetFileAttributesA(FileName) & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
 
     ASSERT_TRUE(SetFileAttributesA(FileName, FILE_ATTRIBUTE_NORMAL));
-    ExpectSaveWrites();
+    ExpectSaveAfterLoadWrites(SampleRecord(20));
 }
 
 TEST_F(SettingsFileTest, FileHeldOpenWithoutWriteSharingIsKept)
@@ -357,7 +363,7 @@ TEST_F(SettingsFileTest, FileHeldOpenWithoutWriteSharingIsKept)
     ExpectFailedSaveKeepsFile(SampleRecord(21));  // the load shares reading
 
     CloseHandle(holder);
-    ExpectSaveWrites();
+    ExpectSaveAfterLoadWrites(SampleRecord(21));
 }
 
 TEST_F(SettingsFileTest, FileHeldOpenWithWriteSharingIsReplacedWholeOrKept)
@@ -393,7 +399,71 @@ TEST_F(SettingsFileTest, UnwritableFolderKeepsFile)
     ExpectFailedSaveKeepsFile(SampleRecord(22));
 
     ASSERT_TRUE(folder.Set(false));
-    ExpectSaveWrites();
+    ExpectSaveAfterLoadWrites(SampleRecord(22));
+}
+
+// Windows 9x: MoveFileExA is exported but always fails with
+// ERROR_CALL_NOT_IMPLEMENTED, as the hook makes it here.
+BOOL WINAPI MoveFileExAsOnWindows9x(LPCSTR, LPCSTR, DWORD)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+}
+
+// The first rename onto "ostrivel.ini" (the new record's) fails; every
+// other rename, the earlier file's return among them, goes through.
+int RenamesOntoSettings;
+
+BOOL WINAPI MoveFileAFailingOntoSettings(LPCSTR from, LPCSTR to)
+{
+    if (_stricmp(to, FileName) == 0 && RenamesOntoSettings++ == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    using MoveFileFunction = BOOL(WINAPI*)(LPCSTR, LPCSTR);
+    auto real = reinterpret_cast<MoveFileFunction>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "MoveFileA"));
+    return real(from, to);
+}
+
+class SettingsFileOnWindows9xTest : public SettingsFileTest {
+protected:
+    ImportHook moveFileEx_{"kernel32.dll", "MoveFileExA",
+                           reinterpret_cast<void*>(MoveFileExAsOnWindows9x)};
+};
+
+TEST_F(SettingsFileOnWindows9xTest, SaveReplacesTheFileWithoutMoveFileEx)
+{
+    ASSERT_TRUE(moveFileEx_.installed());
+    WriteBytes(FileName, SampleRecord(30));
+    LoadSettings();
+    CurrentSettings.pollMinutes = 31;
+    Bytes saved = RecordBytes();
+    SaveSettings();
+    EXPECT_EQ(ReadBytes(FileName), saved);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName}) << "spare or temporary file left";
+}
+
+TEST_F(SettingsFileOnWindows9xTest, SaveCreatesAMissingFileWithoutMoveFileEx)
+{
+    ASSERT_TRUE(moveFileEx_.installed());
+    LoadSettings();
+    CurrentSettings.recallMode = 1;
+    Bytes saved = RecordBytes();
+    SaveSettings();
+    EXPECT_EQ(ReadBytes(FileName), saved);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName});
+}
+
+TEST_F(SettingsFileOnWindows9xTest, FailedRenameGivesTheEarlierFileBack)
+{
+    ASSERT_TRUE(moveFileEx_.installed());
+    RenamesOntoSettings = 0;
+    ImportHook moveFile("kernel32.dll", "MoveFileA", reinterpret_cast<void*>(MoveFileAFailingOntoSettings));
+    ASSERT_TRUE(moveFile.installed());
+    WriteBytes(FileName, SampleRecord(32));
+    ExpectFailedSaveKeepsFile(SampleRecord(32));
+    EXPECT_EQ(RenamesOntoSettings, 2) << "the earlier file was not renamed back";
 }
 
 }  // namespace
