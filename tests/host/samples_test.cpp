@@ -14,23 +14,14 @@
 #include <vector>
 
 #include "attributes.h"
-#include "data_lines.h"
 #include "drive_table.h"
+#include "expected_samples.h"
 #include "identify.h"
 #include "snapshot.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ExpectedAttribute {
-    int position, id, value, threshold;
-};
-
-struct ExpectedDrive {
-    std::map<std::string, std::string> fields;  // model, serial, firmware, totalSectors
-    std::vector<ExpectedAttribute> attributes;  // in sector order
-};
 
 const fs::path SamplesDir = OSTRIVEL_SAMPLES_DIR;
 
@@ -55,42 +46,6 @@ bool IsKnownErratum(const std::string& file, int listed, int inSector)
             return true;
     }
     return false;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line)
-{
-    std::vector<std::string> cells;
-    std::string cell;
-    std::istringstream in(line);
-    while (std::getline(in, cell, '\t'))
-        cells.push_back(cell);
-    if (!line.empty() && line.back() == '\t')
-        cells.emplace_back();
-    return cells;
-}
-
-// expected.tsv: "file field value" rows, and "file attr position id value
-// threshold" rows; lines starting with # are comments.
-std::map<std::string, ExpectedDrive> ReadExpected(const fs::path& path)
-{
-    std::map<std::string, ExpectedDrive> drives;
-    std::ifstream in(path);
-    std::string line;
-    while (NextDataLine(in, line)) {
-        std::vector<std::string> c = SplitTabs(line);
-        EXPECT_GE(c.size(), 2u) << line;
-        if (c.size() < 2)
-            continue;
-        ExpectedDrive& d = drives[c[0]];
-        if (c[1] == "attr") {
-            EXPECT_EQ(c.size(), 6u) << line;
-            if (c.size() == 6)
-                d.attributes.push_back({std::stoi(c[2]), std::stoi(c[3]), std::stoi(c[4]), std::stoi(c[5])});
-        } else {
-            d.fields[c[1]] = c.size() > 2 ? c[2] : "";
-        }
-    }
-    return drives;
 }
 
 std::vector<uint8_t> ReadFile(const fs::path& path)
