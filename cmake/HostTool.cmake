@@ -14,9 +14,12 @@ function(add_host_tool name)
   endforeach()
   if(CMAKE_CROSSCOMPILING)
     set(exe ${CMAKE_CURRENT_BINARY_DIR}/${name}-native)
+    # A tool includes only headers of its own folder; a change to one of
+    # them must rebuild the tool, as a compiler-tracked build would.
+    file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
     add_custom_command(OUTPUT ${exe}
       COMMAND ${OSTRIVEL_NATIVE_CXX} -std=c++20 -O2 -Wall -o ${exe} ${srcs}
-      DEPENDS ${srcs}
+      DEPENDS ${srcs} ${headers}
       COMMENT "Building native tool ${name}")
     add_custom_target(${name} DEPENDS ${exe})
     set(${name}_EXE ${exe} CACHE INTERNAL "")
