@@ -505,6 +505,8 @@ TEST_F(NineX, ScanOpensTheSmartDevice)
     }
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "2 - " + SystemText(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(boxes[0].caption, "Ostrivel");
+    EXPECT_EQ(boxes[0].icon, static_cast<UINT>(MB_ICONERROR));
 }
 
 TEST_F(NineX, EmulatedDriverServesEveryPositionThroughOneDevice)
