@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "layout.h"
+#include "refresh_timer.h"
 #include "window_session.h"
 
 namespace {
@@ -114,6 +115,13 @@ TEST_F(MainWindowViewsTest, DrivesAtPositionsOneAndThreeOnly)
     EXPECT_EQ(RowImage(DriveList, 0), 0);
     EXPECT_EQ(RowImage(DriveList, 1), 0);
     // Position 0 gave no answer: the pages show the first listed drive.
+    ExpectDetailsOf(one);
+
+    // So do they after a refresh tick, once the user had picked the other.
+    SelectRow(DriveList, 1);
+    SendDoubleClick(session.Window(), DriveList);
+    ExpectDetailsOf(three);
+    SendMessageA(session.Window(), WM_TIMER, RefreshTimerId, 0);
     ExpectDetailsOf(one);
 }
 
