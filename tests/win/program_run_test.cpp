@@ -189,15 +189,19 @@ TEST_F(ProgramRunTest, SettingsAreSavedBesideTheProgramAtExit)
 
 TEST_F(ProgramRunTest, SettingsAreSavedWhenTheSessionEnds)
 {
-    StartAndWait("/i");
+    StartAndWait("/i");  // no file: the program holds the zero record
+    // A file put there after the start shows whether, and what, a save wrote.
+    const std::vector<uint8_t> other(172, 0x41);
+    ASSERT_TRUE(WriteWholeFile(run_.Settings(), other.data(), other.size()));
     DWORD_PTR ignored;
     SendMessageTimeoutA(main_, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, Patience, &ignored);
-    EXPECT_FALSE(FileExists(run_.Settings())) << "a cancelled log-off saves nothing";
-    SendMessageTimeoutA(main_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, Patience,
-                        &ignored);
     std::vector<uint8_t> saved;
     EXPECT_TRUE(ReadWholeFile(run_.Settings(), &saved));
-    EXPECT_EQ(saved.size(), 172u);
+    EXPECT_EQ(saved, other) << "a cancelled log-off saves nothing";
+    SendMessageTimeoutA(main_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, Patience,
+                        &ignored);
+    EXPECT_TRUE(ReadWholeFile(run_.Settings(), &saved));
+    EXPECT_EQ(saved, std::vector<uint8_t>(172, 0)) << "the record the program holds";
     EXPECT_TRUE(run_.Running()) << "the system ends the process, not the program";
     CloseAndExpectCleanExit();
 }
