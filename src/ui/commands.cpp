@@ -1,13 +1,12 @@
 // The File menu's informing commands: About, Help and Web Site.
 #include "commands.h"
 
+#include <shellapi.h>
+
 #include <cstdio>
 
 #include "product.h"
 #include "resource.h"
-#include "shell_services.h"
-
-ShellServices CurrentShellServices = {WinHelpA, ShellExecuteA};
 
 namespace {
 
@@ -51,10 +50,10 @@ void ShowAbout(HWND mainWindow)
 
 void ShowHelpContents(HWND mainWindow)
 {
-    CurrentShellServices.winHelp(mainWindow, HelpFileName, HELP_CONTEXT, MainHelpContext);
+    WinHelpA(mainWindow, HelpFileName, HELP_CONTEXT, MainHelpContext);
 }
 
 void OpenHomePage(HWND mainWindow)
 {
-    CurrentShellServices.shellExecute(mainWindow, "open", HomePageAddress, "", "", SW_SHOWMAXIMIZED);
+    ShellExecuteA(mainWindow, "open", HomePageAddress, "", "", SW_SHOWMAXIMIZED);
 }

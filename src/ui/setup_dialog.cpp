@@ -7,7 +7,6 @@
 #include "refresh_timer.h"
 #include "resource.h"
 #include "settings.h"
-#include "shell_services.h"
 #include "signed_field.h"
 
 namespace {
@@ -102,7 +101,7 @@ void OnCommand(HWND dialog, int id)
         EndDialog(dialog, 0);
         break;
     case IDC_SETUP_HELP:
-        CurrentShellServices.winHelp(dialog, HelpFileName, HELP_CONTEXT, SetupHelpContext);
+        WinHelpA(dialog, HelpFileName, HELP_CONTEXT, SetupHelpContext);
         break;
     default:
         break;

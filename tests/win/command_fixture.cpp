@@ -4,7 +4,6 @@
 
 #include "main_window.h"
 #include "settings.h"
-#include "shell_services.h"
 
 Observed Seen;
 
@@ -74,12 +73,19 @@ void CommandTest::SetUp()
     ASSERT_TRUE(killTimerHook_->installed());
     RealSetTimer = setTimerHook_->original<decltype(&SetTimer)>();
     RealKillTimer = killTimerHook_->original<decltype(&KillTimer)>();
-    CurrentShellServices = {RecordWinHelp, RecordShellExecute};
+    // The real WinHelpA and ShellExecuteA calls are caught, not passed on:
+    // no help program or browser starts.
+    winHelpHook_ = std::make_unique<ImportHook>("user32.dll", "WinHelpA", reinterpret_cast<void*>(RecordWinHelp));
+    shellExecuteHook_ = std::make_unique<ImportHook>("shell32.dll", "ShellExecuteA",
+                                                     reinterpret_cast<void*>(RecordShellExecute));
+    ASSERT_TRUE(winHelpHook_->installed());
+    ASSERT_TRUE(shellExecuteHook_->installed());
 }
 
 void CommandTest::TearDown()
 {
-    CurrentShellServices = {WinHelpA, ShellExecuteA};
+    shellExecuteHook_.reset();
+    winHelpHook_.reset();
     killTimerHook_.reset();
     setTimerHook_.reset();
     RecordedWindow = nullptr;

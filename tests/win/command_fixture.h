@@ -1,8 +1,8 @@
 // Shared by the tests of the Setup, About, Help and Web Site commands: the
 // real main window on the demo drives, with its timer ticks counted, a record
-// of the timer calls that the program's code makes on it, the shell services
-// replaced by recorders, and the Run key value saved and restored around
-// every test.
+// of the timer calls that the program's code makes on it, its WinHelpA and
+// ShellExecuteA calls caught by recorders, and the Run key value saved and
+// restored around every test.
 #pragma once
 #include <windows.h>
 
@@ -66,7 +66,7 @@ protected:
 private:
     std::unique_ptr<DriveFolder> drives_;
     std::unique_ptr<MainWindowSession> session_;
-    std::unique_ptr<ImportHook> setTimerHook_, killTimerHook_;
+    std::unique_ptr<ImportHook> setTimerHook_, killTimerHook_, winHelpHook_, shellExecuteHook_;
     bool hadRunValue_ = false;
     std::string savedRunValue_;
 };
