@@ -129,14 +129,13 @@ uint32_t WinReadFile(const char* path, uint8_t* buffer, uint32_t capacity, uint3
     // GetFileSize rather than GetFileSizeEx: Windows 9x has only the former,
     // and a program importing the latter does not load there at all.
     DWORD high = 0;
-    const DWORD low = GetFileSize(file, &high);
-    const DWORD sizeError = low == INVALID_FILE_SIZE ? GetLastError() : NO_ERROR;
+    const DWORD wanted = GetFileSize(file, &high);
+    const DWORD sizeError = wanted == INVALID_FILE_SIZE ? GetLastError() : NO_ERROR;
     if (sizeError != NO_ERROR) {
         error = sizeError;
-    } else if (high != 0 || low > capacity) {
+    } else if (high != 0 || wanted > capacity) {
         error = ERROR_FILE_TOO_LARGE;
     } else {
-        const DWORD wanted = low;
         DWORD got = 0;
         if (!ReadFile(file, buffer, wanted, &got, nullptr))
             error = GetLastError();
