@@ -60,6 +60,13 @@ int WriteRecordTo(const char* path)
     return CloseHandle(file) && complete;
 }
 
+// A new, unused file name beside "ostrivel.ini": renames between the two
+// stay within one folder. The system creates the file empty.
+int NewNameBesideSettings(char (&name)[MAX_PATH])
+{
+    return GetTempFileNameA(".", "ost", 0, name) != 0;
+}
+
 // Windows 9x exports MoveFileExA, but there it always fails with
 // ERROR_CALL_NOT_IMPLEMENTED. Its replacement there: the earlier file steps
 // aside under a spare name, the new one takes its name, and only then is the
@@ -68,7 +75,7 @@ int WriteRecordTo(const char* path)
 int ReplaceWithoutMoveFileEx(const char* temporary)
 {
     char spare[MAX_PATH];
-    if (!GetTempFileNameA(".", "ost", 0, spare))
+    if (!NewNameBesideSettings(spare))
         return 0;
     DeleteFileA(spare);  // only the unused name is wanted
     const int hadFile = MoveFileA(SettingsFileName, spare);
@@ -96,7 +103,7 @@ int ReplaceSettingsFile()
     if (!SettingsFileReplaceable())
         return 0;
     char temporary[MAX_PATH];
-    if (!GetTempFileNameA(".", "ost", 0, temporary))
+    if (!NewNameBesideSettings(temporary))
         return 0;
     if (WriteRecordTo(temporary) && MoveOverSettingsFile(temporary))
         return 1;
