@@ -413,6 +413,7 @@ BOOL WINAPI MoveFileExAsOnWindows9x(LPCSTR, LPCSTR, DWORD)
 // The first rename onto "ostrivel.ini" (the new record's) fails; every
 // other rename, the earlier file's return among them, goes through.
 int RenamesOntoSettings;
+decltype(&MoveFileA) RealMoveFileA;
 
 BOOL WINAPI MoveFileAFailingOntoSettings(LPCSTR from, LPCSTR to)
 {
@@ -420,10 +421,7 @@ BOOL WINAPI MoveFileAFailingOntoSettings(LPCSTR from, LPCSTR to)
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    using MoveFileFunction = BOOL(WINAPI*)(LPCSTR, LPCSTR);
-    auto real = reinterpret_cast<MoveFileFunction>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "MoveFileA"));
-    return real(from, to);
+    return RealMoveFileA(from, to);
 }
 
 class SettingsFileOnWindows9xTest : public SettingsFileTest {
@@ -461,6 +459,7 @@ TEST_F(SettingsFileOnWindows9xTest, FailedRenameGivesTheEarlierFileBack)
     RenamesOntoSettings = 0;
     ImportHook moveFile("kernel32.dll", "MoveFileA", reinterpret_cast<void*>(MoveFileAFailingOntoSettings));
     ASSERT_TRUE(moveFile.installed());
+    RealMoveFileA = moveFile.original<decltype(&MoveFileA)>();
     WriteBytes(FileName, SampleRecord(32));
     ExpectFailedSaveKeepsFile(SampleRecord(32));
     EXPECT_EQ(RenamesOntoSettings, 2) << "the earlier file was not renamed back";
