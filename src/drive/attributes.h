@@ -11,6 +11,20 @@ extern const char* const AttributeNameTable[AttributeNameCount];
 // Index into AttributeNameTable for an attribute ID (unlisted IDs: entry 32).
 int AttributeNameEntry(int id);
 
+// Names of the IDs that AttributeNameTable leaves out, for today's drives.
+struct MoreAttributeName {
+    int id;
+    const char* name;
+};
+enum { MoreAttributeNameMax = 32 };  // characters; fits the name column
+extern const MoreAttributeName MoreAttributeNames[];
+extern const int MoreAttributeNameCount;
+
+// The name a slot gets for an ID: AttributeNameTable's entry for the IDs it
+// lists, else MoreAttributeNames, else "(Unknown attribute)". It may carry the
+// original table's trailing blanks; the decoder trims them.
+const char* AttributeName(int id);
+
 // Fills the attribute slots of DriveTable[driveIndex] from the attribute and
 // threshold sectors, pairing each entry with the threshold at the same position.
 void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSector, int driveIndex);

@@ -24,7 +24,11 @@ struct AttributeSlot {
     int32_t id;
     int32_t value;
     int32_t threshold;
+    uint16_t flags;  // entry bytes 1-2; bit 0: pre-failure attribute
+    uint64_t raw;    // entry bytes 5-10, 48 bits
 };
+
+enum { PreFailureFlag = 0x0001 };
 
 struct DriveRecord {
     int32_t present;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "attributes.h"
@@ -10,8 +11,9 @@
 namespace {
 
 // The attribute and threshold sectors as a drive sends them. The bytes the
-// decoder must not read (flags, worst value, raw value, the threshold
-// entry's ID and reserved bytes) are filled with decoys.
+// decoder must not read (worst value, the threshold entry's ID and reserved
+// bytes) are filled with decoys, and so are flags and raw value until a test
+// sets them.
 struct SmartSectors {
     uint8_t attributes[SectorSize] = {};
     uint8_t thresholds[SectorSize] = {};
@@ -197,9 +199,9 @@ TEST_F(AttributesTest, SameNamesAndCaseVariantsStayAsListed)
     EXPECT_EQ(NameOf(228), "Power-off Retract Count");
 }
 
-TEST_F(AttributesTest, UnlistedIdsAreUnknownButStillUsed)
+TEST_F(AttributesTest, IdsOfNeitherTableAreUnknownButStillUsed)
 {
-    for (int id : {14, 100, 184, 187, 190, 201, 202, 219, 221, 227, 229, 239, 241, 254, 255}) {
+    for (int id : {14, 100, 169, 213, 219, 229, 239, 243, 249, 252, 253, 255}) {
         ResetDriveTable();
         SmartSectors s;
         s.Entry(4, id, 253, 97);
@@ -209,6 +211,63 @@ TEST_F(AttributesTest, UnlistedIdsAreUnknownButStillUsed)
         EXPECT_EQ(r.attributes[0].value, 253);
         EXPECT_EQ(r.attributes[0].threshold, 97);
     }
+}
+
+TEST_F(AttributesTest, TodaysIdsHaveNamesAndListedIdsKeepTheirs)
+{
+    const int ranges[][2] = {{170, 190}, {201, 212}, {221, 221}, {227, 227}, {230, 235},
+                             {241, 242}, {250, 251}, {254, 254}};
+    for (const auto& range : ranges) {
+        for (int id = range[0]; id <= range[1]; ++id) {
+            std::string name = NameOf(id);
+            EXPECT_NE(name, "(Unknown attribute)") << "ID " << id;
+            EXPECT_FALSE(name.empty()) << "ID " << id;
+        }
+    }
+    EXPECT_EQ(NameOf(184), "End-to-End Error");
+    EXPECT_EQ(NameOf(187), "Reported Uncorrectable Errors");
+    EXPECT_EQ(NameOf(190), "Airflow Temperature");
+    EXPECT_EQ(NameOf(233), "Media Wearout Indicator");
+    EXPECT_EQ(NameOf(241), "Total LBAs Written");
+    // An SSD's 225, 226 and 228 keep the original table's names.
+    EXPECT_EQ(NameOf(225), "Load Cycle Count");
+    EXPECT_EQ(NameOf(226), "Load in Time");
+    EXPECT_EQ(NameOf(228), "Power-off Retract Count");
+}
+
+TEST(MoreAttributeNamesTest, IdsAreNewAndUniqueAndNamesFit)
+{
+    std::set<int> seen;
+    for (int i = 0; i < MoreAttributeNameCount; ++i) {
+        const MoreAttributeName& more = MoreAttributeNames[i];
+        EXPECT_TRUE(seen.insert(more.id).second) << "ID " << more.id << " twice";
+        EXPECT_EQ(AttributeNameEntry(more.id), UnknownAttributeEntry) << "ID " << more.id << " is listed";
+        EXPECT_GT(std::strlen(more.name), 0u);
+        EXPECT_LE(std::strlen(more.name), size_t(MoreAttributeNameMax)) << more.name;
+    }
+}
+
+TEST_F(AttributesTest, FlagsAndRawValueAreLittleEndian)
+{
+    SmartSectors s;
+    s.Entry(0, 5, 100, 10);
+    s.Entry(1, 9, 100, 0);
+    uint8_t* a = s.attributes + 2;
+    a[1] = 0x33;  // flags 0x0033: pre-failure
+    a[2] = 0x00;
+    for (int i = 0; i < 6; ++i)
+        a[5 + i] = static_cast<uint8_t>(0x10 + i);
+    uint8_t* b = s.attributes + 2 + 12;
+    b[1] = 0x32;
+    b[2] = 0x80;
+    for (int i = 0; i < 6; ++i)
+        b[5 + i] = 0xFF;
+    b[11] = 0x77;  // reserved byte beyond the raw value
+    const DriveRecord& r = Decode(s);
+    EXPECT_EQ(r.attributes[0].flags, 0x0033);
+    EXPECT_EQ(r.attributes[0].raw, 0x151413121110ull);
+    EXPECT_EQ(r.attributes[1].flags, 0x8032);
+    EXPECT_EQ(r.attributes[1].raw, (1ull << 48) - 1);
 }
 
 TEST(AttributeNameTableTest, NamesArePaddedTo24Or25Characters)

@@ -153,6 +153,32 @@ TEST_F(SamplesTest, EverySnapshotDecodesAsExpected)
     }
 }
 
+// Flags and raw values against expected-more.tsv (slot i is the i-th row of
+// each kind), and every ID of today's drives that the samples carry has a name.
+TEST_F(SamplesTest, FlagsRawValuesAndNamesOfEverySnapshot)
+{
+    std::map<std::string, ExpectedDrive> more = ReadExpected(SamplesDir / "expected-more.tsv");
+    std::vector<fs::path> blobs = BlobFiles();
+    ASSERT_EQ(more.size(), blobs.size());
+    for (const fs::path& blob : blobs) {
+        const std::string name = blob.filename().string();
+        SCOPED_TRACE(name);
+        const ExpectedDrive& want = more[name];
+        ASSERT_NO_FATAL_FAILURE(DecodeSnapshot(ReadFile(blob)));
+        const DriveRecord& r = DriveTable[0];
+        ASSERT_EQ(want.raw.size(), expected_[name].attributes.size());
+        ASSERT_EQ(want.flags.size(), want.raw.size());
+        for (size_t i = 0; i < want.raw.size(); ++i) {
+            const AttributeSlot& slot = r.attributes[i];
+            EXPECT_EQ(slot.id, want.raw[i].id) << "slot " << i;
+            EXPECT_EQ(slot.raw, want.raw[i].word) << "slot " << i;
+            EXPECT_EQ(slot.flags, want.flags[i].word) << "slot " << i;
+            if (slot.id >= 170)
+                EXPECT_STRNE(slot.name, "(Unknown attribute)") << "ID " << slot.id;
+        }
+    }
+}
+
 TEST_F(SamplesTest, EveryExpectedDriveHasItsSnapshot)
 {
     for (const auto& [name, drive] : expected_) {

@@ -1,10 +1,12 @@
-// expected.tsv of the shared drive samples: what each snapshot's sectors
-// hold, decoded independently of the program. Rows are "file field value"
-// (model, serial, firmware, totalSectors) and "file attr position id value
-// threshold", the attr rows in sector order.
+// expected.tsv and expected-more.tsv of the shared drive samples: what each
+// snapshot's sectors hold, decoded independently of the program. Rows are
+// "file field value" (model, serial, firmware, totalSectors, totalSectors48),
+// "file attr position id value threshold" and "file raw|flags position id
+// word", the entry rows in sector order.
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,9 +20,17 @@ struct ExpectedAttribute {
     int position, id, value, threshold;
 };
 
+// A "raw" or "flags" row of expected-more.tsv: one entry's 48-bit raw value
+// or 16-bit flags word.
+struct ExpectedEntryWord {
+    int position, id;
+    uint64_t word;
+};
+
 struct ExpectedDrive {
-    std::map<std::string, std::string> fields;  // model, serial, firmware, totalSectors
+    std::map<std::string, std::string> fields;  // model, serial, firmware, totalSectors, totalSectors48
     std::vector<ExpectedAttribute> attributes;  // in sector order
+    std::vector<ExpectedEntryWord> raw, flags;  // in sector order
 };
 
 inline std::vector<std::string> SplitTabs(const std::string& line)
@@ -52,6 +62,10 @@ inline std::map<std::string, ExpectedDrive> ReadExpected(const std::filesystem::
             EXPECT_EQ(c.size(), 6u) << line;
             if (c.size() == 6)
                 d.attributes.push_back({std::stoi(c[2]), std::stoi(c[3]), std::stoi(c[4]), std::stoi(c[5])});
+        } else if (c[1] == "raw" || c[1] == "flags") {
+            EXPECT_EQ(c.size(), 5u) << line;
+            if (c.size() == 5)
+                (c[1] == "raw" ? d.raw : d.flags).push_back({std::stoi(c[2]), std::stoi(c[3]), std::stoull(c[4])});
         } else {
             d.fields[c[1]] = c.size() > 2 ? c[2] : "";
         }
