@@ -1,0 +1,37 @@
+// The warning and test messages as RFC 5322 text, ready for SMTP DATA:
+// CRLF lines of at most 78 characters, dot-stuffed, printable 7-bit.
+// Portable: the caller supplies the time, the names and the buffer.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "drive_table.h"
+#include "monitor_rules.h"
+
+enum { MailTextMax = 65536 };
+
+struct MailContext {
+    const char* computerName;
+    const char* address;        // From and To
+    LocalTime now;
+    int32_t utcOffsetMinutes;   // local time minus UTC
+    uint32_t uniqueNumber;      // part of Message-ID
+};
+
+// Both return the length written (without a NUL), 0 when it does not fit.
+// The text ends with CRLF; the SMTP dialogue adds the final "." line.
+size_t FormatWarningMail(const MailContext& context, const MonitorState& state,
+                         const DriveRecord table[DriveCount], const ConditionList& conditions, char* out,
+                         size_t capacity);
+size_t FormatTestMail(const MailContext& context, char* out, size_t capacity);
+
+// The EHLO/HELO name: the computer name reduced to letters, digits and '-',
+// "localhost" when nothing is left.
+void MakeHeloName(const char* computerName, char* out, size_t capacity);
+
+// True for one plain address: local part, "@", domain; printable ASCII
+// without spaces, commas, angle brackets, CR or LF.
+bool IsPlainAddress(const char* address);
+
+// "host" or "host:port" (port 25 when absent). False for a bad host or port.
+bool ParseSmtpServer(const char* text, char* host, size_t hostCapacity, uint16_t* port);

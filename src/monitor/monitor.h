@@ -1,0 +1,67 @@
+// The attribute monitor: the remembered references, one check of the drive
+// table, the warning message and its delivery, and the outcome the window
+// shows. Portable: the operating system is reached through MonitorServices.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "drive_table.h"
+#include "smtp_dialogue.h"
+
+struct MonitorServices {
+    void* context;
+    // The state file beside the program, read whole. False when it is
+    // missing or cannot be read.
+    bool (*readState)(void* context, char* buffer, size_t capacity, size_t* length);
+    // Replaces the state file atomically (as the settings file is saved).
+    bool (*writeState)(void* context, const char* text, size_t length);
+    void (*localTime)(void* context, LocalTime* now, int32_t* utcOffsetMinutes);
+    uint32_t (*milliseconds)(void* context);
+    void (*computerName)(void* context, char* out, size_t capacity);
+    // The network, or null when the system has none (no Winsock).
+    const SmtpServices* (*network)(void* context);
+    // Status-bar part 1: the latest outcome, short.
+    void (*showOutcome)(void* context, const char* shortText);
+    // Asks for MonitorClockTick after delayMs (0: no tick needed any more).
+    void (*armClock)(void* context, uint32_t delayMs);
+};
+
+// The three Setup fields and the refresh period, as the monitor reads them.
+struct MonitorSettings {
+    const char* emailAddress;
+    const char* smtpServer;
+    int32_t pollMinutes;
+    uint32_t changePercent;
+};
+
+// Reads the state file (a missing, unreadable or malformed file starts from
+// fresh references and shows "State file reset").
+void MonitorStart(const MonitorServices* services);
+
+// Mail goes out only with a plain address, a good server and pollMinutes > 0.
+bool MonitorMailEnabled(const MonitorSettings& settings);
+
+// One check of the table against the references; sends one message covering
+// every condition found when mail is on. While a dialogue runs, the check
+// waits for its end.
+void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& settings);
+
+// After Setup's OK: a test message when the address or server changed to
+// values that pass the checks; "Not sent: bad address" or "Not sent: bad
+// server" when they do not.
+void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings& after);
+
+// Network events and the clock, passed on to the dialogue; each finishes the
+// dialogue's delivery when it has ended.
+void MonitorHostFound(bool found, uint32_t address);
+void MonitorConnected(int error);
+void MonitorReceived(const char* bytes, size_t length);
+void MonitorWritable();
+void MonitorClosed();
+void MonitorClockTick();
+
+// The full text of the latest outcome (server, port, the server's reply).
+const char* MonitorLastOutcome();
+
+// Back to the state of process start (tests).
+void MonitorReset();

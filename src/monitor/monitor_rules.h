@@ -1,0 +1,76 @@
+// What the attribute monitor remembers of each drive it has seen, and the
+// rules that compare the drive table with it. Portable: no operating system.
+#pragma once
+#include <cstdint>
+
+#include "drive_table.h"
+
+enum { MonitorDriveMax = 16, MonitorOutcomeSize = 256, DefaultChangePercent = 5 };
+
+// One attribute's reference: its value when the drive was first seen, moved
+// to the current value only when a warning about it has been delivered.
+struct AttributeReference {
+    uint8_t id;     // 0: not in use
+    uint8_t value;  // normalised value
+    uint64_t raw;   // raw value; the counters compare its low 16 bits
+};
+
+// A drive is known by model and serial, not by its position.
+struct KnownDrive {
+    char model[TextSize];
+    char serial[TextSize];
+    char firmware[TextSize];        // as last seen, for a vanished drive's report
+    int32_t lastPosition;           // DriveIndex where it last answered
+    uint32_t lastSeen;              // MonitorState::checkCount when it last answered
+    uint8_t firstSightPending;      // failing when first seen; not yet delivered
+    uint8_t vanishedReported;       // gone, and that was delivered; cleared when it answers
+    AttributeReference references[SlotCount];
+};
+
+struct MonitorState {
+    uint32_t checkCount;  // advances at every check; orders lastSeen
+    int32_t driveCount;
+    KnownDrive drives[MonitorDriveMax];
+    char lastOutcome[MonitorOutcomeSize];  // full text of the latest outcome
+};
+
+enum class ConditionKind {
+    ValueFell,         // pre-failure value fell by more than changePercent of its reference
+    ReachedThreshold,  // value now at or below a non-zero threshold; reference above it
+    CountRose,         // low 16 bits of the raw value of 5, 187, 197 or 198 rose
+    FailingAtFirstSight,  // first seen in "Alert", or with 197 or 198 above 0
+    Vanished,          // seen before, no longer answers
+    SmartOff,          // seen before, answers without SMART enabled
+};
+
+struct Condition {
+    ConditionKind kind;
+    int32_t known;        // index into MonitorState::drives
+    int32_t position;     // DriveIndex now, or where it last answered
+    int32_t attributeId;  // 0 for the drive-wide kinds
+    int32_t reference;    // reference value (or count, for CountRose)
+    int32_t current;      // current value (or count)
+    int32_t threshold;
+};
+
+enum { ConditionMax = MonitorDriveMax * (SlotCount + 1) };
+
+struct ConditionList {
+    int32_t count;
+    Condition items[ConditionMax];
+};
+
+// changePercent as the monitor uses it: 0 means 5.
+uint32_t EffectiveChangePercent(uint32_t changePercent);
+
+// One check of the four table records (present with SMART enabled: answers)
+// against the state. Drives seen for the first time get references from the
+// values read now; the least recently seen drive is forgotten when 16 are
+// known. Fills *found with every condition that holds now and is not yet
+// delivered. Returns true when the state changed and should be saved.
+bool CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint32_t changePercent,
+                 ConditionList* found);
+
+// The conditions were delivered: references move to the current values of
+// those attributes, first-sight and vanished reports are marked as done.
+void AcceptDelivered(MonitorState* state, const DriveRecord table[DriveCount], const ConditionList& delivered);
