@@ -17,6 +17,7 @@
 #include "expected_samples.h"
 #include "identify.h"
 #include "snapshot.h"
+#include "view_text.h"
 
 namespace fs = std::filesystem;
 
@@ -153,8 +154,9 @@ TEST_F(SamplesTest, EverySnapshotDecodesAsExpected)
     }
 }
 
-// Flags and raw values against expected-more.tsv (slot i is the i-th row of
-// each kind), and every ID of today's drives that the samples carry has a name.
+// Flags, raw values and the 48-bit count against expected-more.tsv (slot i is
+// the i-th row of each kind), the sizes shown from it, and every ID of
+// today's drives that the samples carry has a name.
 TEST_F(SamplesTest, FlagsRawValuesAndNamesOfEverySnapshot)
 {
     std::map<std::string, ExpectedDrive> more = ReadExpected(SamplesDir / "expected-more.tsv");
@@ -166,6 +168,13 @@ TEST_F(SamplesTest, FlagsRawValuesAndNamesOfEverySnapshot)
         const ExpectedDrive& want = more[name];
         ASSERT_NO_FATAL_FAILURE(DecodeSnapshot(ReadFile(blob)));
         const DriveRecord& r = DriveTable[0];
+        const uint64_t count48 = std::stoull(want.fields.at("totalSectors48"));
+        const uint64_t capacity = count48 ? count48 : std::stoull(expected_[name].fields.at("totalSectors"));
+        EXPECT_EQ(r.totalSectors48, count48);
+        InfoRowText rows[InfoRowCount];
+        MakeInfoRows(r, rows);
+        EXPECT_EQ(std::string(rows[1].value), std::to_string(capacity / 2048) + " MB");
+        EXPECT_EQ(std::string(rows[8].value), std::to_string(capacity));
         ASSERT_EQ(want.raw.size(), expected_[name].attributes.size());
         ASSERT_EQ(want.flags.size(), want.raw.size());
         for (size_t i = 0; i < want.raw.size(); ++i) {

@@ -26,6 +26,8 @@ TEST_F(ViewTextTest, SizeIsWholeMegabytesTruncated)
     EXPECT_EQ(SizeInMegabytes(2048), 1u);
     EXPECT_EQ(SizeInMegabytes(4095), 1u);
     EXPECT_EQ(SizeInMegabytes(4294967295u), 2097151u);
+    EXPECT_EQ(SizeInMegabytes(4294967296u), 2097152u);
+    EXPECT_EQ(SizeInMegabytes(0xFFFFFFFFFFFFu), 0x1FFFFFFFFFu);
 }
 
 TEST_F(ViewTextTest, LastAccessPadsEveryFieldButTheYear)
@@ -82,6 +84,20 @@ TEST_F(ViewTextTest, NumbersPrintUnsignedAtTheirLimits)
     // A count above 2^31 is still a count, never a negative number.
     EXPECT_EQ(InfoValue(r, 8), "4294967295");
     EXPECT_EQ(InfoValue(r, 1), "2097151 MB");
+}
+
+TEST_F(ViewTextTest, The48BitCountIsTheCapacityWhereTheDriveGivesOne)
+{
+    DriveRecord& r = DriveTable[0];
+    r.totalSectors = 268435455;  // words 60-61 stop at 2^28 - 1
+    r.totalSectors48 = 976773168;
+    EXPECT_EQ(InfoValue(r, 1), "476940 MB");
+    EXPECT_EQ(InfoValue(r, 8), "976773168");
+    r.totalSectors = 0;
+    r.totalSectors48 = 0xFFFFFFFFFFFFu;
+    EXPECT_EQ(InfoValue(r, 1), "137438953471 MB");
+    EXPECT_EQ(InfoValue(r, 8), "281474976710655");
+    EXPECT_EQ(InfoValue(r, 9), "Yes");
 }
 
 TEST_F(ViewTextTest, LbaFollowsTheReportedCapacity)
