@@ -103,31 +103,19 @@ TEST_F(IdentifyTest, TotalSectorsIsUnsigned)
 TEST_F(IdentifyTest, Lba48CountOnlyWhereWord83IsValidAndAnnouncesIt)
 {
     IdentifySector s = IdentifySector::Typical();
-    s.Word(100, 0x5678);  // 0x0001'1234'5678: above 2^32
-    s.Word(101, 0x1234);
-    s.Word(102, 0x0001);
-    s.Word(103, 0xFFFF);  // beyond the 48 bits
-    const struct {
-        uint16_t word83;
-        uint64_t expected;
-    } cases[] = {
-        {0x4400, 0x112345678u},  // bits 15:14 = 01, bit 10
-        {0x7FFF, 0x112345678u},
-        {0x4000, 0},             // bit 10 clear
-        {0xC400, 0},             // bits 15:14 = 11: word not valid
-        {0x0400, 0},             // bits 15:14 = 00
-        {0xFFFF, 0},
-    };
-    for (const auto& c : cases) {
-        s.Word(83, c.word83);
-        EXPECT_EQ(Decode(s).totalSectors48, c.expected) << std::hex << c.word83;
+    for (int w : {100, 101, 102, 103})
+        s.Word(w, static_cast<uint16_t>(w == 102 ? 1 : 0xABCD));  // 0x0001ABCDABCD; word 103 is not read
+    // Bits 15:14 = 01 make the word valid; bit 10 announces 48-bit addressing.
+    for (uint16_t word83 : {0x4400, 0x7FFF, 0x4000, 0xC400, 0x0400, 0xFFFF}) {
+        s.Word(83, word83);
+        const bool announced = (word83 & 0xC400) == 0x4400;
+        EXPECT_EQ(Decode(s).totalSectors48, announced ? 0x1ABCDABCDu : 0u) << std::hex << word83;
         EXPECT_EQ(DriveTable[0].totalSectors, 0x12345678u);
     }
     s.Word(83, 0x4400);
     for (int w : {100, 101, 102})
         s.Word(w, 0);
-    EXPECT_EQ(Decode(s).totalSectors48, 0u);
-    EXPECT_EQ(DriveCapacity(DriveTable[0]), 0x12345678u) << "a zero count leaves words 60-61";
+    EXPECT_EQ(DriveCapacity(Decode(s)), 0x12345678u) << "a zero count leaves words 60-61";
 }
 
 TEST_F(IdentifyTest, ZeroNumbersAreStoredAndDriveStaysPresent)
