@@ -2,25 +2,9 @@
 
 #include "drive_services.h"
 #include "main_window.h"
+#include "unicode_calls.h"
 
 namespace {
-
-// The settings and help files are opened by bare name, so they must resolve
-// beside the executable. When its path cannot be read, the directory stays.
-void EnterProgramFolder()
-{
-    char path[MAX_PATH];
-    char full[MAX_PATH];
-    char* filePart = nullptr;
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path)
-        return;
-    DWORD m = GetFullPathNameA(path, sizeof full, full, &filePart);
-    if (m == 0 || m >= sizeof full || !filePart)
-        return;
-    *filePart = '\0';
-    SetCurrentDirectoryA(full);
-}
 
 int RunMessageLoop()
 {
@@ -32,13 +16,8 @@ int RunMessageLoop()
     return static_cast<int>(msg.wParam);
 }
 
-}  // namespace
-
-int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
+int RunWindow(HINSTANCE instance, const char* commandTail, int showCommand)
 {
-    SelectDriveServices();
-    RegisterMainClass(instance);
-    EnterProgramFolder();
     bool creationRan = false;
     HWND window = CreateMainWindow(instance, &creationRan);
     // No window: the failing creation step has told the user why, or no step
@@ -49,4 +28,19 @@ int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
     ShowWindow(window, StartsHidden(commandTail) ? SW_HIDE : showCommand);
     UpdateWindow(window);
     return RunMessageLoop();
+}
+
+}  // namespace
+
+int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
+{
+    SelectDriveServices();
+    RegisterMainClass(instance);
+    // The settings and help files are opened by bare name, so they must
+    // resolve beside the executable. When its path cannot be read, the
+    // directory stays.
+    WCHAR folder[MAX_PATH];
+    if (GetProgramFolder(folder))
+        SetCurrentFolder(folder);
+    return RunWindow(instance, commandTail, showCommand);
 }

@@ -6,11 +6,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "drive_folder.h"
 #include "process_window.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -33,14 +36,17 @@ std::vector<char> EnvironmentWithDrives(const std::string& folder)
     return block;
 }
 
-// A copy of the program in its own folder, so that its ostrivel.ini lands
-// there, started on a folder of drive snapshots.
+// A copy of the program in its own folder (or in a subfolder of that name),
+// so that its ostrivel.ini lands there, started on a folder of drive
+// snapshots.
 class ProgramRun {
 public:
-    ProgramRun() : folder_("program"), elsewhere_("cwd")
+    explicit ProgramRun(const std::wstring& subfolder = L"")
+        : folder_("program"), elsewhere_("cwd"), programFolder_(fs::path(folder_.Path()) / subfolder)
     {
-        exe_ = folder_.File("ostrivel.exe");
-        copied_ = CopyFileA(OSTRIVEL_EXE, exe_.c_str(), FALSE) != 0;
+        exe_ = programFolder_ / "ostrivel.exe";
+        copied_ = (subfolder.empty() || CreateDirectoryW(programFolder_.c_str(), nullptr)) &&
+                  CopyFileW(fs::path(OSTRIVEL_EXE).c_str(), exe_.c_str(), FALSE);
     }
 
     ~ProgramRun()
@@ -56,23 +62,28 @@ public:
     }
 
     bool Copied() const { return copied_; }
-    std::string Settings() const { return folder_.File("ostrivel.ini"); }
+    const fs::path& Exe() const { return exe_; }
+    fs::path File(const char* name) const { return programFolder_ / name; }
+    fs::path Settings() const { return File("ostrivel.ini"); }
     std::string SettingsInStartFolder() const { return elsewhere_.File("ostrivel.ini"); }
 
-    // Starts the program with the tail and show command; the current
-    // directory is another folder, so the program must find its own.
-    bool Start(const DriveFolder& drives, const std::string& tail, WORD show = SW_SHOWNORMAL)
+    // Starts the program (this copy, or the one at exe) with the tail and
+    // show command, by the UTF-16 functions; the current directory is another
+    // folder, so the program must find its own.
+    bool Start(const DriveFolder& drives, const std::string& tail, WORD show = SW_SHOWNORMAL,
+               fs::path exe = {})
     {
-        std::string line = "\"" + exe_ + "\"" + (tail.empty() ? "" : " " + tail);
-        std::vector<char> command(line.begin(), line.end());
-        command.push_back('\0');
+        exe = exe.empty() ? exe_ : exe;
+        std::wstring line = L"\"" + exe.wstring() + L"\" " + std::wstring(tail.begin(), tail.end());
+        std::vector<wchar_t> command(line.begin(), line.end());
+        command.push_back(L'\0');
         std::vector<char> environment = EnvironmentWithDrives(drives.Path());
-        STARTUPINFOA start = {};
+        STARTUPINFOW start = {};
         start.cb = sizeof start;
         start.dwFlags = STARTF_USESHOWWINDOW;
         start.wShowWindow = show;
-        return CreateProcessA(exe_.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                              environment.data(), elsewhere_.Path().c_str(), &start, &process_) != 0;
+        return CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, environment.data(),
+                              fs::path(elsewhere_.Path()).c_str(), &start, &process_) != 0;
     }
 
     // The main window once the program waits in its message loop (its
@@ -115,7 +126,8 @@ public:
 private:
     TempFolder folder_;
     TempFolder elsewhere_;
-    std::string exe_;
+    fs::path programFolder_;
+    fs::path exe_;
     bool copied_ = false;
     PROCESS_INFORMATION process_ = {};
 };
@@ -204,6 +216,48 @@ TEST_F(ProgramRunTest, SettingsAreSavedWhenTheSessionEnds)
     EXPECT_EQ(saved, std::vector<uint8_t>(172, 0)) << "the record the program holds";
     EXPECT_TRUE(run_.Running()) << "the system ends the process, not the program";
     CloseAndExpectCleanExit();
+}
+
+// True once the condition holds within the patience.
+template <typename Condition>
+bool Eventually(Condition condition)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < Patience; Sleep(20)) {
+        if (condition())
+            return true;
+    }
+    return false;
+}
+
+// A program folder whose name the code page cannot hold, whatever the locale.
+TEST(ProgramFolderTest, AnyFolderNameKeepsTheSettingsAndTheRunValueRight)
+{
+    DriveFolder drives;
+    drives.PutDemoDrives();
+    ProgramRun run(L"\u65E5\u672C \u30C9\u30E9\u30A4\u30D6");  // "日本 ドライブ"
+    ASSERT_TRUE(run.Copied() && run.Start(drives, ""));
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    PostMessageA(main, WM_COMMAND, 106, 0);  // Setup, with "start at log-on" checked
+    HWND setup = run.WaitForWindow("#32770", true);
+    ASSERT_NE(setup, nullptr);
+    SendMessageA(GetDlgItem(setup, 1500), BM_SETCHECK, BST_CHECKED, 0);
+    PostMessageA(setup, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(Eventually([setup] { return !IsWindow(setup); }));
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.WaitForExit(), 0);
+    EXPECT_TRUE(FileExists(run.Settings()));
+    EXPECT_FALSE(FileExists(run.SettingsInStartFolder()));
+
+    const WCHAR runKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    WCHAR data[MAX_PATH + 8] = {};
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, runKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    DWORD size = sizeof data - sizeof(WCHAR);
+    RegQueryValueExW(key, L"Ostrivel", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegDeleteValueW(key, L"Ostrivel");
+    RegCloseKey(key);
+    EXPECT_EQ(std::wstring(data), L"\"" + run.Exe().wstring() + L"\" /i");
 }
 
 class FailingStartTest : public ::testing::Test {
