@@ -2,6 +2,7 @@
 
 #include "drive_services.h"
 #include "main_window.h"
+#include "settings.h"
 #include "unicode_calls.h"
 
 namespace {
@@ -38,9 +39,9 @@ int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
     RegisterMainClass(instance);
     // The settings and help files are opened by bare name, so they must
     // resolve beside the executable. When its path cannot be read, the
-    // directory stays.
+    // directory stays, and there is no folder to tidy.
     WCHAR folder[MAX_PATH];
-    if (GetProgramFolder(folder))
-        SetCurrentFolder(folder);
+    if (GetProgramFolder(folder) && SetCurrentFolder(folder))
+        RemoveStaleSettingsFiles();
     return RunWindow(instance, commandTail, showCommand);
 }

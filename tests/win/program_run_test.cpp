@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -227,6 +228,31 @@ bool Eventually(Condition condition)
             return true;
     }
     return false;
+}
+
+TEST_F(ProgramRunTest, StaleTemporaryFilesGoAndACutSaveIsFinished)
+{
+    std::vector<uint8_t> older(172, 0), newer(172, 0);
+    older[4] = 7;  // changePercent
+    newer[4] = 9;
+    const std::pair<const char*, size_t> files[] = {  // name, bytes of the newer record
+        {"OST1B2C.TMP", 172}, {"ost0.tmp", 0},       // the save's own
+        {"ost12345.tmp", 172}, {"ostG1.tmp", 172}, {"ost1.tmp.bak", 172}, {"ost2.tmp", 100},
+    };
+    for (const auto& [name, size] : files)
+        ASSERT_TRUE(WriteWholeFile(run_.File(name), newer.data(), size));
+    const fs::path earlier = run_.File("ostA1.tmp");
+    ASSERT_TRUE(WriteWholeFile(earlier, older.data(), older.size()));
+    fs::last_write_time(earlier, fs::file_time_type::clock::now() - std::chrono::hours(1));
+
+    StartAndWait("");
+    EXPECT_FALSE(FileExists(earlier));
+    for (size_t i = 0; i < std::size(files); ++i)
+        EXPECT_EQ(FileExists(run_.File(files[i].first)), i >= 2) << files[i].first;
+    CloseAndExpectCleanExit();
+    std::vector<uint8_t> saved;
+    ASSERT_TRUE(ReadWholeFile(run_.Settings(), &saved));
+    EXPECT_EQ(saved, newer) << "the newer whole record became the settings file";
 }
 
 // A program folder whose name the code page cannot hold, whatever the locale.
