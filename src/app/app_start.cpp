@@ -3,6 +3,7 @@
 #include "drive_services.h"
 #include "main_window.h"
 #include "settings.h"
+#include "single_copy.h"
 #include "unicode_calls.h"
 
 namespace {
@@ -26,6 +27,7 @@ int RunWindow(HINSTANCE instance, const char* commandTail, int showCommand)
     // half-made window WM_DESTROY, so no quit message would ever come.
     if (!window)
         return creationRan ? 0 : 1;
+    ShowWindowToLaterCopies(window);
     ShowWindow(window, StartsHidden(commandTail) ? SW_HIDE : showCommand);
     UpdateWindow(window);
     return RunMessageLoop();
@@ -39,9 +41,18 @@ int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
     RegisterMainClass(instance);
     // The settings and help files are opened by bare name, so they must
     // resolve beside the executable. When its path cannot be read, the
-    // directory stays, and there is no folder to tidy.
+    // directory stays, and there is no folder to guard or to tidy.
     WCHAR folder[MAX_PATH];
-    if (GetProgramFolder(folder) && SetCurrentFolder(folder))
-        RemoveStaleSettingsFiles();
-    return RunWindow(instance, commandTail, showCommand);
+    const bool folderKnown = GetProgramFolder(folder);
+    const bool inFolder = folderKnown && SetCurrentFolder(folder);
+    int exitCode = 0;
+    if (folderKnown && !TakeFolderGuard(folder)) {
+        RecallFirstCopy(StartsHidden(commandTail));
+    } else {
+        if (inFolder)
+            RemoveStaleSettingsFiles();
+        exitCode = RunWindow(instance, commandTail, showCommand);
+    }
+    ReleaseFolderGuard();
+    return exitCode;
 }

@@ -230,6 +230,27 @@ bool Eventually(Condition condition)
     return false;
 }
 
+TEST_F(ProgramRunTest, ALaterCopyOfTheFolderRecallsTheFirstAndEnds)
+{
+    StartAndWait("/i");
+    ProgramRun hidden, later, elsewhere;  // the first two start this test's copy
+    ASSERT_TRUE(hidden.Start(drives_, "/i", SW_SHOWNORMAL, run_.Exe()));
+    EXPECT_EQ(hidden.WaitForExit(), 0);
+    EXPECT_FALSE(IsWindowVisible(main_)) << "a hidden start shows nothing";
+    std::wstring upper = run_.Exe().wstring();  // the same folder in other letters
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    ASSERT_TRUE(later.Start(drives_, "", SW_SHOWNORMAL, upper));
+    EXPECT_EQ(later.WaitForExit(), 0);
+    EXPECT_TRUE(Eventually([this] { return IsWindowVisible(main_) != 0; }));
+
+    ASSERT_TRUE(elsewhere.Copied() && elsewhere.Start(drives_, ""));  // a folder of its own
+    HWND second = elsewhere.WaitForMainWindow();
+    ASSERT_NE(second, nullptr);
+    PostMessageA(second, WM_CLOSE, 0, 0);
+    EXPECT_EQ(elsewhere.WaitForExit(), 0);
+    CloseAndExpectCleanExit();
+}
+
 TEST_F(ProgramRunTest, StaleTemporaryFilesGoAndACutSaveIsFinished)
 {
     std::vector<uint8_t> older(172, 0), newer(172, 0);
