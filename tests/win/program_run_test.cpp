@@ -312,7 +312,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(run_.Copied()) << OSTRIVEL_EXE; }
 
     // Starts on an empty drive folder, reads and closes the error box.
-    void StartAndCloseTheErrorBox()
+    void StartAndCloseTheErrorBox(const char* textStart = "2 - ")
     {
         ASSERT_TRUE(run_.Start(empty_, ""));
         HWND box = run_.WaitForWindow("#32770", true);
@@ -322,7 +322,7 @@ protected:
         EXPECT_STREQ(caption, "Ostrivel");
         char text[600] = {};
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        EXPECT_EQ(std::string(text).rfind("2 - ", 0), 0u) << text;
+        EXPECT_EQ(std::string(text).rfind(textStart, 0), 0u) << text;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(run_.WaitForExit(), 0);
     }
@@ -347,6 +347,12 @@ TEST_F(FailingStartTest, NoAnsweringDriveWritesNoSettingsFile)
 {
     StartAndCloseTheErrorBox();
     EXPECT_FALSE(FileExists(run_.Settings()));
+}
+
+TEST_F(FailingStartTest, ADeniedDriveIsWhatTheBoxSaysNotTheEmptyPositionsAfterIt)
+{
+    empty_.Fail(0, "open 5");
+    StartAndCloseTheErrorBox("5 - ");
 }
 
 }  // namespace
