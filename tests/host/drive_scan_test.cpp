@@ -174,27 +174,6 @@ TEST_F(DriveScanTest, NothingOpensShowsTheTellingFailureInAnErrorBox)
     EXPECT_TRUE(Fake().requests.empty());
 }
 
-TEST_F(DriveScanTest, ErrorTextKeepsTheLastFailureThatIsNotAnEmptyPosition)
-{
-    Fake().systemTexts[32] = "In use.\r\n";
-    const struct {
-        uint32_t errors[4];
-        const char* text;
-    } cases[] = {
-        {{2, 3, 2, 3}, "3 - The system cannot find the path specified.\r\n"},  // only empty ones
-        {{3, 3, 3, 2}, "2 - The system cannot find the file specified.\r\n"},
-        {{5, 32, 2, 3}, "32 - In use.\r\n"},  // the later telling one
-        {{2, 2, 2, 5}, "5 - Access is denied.\r\n"},
-    };
-    for (const auto& c : cases) {
-        std::memset(ErrorText, 0, sizeof ErrorText);
-        for (int d = 0; d < 4; ++d)
-            Fake().positions[d].openError = c.errors[d];
-        ScanDrives();
-        EXPECT_STREQ(ErrorText, c.text);
-    }
-}
-
 TEST_F(DriveScanTest, FailedVersionQueriesEverywhereShowAnEmptyBox)
 {
     for (FakePosition& p : Fake().positions)

@@ -219,17 +219,6 @@ TEST_F(ProgramRunTest, SettingsAreSavedWhenTheSessionEnds)
     CloseAndExpectCleanExit();
 }
 
-// True once the condition holds within the patience.
-template <typename Condition>
-bool Eventually(Condition condition)
-{
-    for (DWORD start = GetTickCount(); GetTickCount() - start < Patience; Sleep(20)) {
-        if (condition())
-            return true;
-    }
-    return false;
-}
-
 TEST_F(ProgramRunTest, ALaterCopyOfTheFolderRecallsTheFirstAndEnds)
 {
     StartAndWait("/i");
@@ -241,7 +230,7 @@ TEST_F(ProgramRunTest, ALaterCopyOfTheFolderRecallsTheFirstAndEnds)
     CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
     ASSERT_TRUE(later.Start(drives_, "", SW_SHOWNORMAL, upper));
     EXPECT_EQ(later.WaitForExit(), 0);
-    EXPECT_TRUE(Eventually([this] { return IsWindowVisible(main_) != 0; }));
+    EXPECT_EQ(run_.WaitForWindow("ostrivel", true), main_) << "the first copy's window is back";
 
     ASSERT_TRUE(elsewhere.Copied() && elsewhere.Start(drives_, ""));  // a folder of its own
     HWND second = elsewhere.WaitForMainWindow();
@@ -289,8 +278,8 @@ TEST(ProgramFolderTest, AnyFolderNameKeepsTheSettingsAndTheRunValueRight)
     HWND setup = run.WaitForWindow("#32770", true);
     ASSERT_NE(setup, nullptr);
     SendMessageA(GetDlgItem(setup, 1500), BM_SETCHECK, BST_CHECKED, 0);
-    PostMessageA(setup, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(Eventually([setup] { return !IsWindow(setup); }));
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(setup, WM_COMMAND, IDOK, 0, SMTO_ABORTIFHUNG, Patience, &ignored);
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(run.WaitForExit(), 0);
     EXPECT_TRUE(FileExists(run.Settings()));
