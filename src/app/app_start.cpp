@@ -2,25 +2,11 @@
 
 #include "drive_services.h"
 #include "main_window.h"
+#include "settings.h"
+#include "single_copy.h"
+#include "unicode_calls.h"
 
 namespace {
-
-// The settings and help files are opened by bare name, so they must resolve
-// beside the executable. When its path cannot be read, the directory stays.
-void EnterProgramFolder()
-{
-    char path[MAX_PATH];
-    char full[MAX_PATH];
-    char* filePart = nullptr;
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path)
-        return;
-    DWORD m = GetFullPathNameA(path, sizeof full, full, &filePart);
-    if (m == 0 || m >= sizeof full || !filePart)
-        return;
-    *filePart = '\0';
-    SetCurrentDirectoryA(full);
-}
 
 int RunMessageLoop()
 {
@@ -32,13 +18,8 @@ int RunMessageLoop()
     return static_cast<int>(msg.wParam);
 }
 
-}  // namespace
-
-int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
+int RunWindow(HINSTANCE instance, const char* commandTail, int showCommand)
 {
-    SelectDriveServices();
-    RegisterMainClass(instance);
-    EnterProgramFolder();
     bool creationRan = false;
     HWND window = CreateMainWindow(instance, &creationRan);
     // No window: the failing creation step has told the user why, or no step
@@ -46,7 +27,32 @@ int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
     // half-made window WM_DESTROY, so no quit message would ever come.
     if (!window)
         return creationRan ? 0 : 1;
+    ShowWindowToLaterCopies(window);
     ShowWindow(window, StartsHidden(commandTail) ? SW_HIDE : showCommand);
     UpdateWindow(window);
     return RunMessageLoop();
+}
+
+}  // namespace
+
+int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
+{
+    SelectDriveServices();
+    RegisterMainClass(instance);
+    // The settings and help files are opened by bare name, so they must
+    // resolve beside the executable. When its path cannot be read, the
+    // directory stays, and there is no folder to guard or to tidy.
+    WCHAR folder[MAX_PATH];
+    const bool folderKnown = GetProgramFolder(folder);
+    const bool inFolder = folderKnown && SetCurrentFolder(folder);
+    int exitCode = 0;
+    if (folderKnown && !TakeFolderGuard(folder)) {
+        RecallFirstCopy(StartsHidden(commandTail));
+    } else {
+        if (inFolder)
+            RemoveStaleSettingsFiles();
+        exitCode = RunWindow(instance, commandTail, showCommand);
+    }
+    ReleaseFolderGuard();
+    return exitCode;
 }

@@ -20,7 +20,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void MonitorStep(HWND mainWindow);
 
 // The whole program after the process has started: class, current directory,
-// window, message loop. Returns the exit code.
+// the one-copy check, stale settings files, window, message loop. Returns the
+// exit code (0 for a later copy, which only recalls the first one's window).
 int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand);
 
 // True when the command-line tail asks for a hidden start ("/i" anywhere).

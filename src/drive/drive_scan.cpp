@@ -1,6 +1,7 @@
 #include "drive_scan.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "attributes.h"
@@ -70,6 +71,40 @@ void ReadDrive(DeviceHandle device, int driveIndex)
     }
 }
 
+void FormatErrorText(char* text, uint32_t code)
+{
+    const SmartOs& os = CurrentSmartOs();
+    char* systemText = os.formatSystemText(code);
+    std::snprintf(text, ErrorTextSize, "%d - %s", static_cast<int>(static_cast<int32_t>(code)),
+                  systemText ? systemText : NoSystemText);
+    if (systemText)
+        os.freeSystemText(systemText);
+}
+
+// What an empty position answers: no such device.
+bool SaysPositionIsEmpty(uint32_t code)
+{
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+// True when ErrorText holds a failure other than an empty position's.
+bool ErrorTextTellsMore()
+{
+    if (ErrorText[0] == '\0')
+        return false;
+    return !SaysPositionIsEmpty(static_cast<uint32_t>(std::strtol(ErrorText, nullptr, 10)));
+}
+
+// A failure such as "access denied" tells the user what to do; the empty
+// positions probed after it must not replace it.
+void NoteOpenFailure()
+{
+    const uint32_t code = CurrentSmartOs().getLastError();
+    if (SaysPositionIsEmpty(code) && ErrorTextTellsMore())
+        return;
+    FormatErrorText(ErrorText, code);
+}
+
 // The bitwise form of "map 0 at DriveIndex 2": every other position passes.
 bool PassesDeviceMap(const GETVERSIONINPARAMS& version, int driveIndex)
 {
@@ -80,13 +115,7 @@ bool PassesDeviceMap(const GETVERSIONINPARAMS& version, int driveIndex)
 
 void FormatLastError(char* text)
 {
-    const SmartOs& os = CurrentSmartOs();
-    const uint32_t code = os.getLastError();
-    char* systemText = os.formatSystemText(code);
-    std::snprintf(text, ErrorTextSize, "%d - %s", static_cast<int>(static_cast<int32_t>(code)),
-                  systemText ? systemText : NoSystemText);
-    if (systemText)
-        os.freeSystemText(systemText);
+    FormatErrorText(text, CurrentSmartOs().getLastError());
 }
 
 DeviceHandle OpenDriveDevice(int driveIndex)
@@ -110,7 +139,7 @@ DeviceHandle OpenDriveDevice(int driveIndex)
         return INVALID_HANDLE_VALUE;
     }
     if (device == INVALID_HANDLE_VALUE)
-        FormatLastError(ErrorText);
+        NoteOpenFailure();
     return device;
 }
 

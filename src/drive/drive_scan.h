@@ -8,7 +8,9 @@
 enum { ErrorTextSize = 512 };
 inline constexpr int ScanAnswerSize = 528;
 
-// Last device-open failure of the scan, "%d - %s"; empty at start.
+// Device-open failure of the scan, "%d - %s"; empty at start. The last one
+// whose code is not "file not found" or "path not found" (an empty
+// position), else the last one.
 extern char ErrorText[ErrorTextSize];
 
 // The answers of the probe's three reads: the 16-byte SENDCMDOUTPARAMS header,
@@ -27,8 +29,8 @@ int ScanDrives();
 // 1: the position answered the version query and the device-map test.
 int ProbeDrive(int driveIndex);
 
-// The position's device, or INVALID_HANDLE_VALUE after ErrorText has been
-// written with the reason.
+// The position's device, or INVALID_HANDLE_VALUE after the reason has been
+// given to ErrorText.
 DeviceHandle OpenDriveDevice(int driveIndex);
 
 // Writes "%d - %s" (the last error code and the system's text for it) into

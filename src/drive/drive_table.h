@@ -36,7 +36,8 @@ struct DriveRecord {
     uint16_t cylinders;
     uint16_t heads;
     uint16_t sectorsPerTrack;
-    uint32_t totalSectors;
+    uint32_t totalSectors;    // words 60-61, where drives stop at 2^28 - 1
+    uint64_t totalSectors48;  // words 100-102 where word 83 announces them, else 0
     char model[TextSize];
     char firmware[TextSize];
     char serial[TextSize];
@@ -44,6 +45,13 @@ struct DriveRecord {
     AttributeSlot attributes[SlotCount];
     LocalTime lastAccess;
 };
+
+// The drive's capacity in sectors: the 48-bit count where the drive gives
+// one (every drive above 128 GiB does), else words 60-61.
+inline uint64_t DriveCapacity(const DriveRecord& r)
+{
+    return r.totalSectors48 ? r.totalSectors48 : r.totalSectors;
+}
 
 // Indexed by DriveIndex: 0 Primary/Master, 1 Primary/Slave,
 // 2 Secondary/Master, 3 Secondary/Slave.

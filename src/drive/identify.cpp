@@ -14,6 +14,14 @@ enum {
     FirmwareOffset = 46, FirmwareLength = 8,
     ModelOffset = 54, ModelLength = 40,
     TotalSectorsOffset = 120,
+    CommandSetsOffset = 166,   // word 83
+    Lba48SectorsOffset = 200,  // words 100-102
+};
+
+enum : uint16_t {
+    CommandSetsValidMask = 0xC000,
+    CommandSetsValid = 0x4000,  // bits 15:14 = 01
+    Lba48Supported = 0x0400,    // bit 10
 };
 
 uint16_t ReadWord(const uint8_t* p)
@@ -24,6 +32,17 @@ uint16_t ReadWord(const uint8_t* p)
 uint32_t ReadDword(const uint8_t* p)
 {
     return static_cast<uint32_t>(ReadWord(p)) | static_cast<uint32_t>(ReadWord(p + 2)) << 16;
+}
+
+// Word 83 counts only when its bits 15:14 read 01; its bit 10 then announces
+// 48-bit addressing, whose sector count stands in words 100-102.
+uint64_t ReadLba48Sectors(const uint8_t* sector)
+{
+    const uint16_t commandSets = ReadWord(sector + CommandSetsOffset);
+    if ((commandSets & CommandSetsValidMask) != CommandSetsValid || !(commandSets & Lba48Supported))
+        return 0;
+    return ReadDword(sector + Lba48SectorsOffset) |
+           static_cast<uint64_t>(ReadWord(sector + Lba48SectorsOffset + 4)) << 32;
 }
 
 }  // namespace
@@ -75,6 +94,7 @@ void DecodeIdentify(uint8_t* sector, int driveIndex)
     r.heads = ReadWord(sector + HeadsOffset);
     r.sectorsPerTrack = ReadWord(sector + SectorsPerTrackOffset);
     r.totalSectors = ReadDword(sector + TotalSectorsOffset);
+    r.totalSectors48 = ReadLba48Sectors(sector);
     ExtractAtaText(sector, ModelOffset, ModelLength, r.model);
     ExtractAtaText(sector, FirmwareOffset, FirmwareLength, r.firmware);
     ExtractAtaText(sector, SerialOffset, SerialLength, r.serial);

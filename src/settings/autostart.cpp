@@ -4,13 +4,16 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
+#include <cwchar>
+
+#include "unicode_calls.h"
 
 namespace {
 
 const char RunKeyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char AutostartValueName[] = "Ostrivel";
+const WCHAR AutostartValueNameW[] = L"Ostrivel";
 const REGSAM RunKeyWriteAccess = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
 // Value names longer than "Ostrivel" need not fit: they cannot match.
@@ -18,22 +21,19 @@ const DWORD NameCapacity = 80;
 
 // The Run value's data for the running executable; 0 when the path cannot be
 // had whole.
-int FormatOwnCommand(char* out, size_t size)
+int FormatOwnCommand(WCHAR* out, size_t size)
 {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path)
-        return 0;
-    return FormatAutostartCommand(out, size, path);
+    WCHAR path[MAX_PATH];
+    return GetProgramPath(path) && FormatAutostartCommand(out, size, path);
 }
 
 }  // namespace
 
-int FormatAutostartCommand(char* out, size_t size, const char* path)
+int FormatAutostartCommand(WCHAR* out, size_t size, const WCHAR* path)
 {
     // Quoted, so that a path with blanks cannot start another program at
     // log-on (C:\Program Files\... would otherwise run C:\Program.exe).
-    int length = snprintf(out, size, "\"%s\" /i", path);
+    int length = std::swprintf(out, size, L"\"%ls\" /i", path);
     return length > 0 && static_cast<size_t>(length) < size;
 }
 
@@ -68,11 +68,10 @@ void SetAutostart(int on)
                         REG_OPTION_NON_VOLATILE, RunKeyWriteAccess, nullptr, &key, nullptr)
         != ERROR_SUCCESS)
         return;
-    char command[MAX_PATH + 5];  // quotes, " /i" and the terminator
+    WCHAR command[MAX_PATH + 5];  // quotes, " /i" and the terminator
     if (!on)
         RegDeleteValueA(key, AutostartValueName);
-    else if (FormatOwnCommand(command, sizeof command))
-        RegSetValueExA(key, AutostartValueName, 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(command), strlen(command) + 1);
+    else if (FormatOwnCommand(command, MAX_PATH + 5))
+        SetRegistryText(key, AutostartValueNameW, command);
     RegCloseKey(key);
 }

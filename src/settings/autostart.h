@@ -2,6 +2,8 @@
 #pragma once
 #include <cstddef>
 
+#include <windows.h>
+
 // 1 when the Run key holds a value named exactly "Ostrivel", else 0.
 int QueryAutostart();
 
@@ -9,5 +11,5 @@ int QueryAutostart();
 void SetAutostart(int on);
 
 // The value's data for an executable path: the path in quotation marks, then
-// " /i". 0 when it does not fit into size bytes.
-int FormatAutostartCommand(char* out, size_t size, const char* path);
+// " /i". 0 when it does not fit into size characters.
+int FormatAutostartCommand(WCHAR* out, size_t size, const WCHAR* path);

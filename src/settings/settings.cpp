@@ -13,8 +13,6 @@ Settings CurrentSettings;
 
 namespace {
 
-const char SettingsFileName[] = "ostrivel.ini";
-
 // Set by LoadSettings, cleared by a failed save. A main window whose creation
 // failed is destroyed before any load; its save must not replace the stored
 // file with zeros.
@@ -64,7 +62,7 @@ int WriteRecordTo(const char* path)
 // stay within one folder. The system creates the file empty.
 int NewNameBesideSettings(char (&name)[MAX_PATH])
 {
-    return GetTempFileNameA(".", "ost", 0, name) != 0;
+    return GetTempFileNameA(".", SettingsTemporaryPrefix, 0, name) != 0;
 }
 
 // Windows 9x exports MoveFileExA, but there it always fails with

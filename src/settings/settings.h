@@ -17,6 +17,12 @@ static_assert(offsetof(Settings, emailAddress) == 8);
 static_assert(offsetof(Settings, smtpServer) == 88);
 static_assert(offsetof(Settings, recallMode) == 168);
 
+// The settings file, opened by bare name in the current directory, and the
+// prefix of the save's temporary and spare files beside it: GetTempFileNameA
+// names them "ost", one to four hex digits, ".tmp".
+inline constexpr char SettingsFileName[] = "ostrivel.ini";
+inline constexpr char SettingsTemporaryPrefix[] = "ost";
+
 // The one settings record of the process (all zero at start).
 extern Settings CurrentSettings;
 
@@ -33,3 +39,10 @@ void SaveSettings();
 
 // Back to the state of process start: record zero, nothing loaded.
 void ForgetSettings();
+
+// What interrupted saves left in the current directory, cleared before the
+// load. When "ostrivel.ini" is missing, the newest whole record among the
+// save's temporary files takes its name (a Windows 9x save cut between its
+// two renames); then every other temporary file of the save goes: empty or
+// one whole record long, with the save's own names, and no others.
+void RemoveStaleSettingsFiles();

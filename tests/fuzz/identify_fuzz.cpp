@@ -37,6 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_REQUIRE(r.cylinders == (original[2] | original[3] << 8));
     FUZZ_REQUIRE(r.totalSectors == (original[120] | original[121] << 8 | original[122] << 16 |
                                     static_cast<uint32_t>(original[123]) << 24));
+    const bool lba48 = (original[167] & 0xC4) == 0x44;  // word 83: bits 15:14 = 01, bit 10
+    uint64_t count48 = 0;
+    for (int i = 5; i >= 0; --i)
+        count48 = count48 << 8 | original[200 + i];
+    FUZZ_REQUIRE(r.totalSectors48 == (lba48 ? count48 : 0));
     // The text ranges are left byte-swapped, everything else untouched.
     for (size_t i = 0; i < SectorSize; ++i)
         FUZZ_REQUIRE(sector[i] == original[IsTextByte(i) ? i ^ 1 : i]);

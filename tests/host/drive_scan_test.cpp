@@ -143,13 +143,13 @@ TEST_F(DriveScanTest, TheTimeIsTakenBeforeTheFirstDriveCommand)
     EXPECT_EQ(*(time + 1), "deviceIoControl");
 }
 
-TEST_F(DriveScanTest, OnlyPositionZeroOpensLastFailureIsKept)
+TEST_F(DriveScanTest, OnlyPositionZeroOpensTheTellingFailureIsKept)
 {
     Fake().positions[1].openError = 5;
     Fake().positions[2].openError = 3;
     Fake().positions[3].openError = 2;
     EXPECT_EQ(ScanDrives(), 1);
-    EXPECT_STREQ(ErrorText, "2 - The system cannot find the file specified.\r\n");
+    EXPECT_STREQ(ErrorText, "5 - Access is denied.\r\n");
     EXPECT_TRUE(Fake().boxes.empty());
     EXPECT_EQ(DriveTable[0].listPosition, 0);
     for (int d = 1; d < 4; ++d)
@@ -157,16 +157,16 @@ TEST_F(DriveScanTest, OnlyPositionZeroOpensLastFailureIsKept)
     EXPECT_EQ(Fake().openDevices, 0);
 }
 
-TEST_F(DriveScanTest, NothingOpensShowsTheLastFailureInAnErrorBox)
+TEST_F(DriveScanTest, NothingOpensShowsTheTellingFailureInAnErrorBox)
 {
-    Fake().positions[0].openError = 5;
-    Fake().positions[1].openError = 5;
-    Fake().positions[2].openError = 5;
-    Fake().positions[3].openError = 3;
+    Fake().positions[0].openError = 5;  // a user without the right to open drives
+    Fake().positions[1].openError = 2;
+    Fake().positions[2].openError = 3;
+    Fake().positions[3].openError = 2;
     std::memset(DriveTable, 0x5A, sizeof DriveTable);  // the scan starts from zero
     EXPECT_EQ(ScanDrives(), 0);
     ASSERT_EQ(Fake().boxes.size(), 1u);
-    EXPECT_EQ(Fake().boxes[0].text, "3 - The system cannot find the path specified.\r\n");
+    EXPECT_EQ(Fake().boxes[0].text, "5 - Access is denied.\r\n");
     EXPECT_EQ(Fake().boxes[0].caption, "Ostrivel");
     EXPECT_EQ(Fake().boxes[0].type, 0x10u);
     for (int d = 0; d < 4; ++d)

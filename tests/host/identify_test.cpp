@@ -100,6 +100,24 @@ TEST_F(IdentifyTest, TotalSectorsIsUnsigned)
     EXPECT_EQ(r.cylinders, 0xFFFF);
 }
 
+TEST_F(IdentifyTest, Lba48CountOnlyWhereWord83IsValidAndAnnouncesIt)
+{
+    IdentifySector s = IdentifySector::Typical();
+    for (int w : {100, 101, 102, 103})
+        s.Word(w, static_cast<uint16_t>(w == 102 ? 1 : 0xABCD));  // 0x0001ABCDABCD; word 103 is not read
+    // Bits 15:14 = 01 make the word valid; bit 10 announces 48-bit addressing.
+    for (uint16_t word83 : {0x4400, 0x7FFF, 0x4000, 0xC400, 0x0400, 0xFFFF}) {
+        s.Word(83, word83);
+        const bool announced = (word83 & 0xC400) == 0x4400;
+        EXPECT_EQ(Decode(s).totalSectors48, announced ? 0x1ABCDABCDu : 0u) << std::hex << word83;
+        EXPECT_EQ(DriveTable[0].totalSectors, 0x12345678u);
+    }
+    s.Word(83, 0x4400);
+    for (int w : {100, 101, 102})
+        s.Word(w, 0);
+    EXPECT_EQ(DriveCapacity(Decode(s)), 0x12345678u) << "a zero count leaves words 60-61";
+}
+
 TEST_F(IdentifyTest, ZeroNumbersAreStoredAndDriveStaysPresent)
 {
     IdentifySector s = IdentifySector::Typical();

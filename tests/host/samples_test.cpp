@@ -17,6 +17,7 @@
 #include "expected_samples.h"
 #include "identify.h"
 #include "snapshot.h"
+#include "view_text.h"
 
 namespace fs = std::filesystem;
 
@@ -122,6 +123,14 @@ TEST_F(SamplesTest, EverySnapshotDecodesAsExpected)
         EXPECT_EQ(std::string(r.serial), want.fields.at("serial"));
         EXPECT_EQ(std::string(r.firmware), want.fields.at("firmware"));
         EXPECT_EQ(std::to_string(r.totalSectors), want.fields.at("totalSectors"));
+        // The size shown comes from the 48-bit count where the drive has one.
+        const uint64_t count48 = std::stoull(more_[name].fields.at("totalSectors48"));
+        const uint64_t capacity = count48 ? count48 : r.totalSectors;
+        EXPECT_EQ(r.totalSectors48, count48);
+        InfoRowText rows[InfoRowCount];
+        MakeInfoRows(r, rows);
+        EXPECT_EQ(std::string(rows[1].value), std::to_string(capacity / 2048) + " MB");
+        EXPECT_EQ(std::string(rows[8].value), std::to_string(capacity));
 
         // Slots hold the used entries in sector order: slot i is the i-th
         // expected row, and the rows' positions are exactly the sector's

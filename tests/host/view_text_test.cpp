@@ -84,6 +84,16 @@ TEST_F(ViewTextTest, NumbersPrintUnsignedAtTheirLimits)
     EXPECT_EQ(InfoValue(r, 1), "2097151 MB");
 }
 
+TEST_F(ViewTextTest, The48BitCountIsTheCapacityWhereTheDriveGivesOne)
+{
+    DriveRecord& r = DriveTable[0];
+    r.totalSectors = 268435455;  // words 60-61 stop at 2^28 - 1
+    r.totalSectors48 = 0xFFFFFFFFFFFFu;
+    EXPECT_EQ(InfoValue(r, 1), "137438953471 MB");
+    EXPECT_EQ(InfoValue(r, 8), "281474976710655");
+    EXPECT_EQ(InfoValue(r, 9), "Yes");
+}
+
 TEST_F(ViewTextTest, LbaFollowsTheReportedCapacity)
 {
     DriveRecord& r = DriveTable[0];

@@ -22,10 +22,19 @@ HWND WINAPI RefuseWindow(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND,
     return nullptr;
 }
 
-DWORD WINAPI NoModulePath(HMODULE, LPSTR, DWORD)
+DWORD WINAPI NoModulePath(HMODULE, LPWSTR, DWORD)
 {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
+}
+
+// The program reaches GetModuleFileNameW through GetProcAddress.
+FARPROC(WINAPI* RealGetProcAddress)(HMODULE, LPCSTR);
+FARPROC WINAPI LookUpWithoutModulePath(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) && lstrcmpA(name, "GetModuleFileNameW") == 0)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(NoModulePath));
+    return RealGetProcAddress(module, name);
 }
 
 std::string CurrentFolder()
@@ -86,8 +95,9 @@ TEST_F(AppStartTest, NoWindowEndsAtOnceWithAFailureCode)
 TEST_F(AppStartTest, UnreadableProgramPathLeavesTheCurrentFolder)
 {
     const std::string before = CurrentFolder();
-    ImportHook path("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(NoModulePath));
+    ImportHook path("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(LookUpWithoutModulePath));
     ASSERT_TRUE(path.installed());
+    RealGetProcAddress = path.original<decltype(RealGetProcAddress)>();
     EXPECT_EQ(RunWithoutWindow(), 1);
     EXPECT_EQ(CurrentFolder(), before);
 }

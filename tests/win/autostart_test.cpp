@@ -185,18 +185,18 @@ TEST_F(AutostartTest, ClearDeletesOnlyTheEntryAndIsSilentWhenAbsent)
 
 TEST(AutostartCommand, PathIsQuoted)
 {
-    char out[MAX_PATH + 5];
-    ASSERT_TRUE(FormatAutostartCommand(out, sizeof out, "C:\\Program Files\\App\\ostrivel.exe"));
-    EXPECT_STREQ(out, "\"C:\\Program Files\\App\\ostrivel.exe\" /i");
+    WCHAR out[MAX_PATH + 5];
+    ASSERT_TRUE(FormatAutostartCommand(out, MAX_PATH + 5, L"C:\\Program Files\\App\\ostrivel.exe"));
+    EXPECT_STREQ(out, L"\"C:\\Program Files\\App\\ostrivel.exe\" /i");
 }
 
-TEST(AutostartCommand, LongestPathFitsAndOneByteLessDoesNot)
+TEST(AutostartCommand, LongestPathFitsAndOneCharacterLessDoesNot)
 {
-    std::string path = "C:\\" + std::string(MAX_PATH - 4, 'p');  // 259 characters
-    char out[MAX_PATH + 5];
-    ASSERT_TRUE(FormatAutostartCommand(out, sizeof out, path.c_str()));
-    EXPECT_EQ(std::string(out), "\"" + path + "\" /i");
-    EXPECT_FALSE(FormatAutostartCommand(out, sizeof out - 1, path.c_str()));
+    std::wstring path = L"C:\\" + std::wstring(MAX_PATH - 4, L'\u65E5');  // 259 characters
+    WCHAR out[MAX_PATH + 5];
+    ASSERT_TRUE(FormatAutostartCommand(out, MAX_PATH + 5, path.c_str()));
+    EXPECT_EQ(std::wstring(out), L"\"" + path + L"\" /i");
+    EXPECT_FALSE(FormatAutostartCommand(out, MAX_PATH + 4, path.c_str()));
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ std::string SampleBlob(const char* name)
     return FileExists(path) ? path : "";
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes)
+bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>* bytes)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -101,16 +101,16 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes)
     return true;
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, size_t size)
+bool WriteWholeFile(const fs::path& path, const void* data, size_t size)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
     return static_cast<bool>(out);
 }
 
-bool FileExists(const std::string& path)
+bool FileExists(const fs::path& path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 DriveFacts ReadDriveFacts(const std::string& blob)

@@ -2,6 +2,7 @@
 // snapshot should show, read straight from its sectors.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,10 @@ std::string DemoBlob(int driveIndex);
 std::string DemoFailFile(int driveIndex);
 std::string SampleBlob(const char* name);
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes);
-bool WriteWholeFile(const std::string& path, const void* data, size_t size);
-bool FileExists(const std::string& path);
+// Paths of any characters, the code page's or not.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>* bytes);
+bool WriteWholeFile(const std::filesystem::path& path, const void* data, size_t size);
+bool FileExists(const std::filesystem::path& path);
 
 // One attribute entry in use, paired with its threshold by position.
 struct AttributeFact {

@@ -6,11 +6,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "drive_folder.h"
 #include "process_window.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -33,14 +37,17 @@ std::vector<char> EnvironmentWithDrives(const std::string& folder)
     return block;
 }
 
-// A copy of the program in its own folder, so that its ostrivel.ini lands
-// there, started on a folder of drive snapshots.
+// A copy of the program in its own folder (or in a subfolder of that name),
+// so that its ostrivel.ini lands there, started on a folder of drive
+// snapshots.
 class ProgramRun {
 public:
-    ProgramRun() : folder_("program"), elsewhere_("cwd")
+    explicit ProgramRun(const std::wstring& subfolder = L"")
+        : folder_("program"), elsewhere_("cwd"), programFolder_(fs::path(folder_.Path()) / subfolder)
     {
-        exe_ = folder_.File("ostrivel.exe");
-        copied_ = CopyFileA(OSTRIVEL_EXE, exe_.c_str(), FALSE) != 0;
+        exe_ = programFolder_ / "ostrivel.exe";
+        copied_ = (subfolder.empty() || CreateDirectoryW(programFolder_.c_str(), nullptr)) &&
+                  CopyFileW(fs::path(OSTRIVEL_EXE).c_str(), exe_.c_str(), FALSE);
     }
 
     ~ProgramRun()
@@ -56,23 +63,28 @@ public:
     }
 
     bool Copied() const { return copied_; }
-    std::string Settings() const { return folder_.File("ostrivel.ini"); }
+    const fs::path& Exe() const { return exe_; }
+    fs::path File(const char* name) const { return programFolder_ / name; }
+    fs::path Settings() const { return File("ostrivel.ini"); }
     std::string SettingsInStartFolder() const { return elsewhere_.File("ostrivel.ini"); }
 
-    // Starts the program with the tail and show command; the current
-    // directory is another folder, so the program must find its own.
-    bool Start(const DriveFolder& drives, const std::string& tail, WORD show = SW_SHOWNORMAL)
+    // Starts the program (this copy, or the one at exe) with the tail and
+    // show command, by the UTF-16 functions; the current directory is another
+    // folder, so the program must find its own.
+    bool Start(const DriveFolder& drives, const std::string& tail, WORD show = SW_SHOWNORMAL,
+               fs::path exe = {})
     {
-        std::string line = "\"" + exe_ + "\"" + (tail.empty() ? "" : " " + tail);
-        std::vector<char> command(line.begin(), line.end());
-        command.push_back('\0');
+        exe = exe.empty() ? exe_ : exe;
+        std::wstring line = L"\"" + exe.wstring() + L"\" " + std::wstring(tail.begin(), tail.end());
+        std::vector<wchar_t> command(line.begin(), line.end());
+        command.push_back(L'\0');
         std::vector<char> environment = EnvironmentWithDrives(drives.Path());
-        STARTUPINFOA start = {};
+        STARTUPINFOW start = {};
         start.cb = sizeof start;
         start.dwFlags = STARTF_USESHOWWINDOW;
         start.wShowWindow = show;
-        return CreateProcessA(exe_.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                              environment.data(), elsewhere_.Path().c_str(), &start, &process_) != 0;
+        return CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, environment.data(),
+                              fs::path(elsewhere_.Path()).c_str(), &start, &process_) != 0;
     }
 
     // The main window once the program waits in its message loop (its
@@ -115,7 +127,8 @@ public:
 private:
     TempFolder folder_;
     TempFolder elsewhere_;
-    std::string exe_;
+    fs::path programFolder_;
+    fs::path exe_;
     bool copied_ = false;
     PROCESS_INFORMATION process_ = {};
 };
@@ -206,12 +219,89 @@ TEST_F(ProgramRunTest, SettingsAreSavedWhenTheSessionEnds)
     CloseAndExpectCleanExit();
 }
 
+TEST_F(ProgramRunTest, ALaterCopyOfTheFolderRecallsTheFirstAndEnds)
+{
+    StartAndWait("/i");
+    ProgramRun hidden, later, elsewhere;  // the first two start this test's copy
+    ASSERT_TRUE(hidden.Start(drives_, "/i", SW_SHOWNORMAL, run_.Exe()));
+    EXPECT_EQ(hidden.WaitForExit(), 0);
+    EXPECT_FALSE(IsWindowVisible(main_)) << "a hidden start shows nothing";
+    std::wstring upper = run_.Exe().wstring();  // the same folder in other letters
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    ASSERT_TRUE(later.Start(drives_, "", SW_SHOWNORMAL, upper));
+    EXPECT_EQ(later.WaitForExit(), 0);
+    EXPECT_EQ(run_.WaitForWindow("ostrivel", true), main_) << "the first copy's window is back";
+
+    ASSERT_TRUE(elsewhere.Copied() && elsewhere.Start(drives_, ""));  // a folder of its own
+    HWND second = elsewhere.WaitForMainWindow();
+    ASSERT_NE(second, nullptr);
+    PostMessageA(second, WM_CLOSE, 0, 0);
+    EXPECT_EQ(elsewhere.WaitForExit(), 0);
+    CloseAndExpectCleanExit();
+}
+
+TEST_F(ProgramRunTest, StaleTemporaryFilesGoAndACutSaveIsFinished)
+{
+    std::vector<uint8_t> older(172, 0), newer(172, 0);
+    older[4] = 7;  // changePercent
+    newer[4] = 9;
+    const std::pair<const char*, size_t> files[] = {  // name, bytes of the newer record
+        {"OST1B2C.TMP", 172}, {"ost0.tmp", 0},       // the save's own
+        {"ost12345.tmp", 172}, {"ostG1.tmp", 172}, {"ost1.tmp.bak", 172}, {"ost2.tmp", 100},
+    };
+    for (const auto& [name, size] : files)
+        ASSERT_TRUE(WriteWholeFile(run_.File(name), newer.data(), size));
+    const fs::path earlier = run_.File("ostA1.tmp");
+    ASSERT_TRUE(WriteWholeFile(earlier, older.data(), older.size()));
+    fs::last_write_time(earlier, fs::file_time_type::clock::now() - std::chrono::hours(1));
+
+    StartAndWait("");
+    EXPECT_FALSE(FileExists(earlier));
+    for (size_t i = 0; i < std::size(files); ++i)
+        EXPECT_EQ(FileExists(run_.File(files[i].first)), i >= 2) << files[i].first;
+    CloseAndExpectCleanExit();
+    std::vector<uint8_t> saved;
+    ASSERT_TRUE(ReadWholeFile(run_.Settings(), &saved));
+    EXPECT_EQ(saved, newer) << "the newer whole record became the settings file";
+}
+
+// A program folder whose name the code page cannot hold, whatever the locale.
+TEST(ProgramFolderTest, AnyFolderNameKeepsTheSettingsAndTheRunValueRight)
+{
+    DriveFolder drives;
+    drives.PutDemoDrives();
+    ProgramRun run(L"\u65E5\u672C \u30C9\u30E9\u30A4\u30D6");  // "日本 ドライブ"
+    ASSERT_TRUE(run.Copied() && run.Start(drives, ""));
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(main, nullptr);
+    PostMessageA(main, WM_COMMAND, 106, 0);  // Setup, with "start at log-on" checked
+    HWND setup = run.WaitForWindow("#32770", true);
+    ASSERT_NE(setup, nullptr);
+    SendMessageA(GetDlgItem(setup, 1500), BM_SETCHECK, BST_CHECKED, 0);
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(setup, WM_COMMAND, IDOK, 0, SMTO_ABORTIFHUNG, Patience, &ignored);
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.WaitForExit(), 0);
+    EXPECT_TRUE(FileExists(run.Settings()));
+    EXPECT_FALSE(FileExists(run.SettingsInStartFolder()));
+
+    const WCHAR runKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    WCHAR data[MAX_PATH + 8] = {};
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, runKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    DWORD size = sizeof data - sizeof(WCHAR);
+    RegQueryValueExW(key, L"Ostrivel", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegDeleteValueW(key, L"Ostrivel");
+    RegCloseKey(key);
+    EXPECT_EQ(std::wstring(data), L"\"" + run.Exe().wstring() + L"\" /i");
+}
+
 class FailingStartTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(run_.Copied()) << OSTRIVEL_EXE; }
 
     // Starts on an empty drive folder, reads and closes the error box.
-    void StartAndCloseTheErrorBox()
+    void StartAndCloseTheErrorBox(const char* textStart = "2 - ")
     {
         ASSERT_TRUE(run_.Start(empty_, ""));
         HWND box = run_.WaitForWindow("#32770", true);
@@ -221,7 +311,7 @@ protected:
         EXPECT_STREQ(caption, "Ostrivel");
         char text[600] = {};
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        EXPECT_EQ(std::string(text).rfind("2 - ", 0), 0u) << text;
+        EXPECT_EQ(std::string(text).rfind(textStart, 0), 0u) << text;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(run_.WaitForExit(), 0);
     }
@@ -246,6 +336,12 @@ TEST_F(FailingStartTest, NoAnsweringDriveWritesNoSettingsFile)
 {
     StartAndCloseTheErrorBox();
     EXPECT_FALSE(FileExists(run_.Settings()));
+}
+
+TEST_F(FailingStartTest, ADeniedDriveIsWhatTheBoxSaysNotTheEmptyPositionsAfterIt)
+{
+    empty_.Fail(0, "open 5");
+    StartAndCloseTheErrorBox("5 - ");
 }
 
 }  // namespace

@@ -57,9 +57,9 @@ DriveRowText MakeDriveRow(int driveIndex)
             StatusText(GetDriveStatus(driveIndex))};
 }
 
-unsigned long SizeInMegabytes(uint32_t totalSectors)
+uint64_t SizeInMegabytes(uint64_t sectors)
 {
-    return static_cast<unsigned long>(totalSectors / 2048u);
+    return sectors / 2048u;
 }
 
 void FormatLastAccess(const LocalTime& t, char* text, size_t size)
@@ -91,16 +91,18 @@ void MakeInfoRows(const DriveRecord& drive, InfoRowText rows[InfoRowCount])
         rows[i].image = Labels[i].image;
         rows[i].value[0] = '\0';
     }
+    const uint64_t capacity = DriveCapacity(drive);
     CopyText(rows[0].value, drive.model);
-    std::snprintf(rows[1].value, CellSize, "%lu MB", SizeInMegabytes(drive.totalSectors));
+    std::snprintf(rows[1].value, CellSize, "%llu MB",
+                  static_cast<unsigned long long>(SizeInMegabytes(capacity)));
     CopyText(rows[2].value, drive.serial);
     CopyText(rows[3].value, drive.firmware);
     FormatNumber(rows[5].value, drive.cylinders);
     FormatNumber(rows[6].value, drive.heads);
     FormatNumber(rows[7].value, drive.sectorsPerTrack);
-    // Words 60-61 carry a capacity only for drives that address sectors by LBA.
-    FormatNumber(rows[8].value, drive.totalSectors);
-    CopyText(rows[9].value, YesNoText(drive.totalSectors != 0));
+    // Only drives that address sectors by LBA give a sector count.
+    FormatNumber(rows[8].value, static_cast<long long>(capacity));
+    CopyText(rows[9].value, YesNoText(capacity != 0));
     FormatLastAccess(drive.lastAccess, rows[10].value, CellSize);
 }
 

@@ -41,8 +41,9 @@ struct AttributeRowText {
 };
 void MakeAttributeRow(const AttributeSlot& slot, AttributeRowText* row);
 
-// Whole megabytes of a sector count (sectors of 512 bytes).
-unsigned long SizeInMegabytes(uint32_t totalSectors);
+// Whole megabytes of a sector count (sectors of 512 bytes), in 64 bits on
+// every build: a 48-bit count has 37 bits of megabytes.
+uint64_t SizeInMegabytes(uint64_t sectors);
 
 // "dd/mm/yyyy hh.mm.ss"
 void FormatLastAccess(const LocalTime& t, char* text, size_t size);

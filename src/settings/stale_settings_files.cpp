@@ -1,0 +1,83 @@
+// What an interrupted save of the settings file leaves behind: a power cut or
+// a killed process between the save's steps leaves its temporary file (empty,
+// or holding the whole new record) or, on Windows 9x, the earlier file under
+// its spare name, and "ostrivel.ini" may be missing.
+#include <windows.h>
+
+#include <cctype>
+#include <cstring>
+
+#include "settings.h"
+
+namespace {
+
+enum { MaxHexDigits = 4 };  // GetTempFileNameA numbers files in 16 bits
+
+// "ost", one to four hex digits, ".tmp", in any letter case.
+bool HasTemporaryName(const char* name)
+{
+    const size_t prefixLength = sizeof SettingsTemporaryPrefix - 1;
+    if (_strnicmp(name, SettingsTemporaryPrefix, prefixLength) != 0)
+        return false;
+    const char* digits = name + prefixLength;
+    int n = 0;
+    while (n <= MaxHexDigits && std::isxdigit(static_cast<unsigned char>(digits[n])))
+        ++n;
+    return n >= 1 && n <= MaxHexDigits && _stricmp(digits + n, ".tmp") == 0;
+}
+
+bool HoldsWholeRecord(const WIN32_FIND_DATAA& file)
+{
+    return file.nFileSizeHigh == 0 && file.nFileSizeLow == sizeof(Settings);
+}
+
+// Empty as GetTempFileNameA made it, or the whole record as the save wrote it.
+bool IsLeftover(const WIN32_FIND_DATAA& file)
+{
+    if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return false;
+    const bool empty = file.nFileSizeHigh == 0 && file.nFileSizeLow == 0;
+    return (empty || HoldsWholeRecord(file)) && HasTemporaryName(file.cFileName);
+}
+
+template <typename Visit>
+void ForEachLeftover(Visit visit)
+{
+    WIN32_FIND_DATAA file;
+    HANDLE search = FindFirstFileA("*.tmp", &file);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (IsLeftover(file))
+            visit(file);
+    } while (FindNextFileA(search, &file));
+    FindClose(search);
+}
+
+bool SettingsFileMissing()
+{
+    return GetFileAttributesA(SettingsFileName) == INVALID_FILE_ATTRIBUTES &&
+           GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// The newer of the two whole records is the one the cut save was writing.
+void RestoreNewestRecord()
+{
+    WIN32_FIND_DATAA newest = {};
+    ForEachLeftover([&newest](const WIN32_FIND_DATAA& file) {
+        if (HoldsWholeRecord(file) &&
+            (!newest.cFileName[0] || CompareFileTime(&file.ftLastWriteTime, &newest.ftLastWriteTime) > 0))
+            newest = file;
+    });
+    if (newest.cFileName[0])
+        MoveFileA(newest.cFileName, SettingsFileName);
+}
+
+}  // namespace
+
+void RemoveStaleSettingsFiles()
+{
+    if (SettingsFileMissing())
+        RestoreNewestRecord();
+    ForEachLeftover([](const WIN32_FIND_DATAA& file) { DeleteFileA(file.cFileName); });
+}
