@@ -16,9 +16,6 @@ HWND CreateMainWindow(HINSTANCE instance, bool* creationRan);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The attribute monitor's turn on every refresh tick. It does nothing yet.
-void MonitorStep(HWND mainWindow);
-
 // The whole program after the process has started: class, current directory,
 // window, message loop. Returns the exit code.
 int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand);
