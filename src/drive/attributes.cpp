@@ -184,14 +184,19 @@ void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSe
     }
 }
 
+bool SlotInAlert(const AttributeSlot& slot)
+{
+    // A threshold of 0 means "always passing" in ATA: it never trips.
+    return slot.name[0] != '\0' && slot.threshold > 0 && slot.value <= slot.threshold;
+}
+
 DriveStatus GetDriveStatus(int driveIndex)
 {
     const DriveRecord& r = DriveTable[driveIndex];
     if (r.smartEnabled == 0)
         return DriveStatus::NotAvailable;
     for (const AttributeSlot& slot : r.attributes) {
-        // A threshold of 0 means "always passing" in ATA: it never trips.
-        if (slot.name[0] != '\0' && slot.threshold > 0 && slot.value <= slot.threshold)
+        if (SlotInAlert(slot))
             return DriveStatus::Alert;
     }
     return DriveStatus::Ok;
