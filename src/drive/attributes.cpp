@@ -190,9 +190,8 @@ bool SlotInAlert(const AttributeSlot& slot)
     return slot.name[0] != '\0' && slot.threshold > 0 && slot.value <= slot.threshold;
 }
 
-DriveStatus GetDriveStatus(int driveIndex)
+DriveStatus GetRecordStatus(const DriveRecord& r)
 {
-    const DriveRecord& r = DriveTable[driveIndex];
     if (r.smartEnabled == 0)
         return DriveStatus::NotAvailable;
     for (const AttributeSlot& slot : r.attributes) {
@@ -200,4 +199,9 @@ DriveStatus GetDriveStatus(int driveIndex)
             return DriveStatus::Alert;
     }
     return DriveStatus::Ok;
+}
+
+DriveStatus GetDriveStatus(int driveIndex)
+{
+    return GetRecordStatus(DriveTable[driveIndex]);
 }

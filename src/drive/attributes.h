@@ -37,4 +37,7 @@ enum class DriveStatus { Ok, Alert, NotAvailable };
 // the drive "Alert".
 bool SlotInAlert(const AttributeSlot& slot);
 
+// The status of one record, and of DriveTable[driveIndex].
+DriveStatus GetRecordStatus(const DriveRecord& r);
+
 DriveStatus GetDriveStatus(int driveIndex);

@@ -201,7 +201,7 @@ void CheckPresentDrive(const CheckContext& c, MonitorState* state, const DriveRe
 
 uint32_t EffectiveChangePercent(uint32_t changePercent)
 {
-    return changePercent ? changePercent : DefaultChangePercent;
+    return changePercent ? changePercent : static_cast<uint32_t>(DefaultChangePercent);
 }
 
 bool IsWatchedCounter(int32_t id)
