@@ -15,7 +15,7 @@ const char* const DayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"}
 const char* const MonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-// How each condition reads after "Attribute <id> <name>: ". The numbers come
+// How each condition reads below its attribute. The numbers come
 // in the order reference, current, threshold; or current, threshold.
 struct ConditionWording {
     ConditionKind kind;
@@ -155,17 +155,21 @@ void AppendAttributeName(TextBuffer* out, const DriveRecord& r, int32_t id)
     AppendBytes(out, name, length);
 }
 
+// "  Attribute <id>, <name>:" and the condition on the line below; a
+// drive-wide condition on one line.
 void PutCondition(TextBuffer* out, const Condition& c, const DriveRecord& r)
 {
     const ConditionWording& w = WordingOf(c.kind);
     char piece[PieceSize];
     TextBuffer line = MakeTextBuffer(piece, sizeof piece);
-    AppendText(&line, "  ");
     if (c.attributeId != 0) {
-        AppendFormat(&line, "Attribute %d ", static_cast<int>(c.attributeId));
+        AppendFormat(&line, "  Attribute %d, ", static_cast<int>(c.attributeId));
         AppendAttributeName(&line, r, c.attributeId);
-        AppendText(&line, ": ");
+        AppendText(&line, ":");
+        PutWrapped(out, piece, false);
+        line = MakeTextBuffer(piece, sizeof piece);
     }
+    AppendText(&line, c.attributeId != 0 ? "    " : "  ");
     AppendFormat(&line, w.format, static_cast<int>(w.fromReference ? c.reference : c.current),
                  static_cast<int>(w.fromReference ? c.current : c.threshold), static_cast<int>(c.threshold));
     PutWrapped(out, piece, false);
@@ -225,11 +229,12 @@ size_t FormatWarningMail(const MailContext& context, const MonitorState& state,
                  context.computerName);
     TextBuffer text = MakeTextBuffer(out, capacity);
     PutHeaders(&text, context, date, subject);
-    PutLine(&text, false, "Ostrivel on %s found %d drive problem(s) at %s.", context.computerName,
-            static_cast<int>(conditions.count), date);
+    PutLine(&text, false, "Ostrivel on %s found %d drive problem(s).", context.computerName,
+            static_cast<int>(conditions.count));
+    PutLine(&text, false, "Time: %s", date);
     PutConditions(&text, state, table, conditions);
     PutLine(&text, false, "");
-    PutLine(&text, false, "Each problem is reported once: the values compared from now on are the ones above.");
+    PutLine(&text, false, "Each problem is reported once; later checks compare with these values.");
     return Finish(text);
 }
 

@@ -172,7 +172,8 @@ void Enter(Step step, uint32_t now)
 // was asked, unless it refuses.
 void HandleReply(int code, uint32_t now)
 {
-    std::memcpy(D.lastReply, D.parser.lastLine, sizeof D.lastReply);
+    if (D.step != Step::Quitting)  // keep the reply to the message
+        std::memcpy(D.lastReply, D.parser.lastLine, sizeof D.lastReply);
     const char digit = static_cast<char>('0' + code / 100);
     const bool answersCommand = D.outgoingCount == 0;
     if (D.step == Step::Quitting) {

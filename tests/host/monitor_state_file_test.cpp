@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "monitor_state_file.h"
+
+namespace {
+
+std::string Format(const MonitorState& state)
+{
+    static char text[MonitorStateFileMax + 1];
+    return std::string(text, FormatMonitorState(state, text, sizeof text));
+}
+
+bool Parse(const std::string& text, MonitorState* state)
+{
+    return ParseMonitorState(text.data(), text.size(), state);
+}
+
+// Every byte 1..255 somewhere in the texts, all places filled with the
+// largest numbers: the largest file the program can write.
+TEST(MonitorStateFile, RoundTripOfTheLargestState)
+{
+    static MonitorState state, back;
+    state.checkCount = UINT32_MAX;
+    for (int i = 0; i < MonitorOutcomeSize - 1; ++i)
+        state.lastOutcome[i] = static_cast<char>(i < 18 ? 238 + i : '%');
+    state.driveCount = MonitorDriveMax;
+    for (KnownDrive& d : state.drives) {
+        for (int i = 0; i < TextSize - 1; ++i) {
+            d.model[i] = static_cast<char>(1 + i);
+            d.serial[i] = static_cast<char>(80 + i);
+            d.firmware[i] = static_cast<char>(159 + i);
+        }
+        d.lastSeen = UINT32_MAX;
+        d.lastPosition = 3;
+        d.firstSightPending = d.vanishedReported = 1;
+        for (int i = 0; i < SlotCount; ++i)
+            d.references[i] = {static_cast<uint8_t>(224 + i), 255, (1ull << 48) - 1};
+    }
+    const std::string text = Format(state);
+    ASSERT_GT(text.size(), 0u);
+    ASSERT_TRUE(Parse(text, &back));
+    EXPECT_EQ(Format(back), text);
+    EXPECT_STREQ(back.lastOutcome, state.lastOutcome);
+    EXPECT_EQ(back.drives[15].references[31].raw, (1ull << 48) - 1);
+}
+
+TEST(MonitorStateFile, MalformedTextsGiveAFreshState)
+{
+    const std::string head = "Ostrivel monitor state 1\r\ncheck 7\r\noutcome \"Sent 14:05\"\r\n";
+    const std::string drive = "drive 7 2 0 1 \"WDC WD400%22X%25\" \"S 1\" \"\"\r\n";
+    MonitorState state;
+    ASSERT_TRUE(Parse(head + "\n" + drive + "attribute 5 100 12\nattribute 197 200 281474976710655\r\n", &state));
+    EXPECT_EQ(state.driveCount, 1);
+    EXPECT_STREQ(state.drives[0].model, "WDC WD400\"X%");
+    EXPECT_EQ(state.drives[0].lastPosition, 2);
+    EXPECT_EQ(state.drives[0].references[1].raw, 281474976710655ull);
+
+    std::string seventeen = head, thirtyThree = head + drive;
+    for (int i = 0; i < MonitorDriveMax + 1; ++i)
+        seventeen += drive;
+    for (int i = 1; i <= SlotCount + 1; ++i)
+        thirtyThree += "attribute " + std::to_string(i) + " 1 1\r\n";
+    const std::string bad[] = {
+        "",
+        "Ostrivel monitor state 2\r\n",
+        head + "attribute 5 100 0\r\n",      // no drive above it
+        head + drive + "attribute 5 100 0\r\nattribute 5 90 0\r\n",
+        head + drive + "attribute 0 100 0\r\n",
+        head + drive + "attribute 5 256 0\r\n",
+        head + drive + "attribute 5 100 281474976710656\r\n",
+        head + drive + "attribute 5 100 -1\r\n",
+        head + drive + "attribute 5 100 0 \r\n",
+        head + drive + "attribute 5 100 0",  // cut short
+        head + "drive 7 4 0 0 \"a\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 2 0 \"a\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 0 0 \"a\" \"b\"\r\n",
+        head + "drive 7 0 0 0 \"a%G0\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 0 0 \"a%00\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 0 0 \"a\tb\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 0 0 \"" + std::string(TextSize, 'x') + "\" \"b\" \"c\"\r\n",
+        head + "check 8\r\n",
+        head + "checks 8\r\n",
+        seventeen,
+        thirtyThree,
+        head + std::string(MonitorStateFileMax, '\n'),
+    };
+    for (const std::string& text : bad) {
+        state.driveCount = 5;
+        EXPECT_FALSE(Parse(text, &state)) << text.substr(head.size() < text.size() ? head.size() : 0, 80);
+        EXPECT_EQ(state.driveCount, 0);
+    }
+}
+
+}  // namespace
