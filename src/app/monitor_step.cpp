@@ -74,6 +74,6 @@ void StopMonitor(HWND mainWindow)
 {
     KillTimer(mainWindow, MonitorFirstCheckTimerId);
     KillTimer(mainWindow, MonitorClockTimerId);
-    SmtpAbort();
+    MonitorReset();  // ends a running dialogue: no event reaches it after
     StopWinsock();
 }

@@ -14,11 +14,14 @@
 #include "command_fixture.h"
 #include "commands.h"
 #include "layout.h"
+#include "monitor_test_support.h"
 #include "resource.h"
 #include "settings.h"
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 namespace {
 
@@ -460,6 +463,31 @@ TEST_F(SetupDialogTest, AnUnchangedIntervalLeavesTheRunningTimerAlone)
     EXPECT_THAT(Seen.timerCalls, IsEmpty());
     EXPECT_TRUE(WaitForTick(2000));
     EXPECT_TRUE(KillMainTimer());
+}
+
+// The monitor hears of OK at once: the label follows, and an address and
+// server that pass the checks get a test message through that server.
+TEST_F(SetupDialogTest, OkWithAWorkingAddressAndServerSendsATestMessage)
+{
+    SmtpTestServer server;
+    ASSERT_TRUE(server.Start());
+    EXPECT_EQ(MonitorLabelText(), "Monitor disabled");
+    EXPECT_EQ(RunSetup({SetText(902, "admin at example.org"), SetText(903, server.Server().c_str()),
+                        Click(IDOK)}).stepsDone, 3u);
+    EXPECT_EQ(Outcome(mainWindow), "Not sent: bad address");
+    EXPECT_EQ(MonitorLabelText(), "Monitor disabled");
+
+    SetOutcome(mainWindow, "");
+    EXPECT_EQ(RunSetup({SetText(902, "admin@example.org"), Click(IDOK)}).stepsDone, 2u);
+    EXPECT_EQ(MonitorLabelText(), "Monitor enabled");
+    EXPECT_THAT(AwaitOutcome(mainWindow), StartsWith("Sent "));
+    const std::vector<std::string> mail = server.Messages();
+    ASSERT_EQ(mail.size(), 1u);
+    EXPECT_THAT(mail[0], HasSubstr("\nSubject: Ostrivel test message from " + ComputerName() + "\r\n"));
+
+    EXPECT_EQ(RunSetup({SetText(900, "-1"), Click(IDOK)}).stepsDone, 2u);
+    EXPECT_EQ(MonitorLabelText(), "Monitor disabled") << "no refresh, no mail";
+    EXPECT_EQ(server.Messages().size(), 1u) << "address and server unchanged";
 }
 
 TEST_F(SetupDialogTest, AChangedIntervalReArmsTheTimer)
