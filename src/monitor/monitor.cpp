@@ -259,6 +259,7 @@ void StartTest(const OwnSettings& s)
 
 void StartWarning(const DriveRecord table[DriveCount], const OwnSettings& s)
 {
+    SaveState();  // the check's new drives and sightings, before the network's turn
     const MailContext c = ContextFor(s);
     M.sending = M.found;
     StartDialogue(Job::Warning, s, FormatWarningMail(c, M.state, table, M.found, M.mail, sizeof M.mail));

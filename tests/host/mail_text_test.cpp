@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,33 +34,21 @@ protected:
     DriveRecord table[DriveCount] = {};
     ConditionList conditions = {};
     char text[MailTextMax];
-
-    void Known(int k, const char* model, const char* serial)
-    {
-        std::snprintf(state.drives[k].model, TextSize, "%s", model);
-        std::snprintf(state.drives[k].serial, TextSize, "%s", serial);
-        std::snprintf(state.drives[k].firmware, TextSize, "FW1");
-        state.driveCount = k + 1;
-    }
-    void Add(ConditionKind kind, int known, int position, int id, int reference, int current, int threshold)
-    {
-        conditions.items[conditions.count++] = {kind, known, position, id, reference, current, threshold, 0};
-    }
 };
 
 TEST_F(MailTextTest, WarningHeadersBodyAndWrapping)
 {
-    Known(0, "WDC WD400BB-00DEA0", "WD-123\x01");
-    table[1].present = table[1].smartEnabled = 1;
-    std::snprintf(table[1].attributes[0].name, TextSize, "Reallocated Sectors Count");
-    table[1].attributes[0].id = 5;
-    table[1].attributes[0].value = 30;
-    table[1].attributes[0].threshold = 36;
-    Add(ConditionKind::ReachedThreshold, 0, 1, 5, 100, 30, 36);
-    Add(ConditionKind::CountRose, 0, 1, 5, 0, 12, 36);
     const std::string dots(70, '.');
-    Known(1, (dots + " " + dots.substr(0, 8)).c_str(), "S2");
-    Add(ConditionKind::Vanished, 1, 3, 0, 0, 0, 0);
+    state.driveCount = 2;
+    state.drives[0] = {"WDC WD400BB-00DEA0", "WD-123\x01", "FW1", 1, 0, 0, 0, {}};
+    std::snprintf(state.drives[1].model, TextSize, "%s %s", dots.c_str(), dots.substr(0, 8).c_str());
+    std::snprintf(state.drives[1].firmware, TextSize, "FW1");
+    table[1].smartEnabled = 1;
+    table[1].attributes[0] = {"Reallocated Sectors Count", 5, 30, 36, 0, 0};
+    conditions = {3,
+                  {{ConditionKind::ReachedThreshold, 0, 1, 5, 100, 30, 36, 0},
+                   {ConditionKind::CountRose, 0, 1, 5, 0, 12, 36, 12},
+                   {ConditionKind::Vanished, 1, 3, 0, 0, 0, 0, 0}}};
 
     const size_t n = FormatWarningMail(context, state, table, conditions, text, sizeof text);
     ASSERT_GT(n, 0u);
@@ -92,7 +78,7 @@ TEST_F(MailTextTest, WarningHeadersBodyAndWrapping)
         "Secondary/Slave:",
         dots,  // stuffed on the wire, one dot less here
         dots.substr(0, 8),
-        "  Serial number: S2",
+        "  Serial number: ",
         "  Firmware revision: FW1",
         "  Status: not answering",
         "  The drive no longer answers.",

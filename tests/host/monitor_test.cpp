@@ -1,5 +1,7 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -20,31 +22,26 @@ struct MemoryHost {
     uint32_t armed = 0;
     bool hasNetwork = true;
     RecordingSmtp net;
-    MonitorServices services{this, Read, Write, Time, Ms, Name, Network, Show, Arm};
 
     static MemoryHost& Of(void* c) { return *static_cast<MemoryHost*>(c); }
-    static bool Read(void* c, char* buffer, size_t capacity, size_t* length)
-    {
-        const std::string& f = Of(c).file;
-        *length = f.size() < capacity ? f.size() : capacity;
-        std::memcpy(buffer, f.data(), *length);
-        return Of(c).fileExists;
-    }
-    static bool Write(void* c, const char* text, size_t length)
-    {
-        Of(c).file.assign(text, length);
-        return Of(c).fileExists = true;
-    }
-    static void Time(void*, LocalTime* now, int32_t* offset)
-    {
-        *now = {2025, 3, 2, 4, 14, 5, 9, 0};
-        *offset = 60;
-    }
-    static uint32_t Ms(void* c) { return Of(c).ms; }
-    static void Name(void*, char* out, size_t capacity) { std::snprintf(out, capacity, "DESK 7"); }
-    static const SmtpServices* Network(void* c) { return Of(c).hasNetwork ? &Of(c).net.services : nullptr; }
-    static void Show(void* c, const char* text) { Of(c).shown = text; }
-    static void Arm(void* c, uint32_t delay) { Of(c).armed = delay; }
+    MonitorServices services{
+        this,
+        [](void* c, char* buffer, size_t capacity, size_t* length) {
+            *length = std::min(Of(c).file.size(), capacity);
+            std::memcpy(buffer, Of(c).file.data(), *length);
+            return Of(c).fileExists;
+        },
+        [](void* c, const char* text, size_t length) {
+            Of(c).file.assign(text, length);
+            return Of(c).fileExists = true;
+        },
+        [](void*, LocalTime* now, int32_t* offset) { *now = {2025, 3, 2, 4, 14, 5, 9, 0}, *offset = 60; },
+        [](void* c) { return Of(c).ms; },
+        [](void*, char* out, size_t capacity) { std::snprintf(out, capacity, "DESK 7"); },
+        [](void* c) -> const SmtpServices* { return Of(c).hasNetwork ? &Of(c).net.services : nullptr; },
+        [](void* c, const char* text) { Of(c).shown = text; },
+        [](void* c, uint32_t delay) { Of(c).armed = delay; },
+    };
 };
 
 class MonitorTest : public ::testing::Test {
@@ -58,27 +55,21 @@ protected:
         DriveRecord& r = table[2];
         r.present = r.smartEnabled = 1;
         std::snprintf(r.model, TextSize, "ST380011A");
-        std::snprintf(r.serial, TextSize, "5JV1");
-        std::snprintf(r.attributes[0].name, TextSize, "Raw Read Error Rate");
-        r.attributes[0].id = 1;
-        r.attributes[0].value = 100;
-        r.attributes[0].flags = PreFailureFlag;
+        r.attributes[0] = {"Raw Read Error Rate", 1, 100, 0, PreFailureFlag, 0};
         MonitorStart(&host.services);
     }
     void TearDown() override { MonitorReset(); }
 
-    // Answers the lookup and the connection, then sends each reply.
-    void Converse(std::initializer_list<const char*> replies)
+    // Answers the lookup and the connection, then sends the replies.
+    void Converse(const std::string& replies)
     {
         MonitorHostFound(true, 0x0100007F);
         MonitorConnected(0);
-        for (const char* reply : replies)
-            MonitorReceived(reply, std::strlen(reply));
+        MonitorReceived(replies.data(), replies.size());
     }
 };
 
-const std::initializer_list<const char*> Accepting = {"220 hi\r\n", "250-hello\r\n250 SIZE\r\n", "250 ok\r\n",
-                                                      "250 ok\r\n", "354 go\r\n", "250 queued\r\n", "221 bye\r\n"};
+const std::string Accepting = "220 hi\r\n250-hello\r\n250 SIZE\r\n250 ok\r\n250 ok\r\n354 go\r\n250 queued\r\n221 bye\r\n";
 
 TEST_F(MonitorTest, WarningsWaitForDeliveryAndAreSentOnce)
 {
@@ -93,7 +84,7 @@ TEST_F(MonitorTest, WarningsWaitForDeliveryAndAreSentOnce)
     EXPECT_EQ(host.net.lookedUp, "mail.example;");
     EXPECT_EQ(host.armed, static_cast<uint32_t>(SmtpReplyTimeoutMs));
     MonitorCheck(table, settings);  // waits for the running dialogue
-    Converse({"220 hi\r\n", "250 hello\r\n", "250 ok\r\n", "550 5.1.1 no such user\r\n"});
+    Converse("220 hi\r\n250 hello\r\n250 ok\r\n550 5.1.1 no such user\r\n");
     EXPECT_EQ(host.shown, "Not sent 14:05: 550");
     EXPECT_STREQ(MonitorLastOutcome(), "Warning of 1 problem(s) not sent 04/03/2025 14:05:09 to me@example.org "
                                        "through mail.example port 2525: the server refused the message; the "
@@ -104,13 +95,11 @@ TEST_F(MonitorTest, WarningsWaitForDeliveryAndAreSentOnce)
     host.net.TakeSent();
     Converse(Accepting);
     EXPECT_EQ(host.shown, "Sent 14:05");
-    EXPECT_NE(std::string(MonitorLastOutcome()).find("last reply: \"250 queued\""), std::string::npos);
+    EXPECT_THAT(MonitorLastOutcome(), testing::HasSubstr("last reply: \"250 queued\""));
     EXPECT_EQ(host.armed, 0u);
-    const std::string sent = host.net.TakeSent();
-    EXPECT_NE(sent.find("EHLO DESK7\r\n"), std::string::npos);
-    EXPECT_NE(sent.find("Subject: Ostrivel warning: 1 drive problem(s) on DESK 7\r\n"), std::string::npos);
-    EXPECT_NE(sent.find("  Attribute 1, Raw Read Error Rate:\r\n    value fell from 100 to 80 (threshold 0)\r\n"),
-              std::string::npos);
+    EXPECT_THAT(host.net.TakeSent(), testing::AllOf(testing::HasSubstr("EHLO DESK7\r\n"),
+        testing::HasSubstr("Subject: Ostrivel warning: 1 drive problem(s) on DESK 7\r\n"),
+        testing::HasSubstr("  Attribute 1, Raw Read Error Rate:\r\n    value fell from 100 to 80 (threshold 0)\r\n")));
     MonitorCheck(table, settings);
     EXPECT_EQ(host.shown, "Checked 14:05");
 
@@ -161,7 +150,7 @@ TEST_F(MonitorTest, SetupChangesSendATestMessage)
     MonitorSettingsChanged(before, settings);
     Converse(Accepting);
     EXPECT_EQ(host.shown, "Sent 14:05");
-    EXPECT_NE(host.net.sent.find("Subject: Ostrivel test message from DESK 7\r\n"), std::string::npos);
+    EXPECT_THAT(host.net.sent, testing::HasSubstr("Subject: Ostrivel test message from DESK 7\r\n"));
     EXPECT_EQ(host.net.port, 2525);
 }
 

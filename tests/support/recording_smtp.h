@@ -3,7 +3,9 @@
 // The test answers in place of the network by calling the Smtp*/Monitor*
 // event functions.
 #pragma once
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "smtp_dialogue.h"
 
@@ -15,35 +17,19 @@ struct RecordingSmtp {
     int takeAtMost = 1 << 30;  // bytes per sendBytes call
     bool blocked = false;      // sendBytes would block
     bool lookupWorks = true;
-    SmtpServices services{this, Lookup, Connect, Send, Close};
 
     static RecordingSmtp& Of(void* c) { return *static_cast<RecordingSmtp*>(c); }
-    static bool Lookup(void* c, const char* host)
-    {
-        Of(c).lookedUp += std::string(host) + ";";
-        return Of(c).lookupWorks;
-    }
-    static bool Connect(void* c, uint32_t, uint16_t port)
-    {
-        Of(c).port = port;
-        return true;
-    }
-    static int Send(void* c, const char* data, int length)
-    {
-        RecordingSmtp& r = Of(c);
-        if (r.blocked)
-            return 0;
-        const int n = length < r.takeAtMost ? length : r.takeAtMost;
-        r.sent.append(data, static_cast<size_t>(n));
-        return n;
-    }
-    static void Close(void* c) { ++Of(c).closes; }
+    SmtpServices services{
+        this,
+        [](void* c, const char* host) { return Of(c).lookedUp += std::string(host) + ";", Of(c).lookupWorks; },
+        [](void* c, uint32_t, uint16_t port) { return Of(c).port = port, true; },
+        [](void* c, const char* data, int length) {
+            const int n = Of(c).blocked ? 0 : std::min(length, Of(c).takeAtMost);
+            return Of(c).sent.append(data, static_cast<size_t>(n)), n;
+        },
+        [](void* c) { ++Of(c).closes; },
+    };
 
     // The sent bytes since the last call.
-    std::string TakeSent()
-    {
-        std::string s;
-        s.swap(sent);
-        return s;
-    }
+    std::string TakeSent() { return std::exchange(sent, std::string()); }
 };
