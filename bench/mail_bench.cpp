@@ -7,6 +7,7 @@
 //
 //   mail_bench [rounds]
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "monitor_step.h"
 #include "monitor_test_support.h"
 #include "refresh_timer.h"
+#include "resource.h"
 #include "window_session.h"
 
 namespace {
@@ -28,6 +30,16 @@ double Now()
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&c);
     return double(c.QuadPart) * 1000.0 / double(f.QuadPart);
+}
+
+// Runs the message loop until done() or 10 s have passed.
+template <typename Done>
+void PumpUntil(Done done)
+{
+    for (const double start = Now(); !done() && Now() - start < 10000;) {
+        PumpMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
 }
 
 double Median(std::vector<double> v)
@@ -66,23 +78,20 @@ int main(int argc, char** argv)
         return 1;
     }
     // The start-up comparison sends the demo's failing drive first.
-    SendMessageA(window, WM_TIMER, MonitorFirstCheckTimerId, 0);
-    AwaitOutcome(window);
+    AwaitOutcome(window, WM_TIMER, MonitorFirstCheckTimerId);
 
     std::vector<double> tick, stored, ended;
     for (int r = 0; r < rounds; ++r) {
         drives.SetAttribute(0, 5, 253, static_cast<uint64_t>(r + 1));
         const size_t before = server.MessageCount();
-        SetOutcome(window, "");
+        SendDlgItemMessageA(window, IDC_STATUS_BAR, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(""));
         const double start = Now();
         SendMessageA(window, WM_TIMER, RefreshTimerId, 0);
         tick.push_back(Now() - start);
-        while (server.MessageCount() == before && Now() - start < 10000) {
-            PumpMessages();
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        }
+        PumpUntil([&] { return server.MessageCount() > before; });
         stored.push_back(Now() - start);
-        if (AwaitOutcome(window).rfind("Sent ", 0) != 0) {
+        PumpUntil([&] { return !Outcome(window).empty(); });
+        if (Outcome(window).rfind("Sent ", 0) != 0) {
             std::fprintf(stderr, "round %d: not sent: %s\n", r, Outcome(window).c_str());
             return 1;
         }
