@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -247,24 +246,6 @@ TEST_F(FailingStartTest, NoAnsweringDriveWritesNoSettingsFile)
 {
     StartAndCloseTheErrorBox();
     EXPECT_FALSE(FileExists(run_.Settings()));
-}
-
-// A Windows 95 without networking has no wsock32.dll, and a program that
-// imports from it does not start there: the monitor loads it when it sends.
-TEST(ProgramImportsTest, NothingFromWinsock)
-{
-    HMODULE image = LoadLibraryExA(OSTRIVEL_EXE, nullptr, DONT_RESOLVE_DLL_REFERENCES);
-    ASSERT_NE(image, nullptr);
-    auto* base = reinterpret_cast<BYTE*>(image);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    std::vector<std::string> dlls;
-    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry)
-        dlls.push_back(CharLowerA(reinterpret_cast<char*>(base + entry->Name)));
-    FreeLibrary(image);
-    EXPECT_NE(std::find(dlls.begin(), dlls.end(), "kernel32.dll"), dlls.end());
-    EXPECT_EQ(std::find(dlls.begin(), dlls.end(), "wsock32.dll"), dlls.end());
-    EXPECT_EQ(std::find(dlls.begin(), dlls.end(), "ws2_32.dll"), dlls.end());
 }
 
 }  // namespace

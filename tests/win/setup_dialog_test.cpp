@@ -487,11 +487,14 @@ TEST_F(SetupDialogTest, OkWithAWorkingAddressAndServerSendsATestMessage)
     setup({SetText(902, "admin@example.org"), Click(IDOK)});
     EXPECT_THAT(outcome, StartsWith("Sent "));
     EXPECT_EQ(label(), "Monitor enabled");
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD size = sizeof computer;
+    GetComputerNameA(computer, &size);
     EXPECT_THAT(server.Messages(),
-                ElementsAre(HasSubstr("\r\nSubject: Ostrivel test message from " + ComputerName() + "\r\n")));
+                ElementsAre(HasSubstr(std::string("\r\nSubject: Ostrivel test message from ") + computer + "\r\n")));
     RunSetup({SetText(900, "-1"), Click(IDOK)});
     EXPECT_EQ(label(), "Monitor disabled") << "no refresh, no mail";
-    EXPECT_EQ(server.MessageCount(), 1u) << "address and server unchanged";
+    EXPECT_EQ(server.Messages().size(), 1u) << "address and server unchanged";
 }
 
 TEST_F(SetupDialogTest, AChangedIntervalReArmsTheTimer)
