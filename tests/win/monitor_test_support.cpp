@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "drive_folder.h"
 #include "resource.h"
@@ -23,56 +24,48 @@ std::string TextOf(const std::string& path)
 
 SmtpTestServer::SmtpTestServer() : folder_("/tmp/ostrivel-smtp-" + std::to_string(GetCurrentProcessId()))
 {
-    std::filesystem::create_directory("Z:" + folder_);
+    std::filesystem::create_directory(File(""));
 }
 
 SmtpTestServer::~SmtpTestServer()
 {
     Stop();
-    std::filesystem::remove_all("Z:" + folder_);
+    std::filesystem::remove_all(File(""));
 }
 
-bool SmtpTestServer::Start(const std::string& options)
+bool SmtpTestServer::Start(const std::string& mode)
 {
     Stop();
-    std::filesystem::remove("Z:" + folder_ + "/stopped");
+    std::filesystem::remove(File("stopped"));
     std::string line = "Z:\\usr\\bin\\python3 " + std::string(OSTRIVEL_SOURCE_DIR).substr(2) +
-                       "/tests/support/smtp_test_server.py " + folder_ + " --port " + std::to_string(port_) + " " +
-                       options;
+                       "/tests/support/smtp_test_server.py " + folder_ + " " + std::to_string(port_) + " \"" +
+                       mode + "\"";
     STARTUPINFOA start = {};
     start.cb = sizeof start;
     PROCESS_INFORMATION process = {};
     CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process);
-    port_ = std::atoi(TextOf("Z:" + folder_ + "/port").c_str());
+    port_ = std::atoi(TextOf(File("port")).c_str());
     return port_ > 0;
 }
 
 void SmtpTestServer::Stop()
 {
-    if (FileExists("Z:" + folder_ + "/port") && WriteWholeFile("Z:" + folder_ + "/stop", "", 0))
-        TextOf("Z:" + folder_ + "/stopped");
-    std::filesystem::remove("Z:" + folder_ + "/stop");
-}
-
-std::string SmtpTestServer::MessageFile(size_t k) const
-{
-    return "Z:" + folder_ + "/mail-" + std::to_string(k) + ".txt";
+    if (FileExists(File("port")) && WriteWholeFile(File("stop"), "", 0))
+        TextOf(File("stopped"));
+    std::filesystem::remove(File("stop"));
 }
 
 size_t SmtpTestServer::MessageCount() const
 {
     size_t count = 0;
-    while (FileExists(MessageFile(count + 1)))
+    while (FileExists(File("mail-" + std::to_string(count + 1) + ".txt")))
         ++count;
     return count;
 }
 
-std::vector<std::string> SmtpTestServer::Messages() const
+std::string SmtpTestServer::Message(size_t k) const
 {
-    std::vector<std::string> messages;
-    while (messages.size() < MessageCount())
-        messages.push_back(TextOf(MessageFile(messages.size() + 1)));
-    return messages;
+    return TextOf(File("mail-" + std::to_string(k) + ".txt"));
 }
 
 std::string Outcome(HWND mainWindow)

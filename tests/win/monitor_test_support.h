@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 // tests/support/smtp_test_server.py under Debian's /usr/bin/python3 (Wine
 // starts Linux programs but hands back no handle to wait on), steered
@@ -13,17 +12,16 @@ class SmtpTestServer {
 public:
     SmtpTestServer();
     ~SmtpTestServer();
-    // Again on its first port, with the script's options ("--silent",
-    // "--rcpt-reply ..."); false when it did not come up.
-    bool Start(const std::string& options = "");
+    // Again on its first port; mode "silent", or a reply line for RCPT.
+    bool Start(const std::string& mode = "");
     void Stop();
     std::string Server() const { return "127.0.0.1:" + std::to_string(port_); }
-    // Each message stored, after the lines "HELO", "MAIL FROM", "RCPT TO".
-    std::vector<std::string> Messages() const;
     size_t MessageCount() const;
+    // The k-th message stored, from 1, after lines "HELO", "MAIL FROM", "RCPT TO".
+    std::string Message(size_t k) const;
 
 private:
-    std::string MessageFile(size_t k) const;  // from 1
+    std::string File(const std::string& name) const { return "Z:" + folder_ + "/" + name; }
     std::string folder_;
     int port_ = 0;
 };
