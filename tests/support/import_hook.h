@@ -27,16 +27,8 @@ public:
     bool installed() const { return slot_ != nullptr; }
 
     // True when the test program, and so the program's code linked into it,
-    // imports anything from that DLL.
-    static bool ImportsFrom(const char* dll)
-    {
-        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-        for (auto* entry = FirstImport(base); entry->Name; ++entry) {
-            if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), dll) == 0)
-                return true;
-        }
-        return false;
-    }
+    // imports anything at all from that DLL.
+    static bool ImportsFrom(const char* dll) { return FindSlot(dll, nullptr) != nullptr; }
 
     template <typename F>
     F original() const
@@ -45,20 +37,18 @@ public:
     }
 
 private:
-    static IMAGE_IMPORT_DESCRIPTOR* FirstImport(BYTE* base)
-    {
-        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        return reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
-    }
-
     static void** FindSlot(const char* dll, const char* function)
     {
         auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-        for (auto* entry = FirstImport(base); entry->Name; ++entry) {
+        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+        for (; entry->Name; ++entry) {
             if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), dll) != 0)
                 continue;
+            if (!function)
+                return reinterpret_cast<void**>(&entry->FirstThunk);
             auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
             auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
             for (; names->u1.AddressOfData; ++names, ++slots) {

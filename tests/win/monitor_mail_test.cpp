@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "drive_scan.h"
 #include "import_hook.h"
 #include "layout.h"
 #include "monitor_step.h"
@@ -94,6 +95,7 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     drives_.Fail(3, "open");
     EXPECT_THAT(Tick(), StartsWith("Sent "));
     EXPECT_EQ(RowCount(DriveList), 3);
+    EXPECT_STREQ(ErrorText, "") << "the re-read keeps the start-up's error text";
     EXPECT_THAT(Received(5), HasSubstr("WDC WD1200JB-00GVA0"));
     EXPECT_THAT(Tick(), StartsWith("Checked ")) << "a vanished drive is reported once";
 
