@@ -38,7 +38,7 @@ const OutcomeWords OutcomeTable[] = {
     {SmtpOutcome::TimedOut, "time-out", "the server did not answer in time"},
     {SmtpOutcome::Rejected, "", "the server refused the message"},
     {SmtpOutcome::Closed, "closed", "the server closed the connection before accepting the message"},
-    {SmtpOutcome::Failed, "error", "the server's answers did not follow SMTP"},
+    {SmtpOutcome::Failed, "error", "the connection failed or the server's answers did not follow SMTP"},
 };
 
 struct Monitor {
@@ -179,6 +179,7 @@ void ShowDialogueOutcome(Job job, SmtpOutcome outcome, const char* reason = null
 {
     const Stamp at = StampOf(LocalNow());
     const OutcomeWords& words = WordsOf(outcome);
+    const char* reply = reason ? "" : SmtpLastReply();  // a reason of our own: no server was asked
     reason = reason ? reason : words.reason;
     char shortText[40];
     if (outcome == SmtpOutcome::Sent)
@@ -192,7 +193,6 @@ void ShowDialogueOutcome(Job job, SmtpOutcome outcome, const char* reason = null
         std::snprintf(what, sizeof what, "Test message");
     else
         std::snprintf(what, sizeof what, "Warning of %d problem(s)", static_cast<int>(M.sending.count));
-    const char* reply = SmtpLastReply();
     Show(shortText, "%s %s %s to %s through %s port %u: %s%s%s%s", what,
          outcome == SmtpOutcome::Sent ? "sent" : "not sent", at.full, M.sendingSettings.emailAddress, M.host,
          static_cast<unsigned>(M.port), reason, reply[0] ? "; the server's last reply: \"" : ".", reply,

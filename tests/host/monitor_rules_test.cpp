@@ -38,10 +38,12 @@ protected:
     {
         CheckDrives(&state, table, percent, &found);
         std::string text;
-        for (const Condition& c : std::span(found.items, found.count))
-            text += (text.empty() ? "" : ";") + std::string(KindNames[static_cast<int>(c.kind)]) + " " +
-                    std::to_string(c.attributeId) + " " + std::to_string(c.reference) + ">" +
-                    std::to_string(c.current);
+        for (const Condition& c : std::span(found.items, found.count)) {
+            char one[64];
+            std::snprintf(one, sizeof one, "%s%s %d %d>%d", text.empty() ? "" : ";",
+                          KindNames[static_cast<int>(c.kind)], c.attributeId, c.reference, c.current);
+            text += one;
+        }
         return text;
     }
     std::string CheckAndDeliver()

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "monitor_state_file.h"
@@ -18,33 +20,16 @@ bool Parse(const std::string& text, MonitorState* state)
     return ParseMonitorState(text.data(), text.size(), state);
 }
 
-// Every byte 1..255 somewhere in the texts, all places filled with the
-// largest numbers: the largest file the program can write.
-TEST(MonitorStateFile, RoundTripOfTheLargestState)
+// The largest state the program can hold (16 drives of 32 attributes, every
+// byte 1..255 in the texts, the largest numbers), a seed of the fuzz target.
+TEST(MonitorStateFile, LargestStateReadsAndWritesBack)
 {
-    static MonitorState state, back;
-    state.checkCount = UINT32_MAX;
-    for (int i = 0; i < MonitorOutcomeSize - 1; ++i)
-        state.lastOutcome[i] = static_cast<char>(i < 18 ? 238 + i : '%');
-    state.driveCount = MonitorDriveMax;
-    for (KnownDrive& d : state.drives) {
-        for (int i = 0; i < TextSize - 1; ++i) {
-            d.model[i] = static_cast<char>(1 + i);
-            d.serial[i] = static_cast<char>(80 + i);
-            d.firmware[i] = static_cast<char>(159 + i);
-        }
-        d.lastSeen = UINT32_MAX;
-        d.lastPosition = 3;
-        d.firstSightPending = d.vanishedReported = 1;
-        for (int i = 0; i < SlotCount; ++i)
-            d.references[i] = {static_cast<uint8_t>(224 + i), 255, (1ull << 48) - 1};
-    }
-    const std::string text = Format(state);
-    ASSERT_GT(text.size(), 0u);
-    ASSERT_TRUE(Parse(text, &back));
-    EXPECT_EQ(Format(back), text);
-    EXPECT_STREQ(back.lastOutcome, state.lastOutcome);
-    EXPECT_EQ(back.drives[15].references[31].raw, (1ull << 48) - 1);
+    std::ifstream file(OSTRIVEL_SOURCE_DIR "/tests/fuzz/corpus/monitor_state_fuzz/largest", std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    static MonitorState state;
+    ASSERT_TRUE(Parse(text, &state));
+    EXPECT_EQ(state.driveCount, MonitorDriveMax);
+    EXPECT_EQ(Format(state), text);
 }
 
 TEST(MonitorStateFile, MalformedTextsGiveAFreshState)
