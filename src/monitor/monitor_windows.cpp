@@ -31,6 +31,20 @@ bool WriteState(void*, const char* text, size_t length)
     return ReplaceFileWhole(MonitorStateFileName, text, length) != 0;
 }
 
+// Local time minus UTC, daylight saving included.
+int32_t LocalUtcOffsetMinutes()
+{
+    TIME_ZONE_INFORMATION zone;
+    LONG bias = 0;  // UTC = local time + bias
+    switch (GetTimeZoneInformation(&zone)) {
+    case TIME_ZONE_ID_DAYLIGHT: bias = zone.Bias + zone.DaylightBias; break;
+    case TIME_ZONE_ID_STANDARD: bias = zone.Bias + zone.StandardBias; break;
+    case TIME_ZONE_ID_UNKNOWN: bias = zone.Bias; break;
+    default: break;  // no zone known: UTC
+    }
+    return -bias;
+}
+
 void LocalTimeNow(void*, LocalTime* now, int32_t* utcOffsetMinutes)
 {
     WindowsSmartOs().getLocalTime(now);
@@ -81,17 +95,4 @@ const MonitorServices* WindowsMonitorServices(const MonitorWindow& where)
     Where = where;
     ClockArmed = false;
     return &Services;
-}
-
-int32_t LocalUtcOffsetMinutes()
-{
-    TIME_ZONE_INFORMATION zone;
-    LONG bias = 0;  // UTC = local time + bias
-    switch (GetTimeZoneInformation(&zone)) {
-    case TIME_ZONE_ID_DAYLIGHT: bias = zone.Bias + zone.DaylightBias; break;
-    case TIME_ZONE_ID_STANDARD: bias = zone.Bias + zone.StandardBias; break;
-    case TIME_ZONE_ID_UNKNOWN: bias = zone.Bias; break;
-    default: break;  // no zone known: UTC
-    }
-    return -bias;
 }

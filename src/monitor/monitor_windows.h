@@ -20,6 +20,3 @@ struct MonitorWindow {
 };
 
 const MonitorServices* WindowsMonitorServices(const MonitorWindow& where);
-
-// Local time minus UTC, in minutes, daylight saving included.
-int32_t LocalUtcOffsetMinutes();
