@@ -8,12 +8,11 @@
 #include "resource.h"
 #include "smtp_winsock.h"
 
-const char MonitorEnabledText[] = "Monitor enabled";
-const char MonitorDisabledText[] = "Monitor disabled";
-
 namespace {
 
-const char NoOutcomeText[] = "The monitor has not checked the drives yet.";
+const char MonitorEnabledText[] = "Monitor enabled";
+const char MonitorDisabledText[] = "Monitor disabled";
+const char NoOutcomeText[] = "The monitor has nothing to report yet.";
 
 MonitorSettings MonitorSettingsOf(const Settings& settings)
 {
@@ -57,7 +56,7 @@ void OnMonitorTimer(HWND mainWindow, UINT_PTR id)
     }
 }
 
-void MonitorSetupEnded(HWND, const Settings& before, bool confirmed)
+void MonitorSetupEnded(const Settings& before, bool confirmed)
 {
     ShowMonitorLabel();
     if (confirmed)

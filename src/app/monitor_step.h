@@ -10,9 +10,6 @@
 enum : UINT_PTR { MonitorFirstCheckTimerId = 2, MonitorClockTimerId = 3 };
 enum { MonitorFirstCheckDelayMs = 5000 };
 
-extern const char MonitorEnabledText[];   // "Monitor enabled"
-extern const char MonitorDisabledText[];  // "Monitor disabled"
-
 // At creation, once the settings are loaded: reads the state file and arms
 // the comparison of the start-up scan's values, about 5 seconds later.
 void StartMonitor(HWND mainWindow);
@@ -26,7 +23,7 @@ void OnMonitorTimer(HWND mainWindow, UINT_PTR id);
 
 // After the Setup dialog: the label follows the settings; after OK the
 // monitor hears what changed.
-void MonitorSetupEnded(HWND mainWindow, const Settings& before, bool confirmed);
+void MonitorSetupEnded(const Settings& before, bool confirmed);
 
 // The full text of the latest outcome in a message box (a double-click on
 // the status bar's outcome part).

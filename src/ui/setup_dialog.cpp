@@ -146,7 +146,7 @@ void RunSetupCommand(HWND mainWindow)
     const Settings before = CurrentSettings;
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
     const INT_PTR ended = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), mainWindow, SetupDialogProc, 0);
-    MonitorSetupEnded(mainWindow, before, ended == IDOK);
+    MonitorSetupEnded(before, ended == IDOK);
     // An unchanged interval leaves the running countdown alone.
     if (CurrentSettings.pollMinutes == before.pollMinutes)
         return;
