@@ -5,12 +5,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "allocation_counter.h"
+#include "bench_drives.h"
 #include "drive_scan.h"
 #include "drive_table.h"
 #include "emulated_drives.h"
@@ -21,64 +19,21 @@ namespace {
 
 constexpr int Iterations = 20000;
 
-void PutSection(std::string& file, const char* tag, const uint8_t* data)
-{
-    file.append(tag, 4);
-    file.append("\0\0\x02\0", 4);
-    file.append(reinterpret_cast<const char*>(data), 512);
-}
-
-// Four drives with blank-padded texts and all 30 attribute entries in use.
-bool WriteDrives(const std::string& folder)
-{
-    for (int d = 0; d < DriveCount; ++d) {
-        uint8_t identify[512] = {}, attributes[512] = {}, thresholds[512] = {};
-        char model[41];
-        std::snprintf(model, sizeof model, "EXAMPLE DISK %-27d", d);
-        for (int k = 0; k < 40; ++k)
-            identify[54 + (k ^ 1)] = static_cast<uint8_t>(model[k]);
-        for (int k = 0; k < 20; ++k)
-            identify[20 + (k ^ 1)] = static_cast<uint8_t>(k < 10 ? ' ' : '0' + k % 10);
-        for (int k = 0; k < 30; ++k) {
-            attributes[2 + 12 * k] = static_cast<uint8_t>(k < 13 ? k + 1 : 180 + k);
-            attributes[2 + 12 * k + 3] = static_cast<uint8_t>(100 + k);
-            thresholds[2 + 12 * k + 1] = static_cast<uint8_t>(k % 3 ? 0 : 20);
-        }
-        std::string file;
-        PutSection(file, "IDFY", identify);
-        PutSection(file, "SMDT", attributes);
-        PutSection(file, "SMTH", thresholds);
-        const std::string path = folder + "/drive" + std::to_string(d) + ".blob";
-        FILE* out = std::fopen(path.c_str(), "wb");
-        if (!out || std::fwrite(file.data(), 1, file.size(), out) != file.size())
-            return false;
-        std::fclose(out);
-    }
-    return true;
-}
-
-void RemoveDrives(const std::string& folder)
-{
-    for (int d = 0; d < DriveCount; ++d)
-        std::remove((folder + "/drive" + std::to_string(d) + ".blob").c_str());
-    rmdir(folder.c_str());
-}
-
 }  // namespace
 
 int main()
 {
-    char folder[] = "/tmp/ostrivel-scan-bench-XXXXXX";
-    if (!mkdtemp(folder) || !WriteDrives(folder)) {
+    const std::string folder = WriteBenchDrives("ostrivel-scan-bench");
+    if (folder.empty()) {
         std::fprintf(stderr, "scan_bench: cannot write the drive files\n");
         return 2;
     }
-    SetSmartOs(StartEmulatedDrives(QuietSmartOs(), PosixDriveFiles(), folder));
+    SetSmartOs(StartEmulatedDrives(QuietSmartOs(), PosixDriveFiles(), folder.c_str()));
     const bool scanned = ScanDrives() == 1 && NumberPresentDrives() == 4 &&
                          DriveTable[3].attributes[29].name[0] != '\0';
     if (!scanned) {
         std::fprintf(stderr, "scan_bench: the four drives did not scan\n");
-        RemoveDrives(folder);
+        RemoveBenchDrives(folder);
         return 2;
     }
 
@@ -90,7 +45,7 @@ int main()
     const auto stop = std::chrono::steady_clock::now();
     StopCountingAllocations();
     const long counted = CountedAllocations();
-    RemoveDrives(folder);
+    RemoveBenchDrives(folder);
 
     const double us = std::chrono::duration<double, std::micro>(stop - start).count() / Iterations;
     std::printf("ScanDrives over four emulated drives (4 opens reading 4 files, 20 requests, decoding): "

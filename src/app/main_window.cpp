@@ -7,10 +7,12 @@
 #include "commands.h"
 #include "drive_scan.h"
 #include "layout.h"
+#include "monitor_step.h"
 #include "recall.h"
 #include "refresh_timer.h"
 #include "resource.h"
 #include "settings.h"
+#include "smtp_winsock.h"
 #include "view_text.h"
 #include "views.h"
 
@@ -39,6 +41,7 @@ LRESULT OnCreate(HWND window)
     ShowDefaultDetails();
     LoadSettings();
     SetRecall(window, 1);
+    StartMonitor(window);
     ArmRefreshTimer(window);
     return 0;
 }
@@ -49,6 +52,7 @@ void OnDestroy(HWND window)
     PostQuitMessage(0);
     ReleaseMainControls(window);
     StopRefreshTimer(window);
+    StopMonitor(window);
     MainWindow = nullptr;
 }
 
@@ -86,17 +90,22 @@ void OnCommand(HWND window, int id)
     }
 }
 
-void OnNotify(const NMHDR* header)
+// The monitor's outcome sits in the status bar's part 1.
+bool IsOutcomeDoubleClick(const NMHDR* header)
+{
+    return header->idFrom == IDC_STATUS_BAR && header->code == static_cast<UINT>(NM_DBLCLK) &&
+           reinterpret_cast<const NMMOUSE*>(header)->dwItemSpec == 1;
+}
+
+void OnNotify(HWND window, const NMHDR* header)
 {
     if (header->idFrom == IDC_DRIVE_LIST && header->code == static_cast<UINT>(NM_DBLCLK))
         ShowDriveAtRow(GetSelectedRow(header->hwndFrom));
+    else if (IsOutcomeDoubleClick(header))
+        ShowMonitorOutcome(window);
 }
 
 }  // namespace
-
-void MonitorStep(HWND)
-{
-}
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -117,13 +126,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         ShowWindow(window, SW_HIDE);
         return 0;
     case WM_NOTIFY:
-        OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+        OnNotify(window, reinterpret_cast<const NMHDR*>(lParam));
         break;
     case WM_COMMAND:
         OnCommand(window, LOWORD(wParam));
         return 0;
     case WM_TIMER:
-        OnTimer(window);
+        if (wParam == RefreshTimerId)
+            OnTimer(window);
+        else
+            OnMonitorTimer(window, wParam);
         return 0;
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<LRESULT>(
@@ -136,6 +148,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         RestoreWindow(window);
         return 0;
     default:
+        if (HandleWinsockMessage(message, wParam, lParam))
+            return 0;
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);

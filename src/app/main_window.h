@@ -16,9 +16,6 @@ HWND CreateMainWindow(HINSTANCE instance, bool* creationRan);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The attribute monitor's turn on every refresh tick. It does nothing yet.
-void MonitorStep(HWND mainWindow);
-
 // The whole program after the process has started: class, current directory,
 // the one-copy check, stale settings files, window, message loop. Returns the
 // exit code (0 for a later copy, which only recalls the first one's window).

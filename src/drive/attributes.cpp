@@ -184,15 +184,24 @@ void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSe
     }
 }
 
-DriveStatus GetDriveStatus(int driveIndex)
+bool SlotInAlert(const AttributeSlot& slot)
 {
-    const DriveRecord& r = DriveTable[driveIndex];
+    // A threshold of 0 means "always passing" in ATA: it never trips.
+    return slot.name[0] != '\0' && slot.threshold > 0 && slot.value <= slot.threshold;
+}
+
+DriveStatus GetRecordStatus(const DriveRecord& r)
+{
     if (r.smartEnabled == 0)
         return DriveStatus::NotAvailable;
     for (const AttributeSlot& slot : r.attributes) {
-        // A threshold of 0 means "always passing" in ATA: it never trips.
-        if (slot.name[0] != '\0' && slot.threshold > 0 && slot.value <= slot.threshold)
+        if (SlotInAlert(slot))
             return DriveStatus::Alert;
     }
     return DriveStatus::Ok;
+}
+
+DriveStatus GetDriveStatus(int driveIndex)
+{
+    return GetRecordStatus(DriveTable[driveIndex]);
 }

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "drive_table.h"
+
 enum { AttributeEntries = 30, AttributeNameCount = 33, UnknownAttributeEntry = 32 };
 
 // Entry 0 "No Attribute Here", 1..31 the named IDs, 32 "(Unknown attribute)".
@@ -30,5 +32,12 @@ const char* AttributeName(int id);
 void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSector, int driveIndex);
 
 enum class DriveStatus { Ok, Alert, NotAvailable };
+
+// A slot in use whose value is at or below its non-zero threshold: it makes
+// the drive "Alert".
+bool SlotInAlert(const AttributeSlot& slot);
+
+// The status of one record, and of DriveTable[driveIndex].
+DriveStatus GetRecordStatus(const DriveRecord& r);
 
 DriveStatus GetDriveStatus(int driveIndex);

@@ -218,3 +218,18 @@ int CheckSmartDriver()
     ShowBox(text, MB_ICONERROR);
     return 0;
 }
+
+void RereadDrives()
+{
+    // The start-up's failure text is the one its box showed; the monitor's
+    // reads neither replace it nor show one of their own.
+    char startupError[ErrorTextSize];
+    std::memcpy(startupError, ErrorText, sizeof startupError);
+    ResetDriveTable();
+    for (int d = 0; d < DriveCount; ++d) {
+        DriveTable[d].listPosition = -1;
+        ProbeDrive(d);
+    }
+    NumberPresentDrives();
+    std::memcpy(ErrorText, startupError, sizeof startupError);
+}

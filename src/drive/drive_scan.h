@@ -36,3 +36,9 @@ DeviceHandle OpenDriveDevice(int driveIndex);
 // Writes "%d - %s" (the last error code and the system's text for it) into
 // text, ErrorTextSize bytes, cut at 511 characters.
 void FormatLastError(char* text);
+
+// Reads the four positions again with the scan's probe (the monitor's check
+// on each refresh tick): the table then holds what the drives answer now, and
+// a position that no longer answers leaves the drive list. ErrorText keeps
+// the start-up's text; no box is shown, and nothing here can end the program.
+void RereadDrives();

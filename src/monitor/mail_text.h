@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "drive_table.h"
+#include "mail_address.h"
 #include "monitor_rules.h"
 
 enum { MailTextMax = 65536 };
@@ -24,14 +25,3 @@ size_t FormatWarningMail(const MailContext& context, const MonitorState& state,
                          const DriveRecord table[DriveCount], const ConditionList& conditions, char* out,
                          size_t capacity);
 size_t FormatTestMail(const MailContext& context, char* out, size_t capacity);
-
-// The EHLO/HELO name: the computer name reduced to letters, digits and '-',
-// "localhost" when nothing is left.
-void MakeHeloName(const char* computerName, char* out, size_t capacity);
-
-// True for one plain address: local part, "@", domain; printable ASCII
-// without spaces, commas, angle brackets, CR or LF.
-bool IsPlainAddress(const char* address);
-
-// "host" or "host:port" (port 25 when absent). False for a bad host or port.
-bool ParseSmtpServer(const char* text, char* host, size_t hostCapacity, uint16_t* port);

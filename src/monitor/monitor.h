@@ -10,7 +10,8 @@
 
 struct MonitorServices {
     void* context;
-    // The state file beside the program, read whole. False when it is
+    // The state file beside the program, read whole into buffer (at most
+    // capacity bytes; a longer file may fill it or fail). False when it is
     // missing or cannot be read.
     bool (*readState)(void* context, char* buffer, size_t capacity, size_t* length);
     // Replaces the state file atomically (as the settings file is saved).
@@ -20,13 +21,15 @@ struct MonitorServices {
     void (*computerName)(void* context, char* out, size_t capacity);
     // The network, or null when the system has none (no Winsock).
     const SmtpServices* (*network)(void* context);
-    // Status-bar part 1: the latest outcome, short.
+    // Status-bar part 1: the latest outcome, short (at most 26 characters).
     void (*showOutcome)(void* context, const char* shortText);
-    // Asks for MonitorClockTick after delayMs (0: no tick needed any more).
+    // Asks for MonitorClockTick after delayMs, replacing any earlier request
+    // (0: no tick needed any more). Asked again after every network event.
     void (*armClock)(void* context, uint32_t delayMs);
 };
 
 // The three Setup fields and the refresh period, as the monitor reads them.
+// The texts are read up to their NUL or 79 characters, whichever comes first.
 struct MonitorSettings {
     const char* emailAddress;
     const char* smtpServer;
@@ -34,25 +37,29 @@ struct MonitorSettings {
     uint32_t changePercent;
 };
 
-// Reads the state file (a missing, unreadable or malformed file starts from
-// fresh references and shows "State file reset").
+// Forgets everything, then reads the state file (a missing, unreadable or
+// malformed file starts from fresh references, shows "State file reset" and
+// is written anew). The services must live as long as the monitor.
 void MonitorStart(const MonitorServices* services);
 
 // Mail goes out only with a plain address, a good server and pollMinutes > 0.
 bool MonitorMailEnabled(const MonitorSettings& settings);
 
 // One check of the table against the references; sends one message covering
-// every condition found when mail is on. While a dialogue runs, the check
-// waits for its end.
+// every condition found when mail is on, else shows "Checked HH:MM" (or which
+// field is bad when the fields are filled in but one does not pass). While a
+// dialogue runs, the check waits for its end and then reads the table again:
+// the table must stay where it is (DriveTable does).
 void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& settings);
 
 // After Setup's OK: a test message when the address or server changed to
-// values that pass the checks; "Not sent: bad address" or "Not sent: bad
-// server" when they do not.
+// values that pass the checks, whatever pollMinutes holds; "Not sent: bad
+// address" or "Not sent: bad server" when they do not; nothing when both
+// fields were emptied (mail turned off). Waits for a running dialogue.
 void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings& after);
 
 // Network events and the clock, passed on to the dialogue; each finishes the
-// dialogue's delivery when it has ended.
+// dialogue's delivery when it has ended. Without a dialogue they do nothing.
 void MonitorHostFound(bool found, uint32_t address);
 void MonitorConnected(int error);
 void MonitorReceived(const char* bytes, size_t length);
@@ -63,5 +70,5 @@ void MonitorClockTick();
 // The full text of the latest outcome (server, port, the server's reply).
 const char* MonitorLastOutcome();
 
-// Back to the state of process start (tests).
+// Back to the state of process start, ending a running dialogue (tests).
 void MonitorReset();

@@ -21,7 +21,7 @@ struct KnownDrive {
     char serial[TextSize];
     char firmware[TextSize];        // as last seen, for a vanished drive's report
     int32_t lastPosition;           // DriveIndex where it last answered
-    uint32_t lastSeen;              // MonitorState::checkCount when it last answered
+    uint32_t lastSeen;              // MonitorState::checkCount when it was last present
     uint8_t firstSightPending;      // failing when first seen; not yet delivered
     uint8_t vanishedReported;       // gone, and that was delivered; cleared when it answers
     AttributeReference references[SlotCount];
@@ -35,25 +35,29 @@ struct MonitorState {
 };
 
 enum class ConditionKind {
-    ValueFell,         // pre-failure value fell by more than changePercent of its reference
-    ReachedThreshold,  // value now at or below a non-zero threshold; reference above it
-    CountRose,         // low 16 bits of the raw value of 5, 187, 197 or 198 rose
-    FailingAtFirstSight,  // first seen in "Alert", or with 197 or 198 above 0
-    Vanished,          // seen before, no longer answers
-    SmartOff,          // seen before, answers without SMART enabled
+    ValueFell,          // pre-failure value fell by more than changePercent of its reference
+    ReachedThreshold,   // value now at or below a non-zero threshold; reference above it
+    CountRose,          // low 16 bits of the raw value of 5, 187, 197 or 198 rose
+    AlertAtFirstSight,  // first seen failing: this attribute at or below its threshold
+    CountAtFirstSight,  // first seen failing: this count of 197 or 198 above 0
+    Vanished,           // seen before, no longer answers
+    SmartOff,           // seen before, answers without SMART enabled
 };
 
 struct Condition {
     ConditionKind kind;
     int32_t known;        // index into MonitorState::drives
     int32_t position;     // DriveIndex now, or where it last answered
-    int32_t attributeId;  // 0 for the drive-wide kinds
-    int32_t reference;    // reference value (or count, for CountRose)
-    int32_t current;      // current value (or count)
+    int32_t attributeId;  // 0 for Vanished and SmartOff
+    int32_t reference;    // reference value; the reference count for CountRose
+    int32_t current;      // current value; the current count for the count kinds
     int32_t threshold;
+    uint64_t raw;         // current raw value
 };
 
-enum { ConditionMax = MonitorDriveMax * (SlotCount + 1) };
+// Per present drive at most two conditions per slot; the others can only
+// have vanished.
+enum { ConditionMax = DriveCount * 2 * SlotCount + MonitorDriveMax };
 
 struct ConditionList {
     int32_t count;
@@ -64,13 +68,19 @@ struct ConditionList {
 uint32_t EffectiveChangePercent(uint32_t changePercent);
 
 // One check of the four table records (present with SMART enabled: answers)
-// against the state. Drives seen for the first time get references from the
-// values read now; the least recently seen drive is forgotten when 16 are
-// known. Fills *found with every condition that holds now and is not yet
-// delivered. Returns true when the state changed and should be saved.
-bool CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint32_t changePercent,
+// against the state. Drives seen answering for the first time get references
+// from the values read now; the least recently seen drive is forgotten when
+// 16 are known. Fills *found with every condition that holds now and is not
+// yet delivered, grouped by drive in table order, vanished drives last. The
+// state changes at every check (checkCount, where each drive was seen).
+void CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint32_t changePercent,
                  ConditionList* found);
 
-// The conditions were delivered: references move to the current values of
-// those attributes, first-sight and vanished reports are marked as done.
-void AcceptDelivered(MonitorState* state, const DriveRecord table[DriveCount], const ConditionList& delivered);
+// The conditions were delivered: the references of their attributes move to
+// the values they reported (values for the value kinds, raw values for the
+// count kinds), and their drives' first-sight and vanished reports are done.
+void AcceptDelivered(MonitorState* state, const ConditionList& delivered);
+
+// The counters the monitor watches and the count it reads from a raw value.
+bool IsWatchedCounter(int32_t id);
+int32_t CountOf(uint64_t raw);

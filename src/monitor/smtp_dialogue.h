@@ -7,55 +7,65 @@
 #include <cstddef>
 #include <cstdint>
 
-enum { SmtpReplyLineMax = 512, SmtpReplyTimeoutMs = 30000, SmtpDialogueTimeoutMs = 120000 };
+#include "smtp_reply.h"
 
-// Collects reply bytes into whole replies. Multi-line replies ("250-...")
-// end at the line without '-'; a line longer than SmtpReplyLineMax is cut
-// and the rest of it is dropped.
-struct SmtpReplyParser {
-    char line[SmtpReplyLineMax + 1];
-    size_t length;
-    bool overlong;
-    int code;              // of the reply being read
-    bool complete;         // a whole reply has arrived
-    char lastLine[SmtpReplyLineMax + 1];  // its final line, without CRLF
-};
-void ResetReplyParser(SmtpReplyParser* parser);
-// Consumes bytes up to the end of one whole reply; returns how many it took
-// (the rest belongs to the next reply). A line that does not start with
-// three digits gives code 0 (a protocol error).
-size_t FeedReply(SmtpReplyParser* parser, const char* bytes, size_t length);
+enum { SmtpReplyTimeoutMs = 30000, SmtpDialogueTimeoutMs = 120000 };
+
+// The Winsock error codes that SmtpConnected tells apart.
+enum { SmtpErrorTimedOut = 10060, SmtpErrorRefused = 10061 };
 
 struct SmtpServices {
     void* context;
-    bool (*startLookup)(void* context, const char* host);  // answer: SmtpHostFound
-    bool (*startConnect)(void* context, uint32_t address, uint16_t port);  // answer: SmtpConnected
-    int (*sendBytes)(void* context, const char* data, int length);  // taken, 0: would block, -1: failed
+    // Starts looking up host; the answer comes as SmtpHostFound (it may come
+    // before the call returns). False when no lookup could be started.
+    bool (*startLookup)(void* context, const char* host);
+    // Starts connecting to address (as the lookup gave it) and port; the
+    // answer comes as SmtpConnected. False when no connection could be started.
+    bool (*startConnect)(void* context, uint32_t address, uint16_t port);
+    // Bytes taken (1..length), 0 when the socket would block (SmtpWritable
+    // follows when it can take more), -1 when it failed.
+    int (*sendBytes)(void* context, const char* data, int length);
+    // Ends whatever the lookup and the connection began: cancels a lookup
+    // still running, closes the socket. Called once per dialogue, at its end,
+    // when startLookup had returned true.
     void (*closeConnection)(void* context);
 };
 
 enum class SmtpOutcome { Running, Sent, NoNetwork, HostNotFound, Refused, TimedOut, Rejected, Closed, Failed };
 
-// One dialogue at a time, in static storage. The caller keeps the mail text
-// alive until the dialogue has ended.
+// What one dialogue sends. The caller keeps the texts alive until it has ended.
 struct SmtpRequest {
     const char* host;
     uint16_t port;
     const char* heloName;
     const char* address;  // MAIL FROM and RCPT TO
-    const char* mail;     // from FormatWarningMail or FormatTestMail
+    const char* mail;     // from FormatWarningMail or FormatTestMail, ends with CRLF
     size_t mailLength;
 };
 
+// One dialogue at a time, in static storage: a start while one runs is
+// ignored. Null services end it at once with NoNetwork; a lookup that cannot
+// start ends it with NoNetwork too.
 void SmtpStart(const SmtpServices* services, const SmtpRequest& request, uint32_t nowMs);
 void SmtpHostFound(bool found, uint32_t address, uint32_t nowMs);
+// error: 0 connected, else the system's code (SmtpErrorRefused: Refused,
+// SmtpErrorTimedOut: TimedOut, any other: Failed).
 void SmtpConnected(int error, uint32_t nowMs);
 void SmtpReceived(const char* bytes, size_t length, uint32_t nowMs);
 void SmtpWritable(uint32_t nowMs);
+// The server closed the connection. Pass on every byte still readable first:
+// a close before the reply to the message's final "." is a failure (Closed).
 void SmtpClosed(uint32_t nowMs);
-void SmtpClockTick(uint32_t nowMs);  // ends the dialogue on a time-out
+// Ends the dialogue when a reply took SmtpReplyTimeoutMs or the whole
+// dialogue SmtpDialogueTimeoutMs (TimedOut).
+void SmtpClockTick(uint32_t nowMs);
+// Ends a running dialogue at once (Failed), closing what it opened.
+void SmtpAbort();
+
 bool SmtpRunning();
-uint32_t SmtpNextDeadline();         // ms, while running
-SmtpOutcome SmtpResult();            // after the end
-int SmtpReplyCode();                 // the reply that ended it (Rejected), else 0
-const char* SmtpLastReply();         // the server's last reply line
+uint32_t SmtpNextDeadline();  // ms, while running
+// Running while it runs. Sent once the server accepted the message (250 to
+// its final "."), even while QUIT is still under way.
+SmtpOutcome SmtpResult();
+int SmtpReplyCode();          // the reply that ended it (Rejected), else 0
+const char* SmtpLastReply();  // the server's last reply line, "" before any

@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+#include "file_replace.h"
+
 Settings CurrentSettings;
 
 namespace {
@@ -25,88 +27,6 @@ void TerminateText(char (&text)[N])
 {
     if (!memchr(text, 0, N))
         text[N - 1] = 0;
-}
-
-// The file may be replaced under the same conditions as an in-place rewrite:
-// it is absent, or it can be opened for writing with write sharing. A
-// read-only file is refused even where the system would let us write it.
-int SettingsFileReplaceable()
-{
-    DWORD attributes = GetFileAttributesA(SettingsFileName);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
-        return 0;
-    HANDLE file = CreateFileA(SettingsFileName, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    CloseHandle(file);
-    return 1;
-}
-
-// Writes the whole record to the (already created) temporary file.
-int WriteRecordTo(const char* path)
-{
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD written = 0;
-    int complete = WriteFile(file, &CurrentSettings, sizeof CurrentSettings, &written, nullptr)
-                   && written == sizeof CurrentSettings && FlushFileBuffers(file);
-    return CloseHandle(file) && complete;
-}
-
-// A new, unused file name beside "ostrivel.ini": renames between the two
-// stay within one folder. The system creates the file empty.
-int NewNameBesideSettings(char (&name)[MAX_PATH])
-{
-    return GetTempFileNameA(".", SettingsTemporaryPrefix, 0, name) != 0;
-}
-
-// Windows 9x exports MoveFileExA, but there it always fails with
-// ERROR_CALL_NOT_IMPLEMENTED. Its replacement there: the earlier file steps
-// aside under a spare name, the new one takes its name, and only then is the
-// earlier one deleted; if the new one cannot take the name, the earlier one
-// gets it back. A moment without the file, but never a partial one.
-int ReplaceWithoutMoveFileEx(const char* temporary)
-{
-    char spare[MAX_PATH];
-    if (!NewNameBesideSettings(spare))
-        return 0;
-    DeleteFileA(spare);  // only the unused name is wanted
-    const int hadFile = MoveFileA(SettingsFileName, spare);
-    if (!hadFile && GetLastError() != ERROR_FILE_NOT_FOUND)
-        return 0;
-    if (MoveFileA(temporary, SettingsFileName)) {
-        if (hadFile)
-            DeleteFileA(spare);
-        return 1;
-    }
-    if (hadFile)
-        MoveFileA(spare, SettingsFileName);
-    return 0;
-}
-
-int MoveOverSettingsFile(const char* temporary)
-{
-    if (MoveFileExA(temporary, SettingsFileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return 1;
-    return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && ReplaceWithoutMoveFileEx(temporary);
-}
-
-int ReplaceSettingsFile()
-{
-    if (!SettingsFileReplaceable())
-        return 0;
-    char temporary[MAX_PATH];
-    if (!NewNameBesideSettings(temporary))
-        return 0;
-    if (WriteRecordTo(temporary) && MoveOverSettingsFile(temporary))
-        return 1;
-    DeleteFileA(temporary);
-    return 0;
 }
 
 }  // namespace
@@ -134,7 +54,7 @@ void SaveSettings()
     // After a failed save the record is zero and no longer what was loaded:
     // a later save in this run (the window's destruction after the end of
     // the session) must not put those zeros over the file that was kept.
-    if (!ReplaceSettingsFile()) {
+    if (!ReplaceFileWhole(SettingsFileName, SettingsTemporaryPrefix, &CurrentSettings, sizeof CurrentSettings)) {
         memset(&CurrentSettings, 0, sizeof CurrentSettings);
         SettingsLoaded = 0;
     }

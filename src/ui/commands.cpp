@@ -19,8 +19,13 @@ constexpr char AboutText[] =
     "\n"
     "Tells whether the hard disks of this PC\n"
     "are healthy. It reads each IDE/ATA drive's\n"
-    "S.M.A.R.T. data at start and compares every\n"
-    "attribute with the drive's own threshold.";
+    "S.M.A.R.T. data at start and at every\n"
+    "refresh, and compares every attribute with\n"
+    "the drive's own threshold.\n"
+    "\n"
+    "Its monitor remembers each drive's values\n"
+    "and can send an e-mail warning when one\n"
+    "starts to fail.";
 
 // The box's text buffer: the text must fit it whole, terminator included.
 enum { AboutTextSize = 512 };

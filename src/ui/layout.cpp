@@ -12,6 +12,7 @@ HWND DriveList;
 HWND InfoList;
 HWND AttributeList;
 HIMAGELIST SmallImages;
+HWND MonitorLabel;
 
 namespace {
 
@@ -173,8 +174,8 @@ void CreateMainControls(HWND window)
     CreateSmallImages(window);
     CreatePageButtons(window, w);
     CreateStatusBar(window);
-    CreateControl(window, "STATIC", "Monitor disabled", WS_CHILD | WS_VISIBLE, {w - 85, 0, 150, 20},
-                  IDC_MONITOR, NormalFont);
+    MonitorLabel = CreateControl(window, "STATIC", "Monitor disabled", WS_CHILD | WS_VISIBLE,
+                                 {w - 85, 0, 150, 20}, IDC_MONITOR, NormalFont);
 }
 
 void ReleaseMainControls(HWND window)

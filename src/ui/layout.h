@@ -7,6 +7,8 @@ extern HWND DriveList;       // control 500
 extern HWND InfoList;        // control 504, the information page
 extern HWND AttributeList;   // control 508, the attribute page
 extern HIMAGELIST SmallImages;
+// The monitor-state label (control 701, like the title icon before it).
+extern HWND MonitorLabel;
 
 // Builds every child control once, at window creation.
 void CreateMainControls(HWND mainWindow);

@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include "autostart.h"
+#include "monitor_step.h"
 #include "product.h"
 #include "refresh_timer.h"
 #include "resource.h"
@@ -142,11 +143,12 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 void RunSetupCommand(HWND mainWindow)
 {
-    const int32_t before = CurrentSettings.pollMinutes;
+    const Settings before = CurrentSettings;
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), mainWindow, SetupDialogProc, 0);
+    const INT_PTR ended = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), mainWindow, SetupDialogProc, 0);
+    MonitorSetupEnded(before, ended == IDOK);
     // An unchanged interval leaves the running countdown alone.
-    if (CurrentSettings.pollMinutes == before)
+    if (CurrentSettings.pollMinutes == before.pollMinutes)
         return;
     StopRefreshTimer(mainWindow);
     ArmRefreshTimer(mainWindow);

@@ -82,6 +82,32 @@ def main():
     write("snapshot_fuzz", "duplicate", section(b"SMDT", failing[0]) + section(b"SMDT", failing[0]))
     write("snapshot_fuzz", "bad_size", section(b"SMTH", failing[1][:100]))
 
+    write("smtp_reply_fuzz", "dialogue",
+          b"220 mail.example ESMTP\r\n250-mail.example\r\n250-SIZE 10240000\r\n250 HELP\r\n"
+          b"250 2.1.0 Ok\r\n250 2.1.5 Ok\r\n354 End data with <CR><LF>.<CR><LF>\r\n"
+          b"250 2.0.0 Ok: queued as 4F2A\r\n221 2.0.0 Bye\r\n")
+    write("smtp_reply_fuzz", "helo_fallback", b"220 old\n502 no\n250 hi\n250 ok\n550 5.1.1 unknown\n")
+    write("smtp_reply_fuzz", "overlong", b"220-" + b"x" * 700 + b"\r\n220 ok\r\n421 busy\r\n")
+    write("smtp_reply_fuzz", "garbage", b"220 a\r\n25\r\n\x00\xff\r\r\n250-a\r\n251 b\r\n")
+
+    state = (b"Ostrivel monitor state 1\r\ncheck 12\r\n"
+             b"outcome \"Sent 04/03/2025 14:05:09: %22250 Ok%22\"\r\n"
+             b"drive 12 0 0 0 \"Maxtor 6Y080L0\" \"Y2DKQB7E\" \"YAR41BW0\"\r\n"
+             b"attribute 1 100 0\r\nattribute 5 253 0\r\nattribute 197 253 2\r\n"
+             b"drive 9 3 1 1 \"%01odd%FF%25\" \"\" \"F\"\r\nattribute 194 40 281474976710655\r\n")
+    write("monitor_state_fuzz", "two_drives", state)
+    write("monitor_state_fuzz", "lf_and_blank_lines", state.replace(b"\r\n", b"\n") + b"\n")
+    write("monitor_state_fuzz", "cut_short", state[:-2])
+    # The largest state the program can hold: 16 drives of 32 attributes,
+    # every byte 1..255 in the texts, the largest numbers.
+    texts = bytes(range(1, 256))
+    quoted = lambda t: b'"' + b"".join(b"%%%02X" % c if c < 32 or c > 126 or c in b'"%' else bytes([c])
+                                        for c in t) + b'"'
+    drive = b"drive 4294967295 3 1 1 %s %s %s\r\n" % (quoted(texts[:79]), quoted(texts[79:158]), quoted(texts[158:237]))
+    drive += b"".join(b"attribute %d 255 281474976710655\r\n" % (224 + i) for i in range(32))
+    write("monitor_state_fuzz", "largest", b"Ostrivel monitor state 1\r\ncheck 4294967295\r\noutcome "
+          + quoted(texts[237:] + b"%" * 237) + b"\r\n" + drive * 16)
+
 
 if __name__ == "__main__":
     main()

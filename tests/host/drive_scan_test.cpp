@@ -245,6 +245,21 @@ TEST_F(DriveScanTest, PresentDrivesAreNumberedWithoutGaps)
     EXPECT_EQ(DriveTable[3].listPosition, 1);
 }
 
+// The monitor's re-read on each tick (its values and the drives that leave
+// the list are seen in the window's tests): no box, and the start-up's text.
+TEST_F(DriveScanTest, RereadKeepsTheStartupErrorAndShowsNoBoxWhateverAnswers)
+{
+    Absent(3);
+    ASSERT_EQ(ScanDrives(), 1);
+    const std::string startupError = ErrorText;
+    for (FakePosition& p : Fake().positions)
+        p.openError = 5;
+    RereadDrives();
+    EXPECT_EQ(ErrorText, startupError);
+    EXPECT_TRUE(Fake().boxes.empty());
+    EXPECT_EQ(FindDriveAtRow(0), NoDrive);
+}
+
 TEST_F(DriveScanTest, FailedAttributeReadSkipsThresholdsAndDecoding)
 {
     Fake().positions[0].attributesWork = false;

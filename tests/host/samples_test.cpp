@@ -166,8 +166,9 @@ TEST_F(SamplesTest, EverySnapshotDecodesAsExpected)
             EXPECT_EQ(slot.raw, more.raw[i].word) << "slot " << i;
             EXPECT_EQ(slot.flags, more.flags[i].word) << "slot " << i;
             // Every ID of today's ranges in the samples has a name.
-            if (slot.id >= 170)
+            if (slot.id >= 170) {
                 EXPECT_STRNE(slot.name, "(Unknown attribute)") << "ID " << slot.id;
+            }
         }
     }
 }

@@ -26,6 +26,10 @@ public:
 
     bool installed() const { return slot_ != nullptr; }
 
+    // True when the test program, and so the program's code linked into it,
+    // imports anything at all from that DLL.
+    static bool ImportsFrom(const char* dll) { return FindSlot(dll, nullptr) != nullptr; }
+
     template <typename F>
     F original() const
     {
@@ -43,6 +47,8 @@ private:
         for (; entry->Name; ++entry) {
             if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), dll) != 0)
                 continue;
+            if (!function)
+                return reinterpret_cast<void**>(&entry->FirstThunk);
             auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
             auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
             for (; names->u1.AddressOfData; ++names, ++slots) {

@@ -43,10 +43,10 @@ HINSTANCE WINAPI RecordShellExecute(HWND window, LPCSTR operation, LPCSTR file, 
     return reinterpret_cast<HINSTANCE>(33);  // "succeeded"
 }
 
-// Counts the main window's ticks before its own procedure handles them.
+// Counts the main window's refresh ticks before its own procedure handles them.
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_TIMER)
+    if (message == WM_TIMER && wParam == 1)
         ++Seen.ticks;
     return CallWindowProcA(MainWindowProc, window, message, wParam, lParam);
 }

@@ -76,6 +76,25 @@ void DriveFolder::PutDemoDrives() const
     }
 }
 
+void DriveFolder::SetAttribute(int driveIndex, int id, int value, uint64_t raw) const
+{
+    const std::string blob = File(Slot(driveIndex, ".blob"));
+    std::vector<uint8_t> data;
+    Snapshot snapshot;
+    if (!ReadWholeFile(blob, &data) || ParseSnapshot(data.data(), data.size(), &snapshot) != SnapshotError::None)
+        return;
+    auto* values = const_cast<uint8_t*>(SnapshotSector(snapshot, SnapshotSection::Attributes));
+    for (int k = 0; values && k < 30; ++k) {
+        uint8_t* entry = values + 2 + 12 * k;
+        if (entry[0] != id)
+            continue;
+        entry[3] = static_cast<uint8_t>(value);
+        for (int b = 0; b < 6; ++b)
+            entry[5 + b] = static_cast<uint8_t>(raw >> 8 * b);
+    }
+    WriteWholeFile(blob, data.data(), data.size());
+}
+
 std::string DemoBlob(int driveIndex)
 {
     return std::string(OSTRIVEL_DEMO_DRIVES) + "/" + Slot(driveIndex, ".blob");

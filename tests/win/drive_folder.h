@@ -33,6 +33,9 @@ public:
     void Fail(int driveIndex, const char* operations) const;
     // Copies the generated demo drives, with their .fail files.
     void PutDemoDrives() const;
+    // Rewrites the entry of attribute `id` in the snapshot at that position:
+    // the value and raw value that the drive reports from now on.
+    void SetAttribute(int driveIndex, int id, int value, uint64_t raw) const;
 };
 
 // The generated demo drive at a position, and a real drive sample by file name

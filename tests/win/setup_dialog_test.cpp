@@ -14,11 +14,14 @@
 #include "command_fixture.h"
 #include "commands.h"
 #include "layout.h"
+#include "monitor_test_support.h"
 #include "resource.h"
 #include "settings.h"
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 namespace {
 
@@ -460,6 +463,33 @@ TEST_F(SetupDialogTest, AnUnchangedIntervalLeavesTheRunningTimerAlone)
     EXPECT_THAT(Seen.timerCalls, IsEmpty());
     EXPECT_TRUE(WaitForTick(2000));
     EXPECT_TRUE(KillMainTimer());
+}
+
+// The monitor hears of OK at once: the label follows, and an address and
+// server that pass the checks get a test message (a name to look up here).
+TEST_F(SetupDialogTest, OkWithAWorkingAddressAndServerSendsATestMessage)
+{
+    SmtpTestServer server;
+    ASSERT_TRUE(server.Start());
+    const std::string byName = "localhost" + server.Server().substr(9);
+    std::string outcome;
+    char label[32] = "", computer[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    auto setup = [&](std::vector<ModalStep> steps, DWORD limitMs = 5000) {
+        DriveModal([&] { outcome = AwaitOutcome(mainWindow, WM_COMMAND, CMD_SETUP, limitMs); }, std::move(steps));
+        GetWindowTextA(MonitorLabel, label, sizeof label);
+    };
+    setup({SetText(902, "admin at example.org"), SetText(903, byName.c_str()), Click(IDOK)});
+    EXPECT_EQ(outcome, "Not sent: bad address");
+    EXPECT_STREQ(label, "Monitor disabled");
+    setup({SetText(902, "admin@example.org"), Click(IDOK)});
+    EXPECT_THAT(outcome, StartsWith("Sent "));
+    EXPECT_STREQ(label, "Monitor enabled");
+    DWORD size = sizeof computer;
+    GetComputerNameA(computer, &size);
+    EXPECT_THAT(server.Message(1), HasSubstr(std::string("\r\nSubject: Ostrivel test message from ") + computer));
+    setup({SetText(900, "-1"), Click(IDOK)}, 300);
+    EXPECT_EQ(outcome, "") << "address and server unchanged: nothing sent";
+    EXPECT_STREQ(label, "Monitor disabled") << "no refresh, no mail";
 }
 
 TEST_F(SetupDialogTest, AChangedIntervalReArmsTheTimer)

@@ -1,0 +1,78 @@
+#include "monitor_step.h"
+
+#include "drive_scan.h"
+#include "layout.h"
+#include "monitor.h"
+#include "monitor_windows.h"
+#include "product.h"
+#include "resource.h"
+#include "smtp_winsock.h"
+
+namespace {
+
+const char MonitorEnabledText[] = "Monitor enabled";
+const char MonitorDisabledText[] = "Monitor disabled";
+const char NoOutcomeText[] = "The monitor has nothing to report yet.";
+
+MonitorSettings MonitorSettingsOf(const Settings& settings)
+{
+    return {settings.emailAddress, settings.smtpServer, settings.pollMinutes, settings.changePercent};
+}
+
+void CheckTable()
+{
+    MonitorCheck(DriveTable, MonitorSettingsOf(CurrentSettings));
+}
+
+void ShowMonitorLabel()
+{
+    SetWindowTextA(MonitorLabel, MonitorMailEnabled(MonitorSettingsOf(CurrentSettings)) ? MonitorEnabledText
+                                                                                         : MonitorDisabledText);
+}
+
+}  // namespace
+
+void StartMonitor(HWND mainWindow)
+{
+    MonitorStart(WindowsMonitorServices({mainWindow, IDC_STATUS_BAR, MonitorClockTimerId}));
+    ShowMonitorLabel();
+    SetTimer(mainWindow, MonitorFirstCheckTimerId, MonitorFirstCheckDelayMs, nullptr);
+}
+
+void MonitorStep(HWND)
+{
+    RereadDrives();
+    CheckTable();
+}
+
+void OnMonitorTimer(HWND mainWindow, UINT_PTR id)
+{
+    if (id == MonitorFirstCheckTimerId) {
+        // Once: the values that the start-up scan read against the last run's.
+        KillTimer(mainWindow, MonitorFirstCheckTimerId);
+        CheckTable();
+    } else if (id == MonitorClockTimerId) {
+        MonitorClockTick();
+    }
+}
+
+void MonitorSetupEnded(const Settings& before, bool confirmed)
+{
+    ShowMonitorLabel();
+    if (confirmed)
+        MonitorSettingsChanged(MonitorSettingsOf(before), MonitorSettingsOf(CurrentSettings));
+}
+
+void ShowMonitorOutcome(HWND mainWindow)
+{
+    const char* text = MonitorLastOutcome();
+    MessageBoxA(mainWindow, text[0] ? text : NoOutcomeText, ProgramCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+void StopMonitor(HWND mainWindow)
+{
+    KillTimer(mainWindow, MonitorFirstCheckTimerId);
+    KillTimer(mainWindow, MonitorClockTimerId);
+    MonitorReset();  // ends a running dialogue: no event reaches it after
+    StopWinsock();
+}

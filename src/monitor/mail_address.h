@@ -1,0 +1,24 @@
+// Checks of the two e-mail settings before anything is sent, and the name the
+// program gives itself in EHLO/HELO. Portable: no operating system.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+enum { SmtpDefaultPort = 25, SmtpHostMax = 253 };
+
+// True for one plain address: local part, "@", domain; printable ASCII
+// without spaces, commas, angle brackets, CR or LF.
+bool IsPlainAddress(const char* address);
+
+// The part after the '@' of a plain address.
+const char* AddressDomain(const char* address);
+
+// "host" or "host:port" (port 25 when absent). The host is dot-separated
+// labels of letters, digits, '-' and '_' (a name or an IPv4 address); the
+// port 1 to 65535 in decimal. False for a bad host or port, or a host longer
+// than hostCapacity - 1 characters.
+bool ParseSmtpServer(const char* text, char* host, size_t hostCapacity, uint16_t* port);
+
+// The EHLO/HELO name: the computer name reduced to letters, digits and '-',
+// "localhost" when nothing is left.
+void MakeHeloName(const char* computerName, char* out, size_t capacity);

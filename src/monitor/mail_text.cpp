@@ -1,0 +1,254 @@
+#include "mail_text.h"
+
+#include <cstring>
+
+#include "attributes.h"
+#include "text_buffer.h"
+#include "view_text.h"
+
+namespace {
+
+constexpr size_t LineMax = 78;
+constexpr size_t PieceSize = 1024;  // one logical line before it is wrapped
+
+const char* const DayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* const MonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// How each condition reads below its attribute. The numbers come
+// in the order reference, current, threshold; or current, threshold.
+struct ConditionWording {
+    ConditionKind kind;
+    bool fromReference;
+    const char* format;
+};
+
+const ConditionWording Wordings[] = {
+    {ConditionKind::ValueFell, true, "value fell from %d to %d (threshold %d)"},
+    {ConditionKind::ReachedThreshold, true, "value fell from %d to %d, at or below its threshold %d"},
+    {ConditionKind::CountRose, true, "count rose from %d to %d"},
+    {ConditionKind::AlertAtFirstSight, false, "value %d at or below its threshold %d when first seen"},
+    {ConditionKind::CountAtFirstSight, false, "count %d when first seen"},
+    {ConditionKind::Vanished, false, "The drive no longer answers."},
+    {ConditionKind::SmartOff, false, "The drive answers without S.M.A.R.T. enabled."},
+};
+
+const ConditionWording& WordingOf(ConditionKind kind)
+{
+    for (const ConditionWording& w : Wordings) {
+        if (w.kind == kind)
+            return w;
+    }
+    return Wordings[0];
+}
+
+bool IsPrintable(char c)
+{
+    return c >= 0x20 && c <= 0x7E;
+}
+
+// The last blank in text[from..limit], or 0.
+size_t LastBlank(const char* text, size_t from, size_t limit)
+{
+    for (size_t i = limit; i >= from && i > 0; --i) {
+        if (text[i] == ' ')
+            return i;
+    }
+    return 0;
+}
+
+// One output line: printable 7-bit, dot-stuffed, CRLF-ended.
+void PutSegment(TextBuffer* out, const char* text, size_t length)
+{
+    if (length > 0 && text[0] == '.')
+        AppendBytes(out, ".", 1);
+    for (size_t i = 0; i < length; ++i)
+        AppendBytes(out, IsPrintable(text[i]) ? text + i : "?", 1);
+    AppendBytes(out, "\r\n", 2);
+}
+
+// Writes text as lines of at most LineMax characters. A long line breaks at
+// its last blank that fits: a header keeps the blank at the start of its next
+// line (RFC 5322 folding), the body drops it. With no blank to break at, the
+// body breaks after LineMax characters; a header stays long (only a single
+// word of more than 77 characters, such as a very long address, does that).
+void PutWrapped(TextBuffer* out, const char* text, bool header)
+{
+    size_t length = std::strlen(text);
+    while (length > LineMax) {
+        size_t cut = LastBlank(text, 1, LineMax);
+        if (cut == 0 && header)
+            break;
+        if (cut == 0)
+            cut = LineMax;
+        PutSegment(out, text, cut);
+        const size_t skip = (!header && text[cut] == ' ') ? cut + 1 : cut;
+        text += skip;
+        length -= skip;
+    }
+    PutSegment(out, text, length);
+}
+
+// Formats one logical line into a piece, then writes it wrapped.
+template <typename... Args>
+void PutLine(TextBuffer* out, bool header, const char* format, Args... args)
+{
+    char piece[PieceSize];
+    TextBuffer line = MakeTextBuffer(piece, sizeof piece);
+    AppendFormat(&line, format, args...);
+    PutWrapped(out, piece, header);
+}
+
+int DayOfWeek(int year, int month, int day)
+{
+    static const int MonthOffsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (month < 3)
+        --year;
+    const int n = (year + year / 4 - year / 100 + year / 400 + MonthOffsets[month - 1] + day) % 7;
+    return n < 0 ? n + 7 : n;
+}
+
+// "Tue, 04 Mar 2025 14:05:09 +0100"
+void FormatDate(const MailContext& c, char* text, size_t size)
+{
+    const LocalTime& t = c.now;
+    const int month = t.wMonth >= 1 && t.wMonth <= 12 ? t.wMonth : 1;
+    const int offset = c.utcOffsetMinutes < 0 ? -c.utcOffsetMinutes : c.utcOffsetMinutes;
+    TextBuffer out = MakeTextBuffer(text, size);
+    AppendFormat(&out, "%s, %02d %s %04d %02d:%02d:%02d %c%02d%02d", DayNames[DayOfWeek(t.wYear, month, t.wDay)],
+                 t.wDay, MonthNames[month - 1], t.wYear, t.wHour, t.wMinute, t.wSecond,
+                 c.utcOffsetMinutes < 0 ? '-' : '+', offset / 60 % 100, offset % 60);
+}
+
+void PutHeaders(TextBuffer* out, const MailContext& c, const char* date, const char* subject)
+{
+    const LocalTime& t = c.now;
+    PutLine(out, true, "Date: %s", date);
+    PutLine(out, true, "From: <%s>", c.address);
+    PutLine(out, true, "To: <%s>", c.address);
+    PutLine(out, true, "Subject: %s", subject);
+    PutLine(out, true, "Message-ID: <%04u%02u%02u%02u%02u%02u.%08X.ostrivel@%s>", t.wYear, t.wMonth, t.wDay,
+            t.wHour, t.wMinute, t.wSecond, c.uniqueNumber, AddressDomain(c.address));
+    PutLine(out, true, "MIME-Version: 1.0");
+    PutLine(out, true, "Content-Type: text/plain; charset=us-ascii");
+    PutLine(out, true, "Content-Transfer-Encoding: 7bit");
+    PutLine(out, false, "");
+}
+
+const AttributeSlot* FindSlot(const DriveRecord& r, int32_t id)
+{
+    for (const AttributeSlot& slot : r.attributes) {
+        if (slot.name[0] != '\0' && slot.id == id)
+            return &slot;
+    }
+    return nullptr;
+}
+
+// The attribute's name as the drive table shows it.
+void AppendAttributeName(TextBuffer* out, const DriveRecord& r, int32_t id)
+{
+    const AttributeSlot* slot = FindSlot(r, id);
+    const char* name = slot ? slot->name : AttributeName(id);
+    size_t length = std::strlen(name);
+    while (length > 0 && name[length - 1] == ' ')
+        --length;
+    AppendBytes(out, name, length);
+}
+
+// "  Attribute <id>, <name>:" and the condition on the line below; a
+// drive-wide condition on one line.
+void PutCondition(TextBuffer* out, const Condition& c, const DriveRecord& r)
+{
+    const ConditionWording& w = WordingOf(c.kind);
+    char piece[PieceSize];
+    TextBuffer line = MakeTextBuffer(piece, sizeof piece);
+    if (c.attributeId != 0) {
+        AppendFormat(&line, "  Attribute %d, ", static_cast<int>(c.attributeId));
+        AppendAttributeName(&line, r, c.attributeId);
+        AppendText(&line, ":");
+        PutWrapped(out, piece, false);
+        line = MakeTextBuffer(piece, sizeof piece);
+    }
+    AppendText(&line, c.attributeId != 0 ? "    " : "  ");
+    AppendFormat(&line, w.format, static_cast<int>(w.fromReference ? c.reference : c.current),
+                 static_cast<int>(w.fromReference ? c.current : c.threshold), static_cast<int>(c.threshold));
+    PutWrapped(out, piece, false);
+}
+
+bool HasVanished(const ConditionList& list, int from, int known)
+{
+    for (int i = from; i < list.count && list.items[i].known == known; ++i) {
+        if (list.items[i].kind == ConditionKind::Vanished)
+            return true;
+    }
+    return false;
+}
+
+// The drive's identity and status, before its conditions.
+void PutDrive(TextBuffer* out, const KnownDrive& drive, int position, const DriveRecord& r, bool vanished)
+{
+    const bool valid = position >= 0 && position < DriveCount;
+    PutLine(out, false, "");
+    PutLine(out, false, "%s: %s", valid ? ControllerText(position) : "Position unknown", drive.model);
+    PutLine(out, false, "  Serial number: %s", drive.serial);
+    PutLine(out, false, "  Firmware revision: %s", drive.firmware);
+    PutLine(out, false, "  Status: %s", vanished ? "not answering" : StatusText(GetRecordStatus(r)));
+}
+
+void PutConditions(TextBuffer* out, const MonitorState& state, const DriveRecord table[DriveCount],
+                   const ConditionList& conditions)
+{
+    static const DriveRecord NoRecord = {};
+    for (int i = 0; i < conditions.count; ++i) {
+        const Condition& c = conditions.items[i];
+        if (c.known < 0 || c.known >= state.driveCount)
+            continue;
+        const bool atPosition = c.position >= 0 && c.position < DriveCount;
+        const DriveRecord& r = atPosition ? table[c.position] : NoRecord;
+        if (i == 0 || conditions.items[i - 1].known != c.known)
+            PutDrive(out, state.drives[c.known], c.position, r, HasVanished(conditions, i, c.known));
+        PutCondition(out, c, r);
+    }
+}
+
+size_t Finish(const TextBuffer& out)
+{
+    return out.overflow ? 0 : out.length;
+}
+
+}  // namespace
+
+size_t FormatWarningMail(const MailContext& context, const MonitorState& state,
+                         const DriveRecord table[DriveCount], const ConditionList& conditions, char* out,
+                         size_t capacity)
+{
+    char date[40], subject[PieceSize];
+    FormatDate(context, date, sizeof date);
+    TextBuffer s = MakeTextBuffer(subject, sizeof subject);
+    AppendFormat(&s, "Ostrivel warning: %d drive problem(s) on %s", static_cast<int>(conditions.count),
+                 context.computerName);
+    TextBuffer text = MakeTextBuffer(out, capacity);
+    PutHeaders(&text, context, date, subject);
+    PutLine(&text, false, "Ostrivel on %s found %d drive problem(s).", context.computerName,
+            static_cast<int>(conditions.count));
+    PutLine(&text, false, "Time: %s", date);
+    PutConditions(&text, state, table, conditions);
+    PutLine(&text, false, "");
+    PutLine(&text, false, "Each problem is reported once; later checks compare with these values.");
+    return Finish(text);
+}
+
+size_t FormatTestMail(const MailContext& context, char* out, size_t capacity)
+{
+    char date[40], subject[PieceSize];
+    FormatDate(context, date, sizeof date);
+    TextBuffer s = MakeTextBuffer(subject, sizeof subject);
+    AppendFormat(&s, "Ostrivel test message from %s", context.computerName);
+    TextBuffer text = MakeTextBuffer(out, capacity);
+    PutHeaders(&text, context, date, subject);
+    PutLine(&text, false,
+            "This test message was sent by Ostrivel on %s on %s, after its e-mail settings were changed. "
+            "Warnings about the drives will come to this address through the same server.",
+            context.computerName, date);
+    return Finish(text);
+}

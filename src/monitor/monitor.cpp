@@ -1,0 +1,401 @@
+#include "monitor.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "mail_text.h"
+#include "monitor_rules.h"
+#include "monitor_state_file.h"
+
+namespace {
+
+enum { FieldSize = 80, ComputerNameSize = 64, HeloNameSize = 64 };
+
+// The Setup fields as the monitor keeps them: its own terminated copies, so
+// a field without a terminator is never read past its 80 bytes.
+struct OwnSettings {
+    char emailAddress[FieldSize];
+    char smtpServer[FieldSize];
+    int32_t pollMinutes;
+    uint32_t changePercent;
+};
+
+enum class Job { None, Warning, Test };
+
+// Short and long words for each way a dialogue can end.
+struct OutcomeWords {
+    SmtpOutcome outcome;
+    const char* shortWord;
+    const char* reason;
+};
+
+const OutcomeWords OutcomeTable[] = {
+    {SmtpOutcome::Sent, "", "the server accepted it"},
+    {SmtpOutcome::NoNetwork, "no network", "this system has no network"},
+    {SmtpOutcome::HostNotFound, "no host", "the server's name was not found"},
+    {SmtpOutcome::Refused, "refused", "the server refused the connection"},
+    {SmtpOutcome::TimedOut, "time-out", "the server did not answer in time"},
+    {SmtpOutcome::Rejected, "", "the server refused the message"},
+    {SmtpOutcome::Closed, "closed", "the server closed the connection before accepting the message"},
+    {SmtpOutcome::Failed, "error", "the connection failed or the server's answers did not follow SMTP"},
+};
+
+struct Monitor {
+    const MonitorServices* services;
+    MonitorState state;
+    ConditionList found;    // by the latest check
+    ConditionList sending;  // what the running dialogue's message covers
+    Job job;                // what the running dialogue carries
+    bool checkWaiting;
+    const DriveRecord* waitingTable;
+    OwnSettings waitingSettings;
+    bool testWaiting;
+    OwnSettings testSettings;
+    // What the running dialogue sends, alive until it ends.
+    OwnSettings sendingSettings;
+    char host[SmtpHostMax + 1];
+    uint16_t port;
+    char computerName[ComputerNameSize];
+    char heloName[HeloNameSize];
+    char mail[MailTextMax];
+    uint32_t messageCount;
+    char stateText[MonitorStateFileMax + 1];
+};
+
+Monitor M;
+
+void CopyField(char (&to)[FieldSize], const char* from)
+{
+    size_t n = 0;
+    while (from && n < FieldSize - 1 && from[n] != '\0') {
+        to[n] = from[n];
+        ++n;
+    }
+    to[n] = '\0';
+}
+
+OwnSettings Own(const MonitorSettings& s)
+{
+    OwnSettings own = {};
+    CopyField(own.emailAddress, s.emailAddress);
+    CopyField(own.smtpServer, s.smtpServer);
+    own.pollMinutes = s.pollMinutes;
+    own.changePercent = s.changePercent;
+    return own;
+}
+
+uint32_t Now()
+{
+    return M.services->milliseconds(M.services->context);
+}
+
+LocalTime LocalNow(int32_t* utcOffsetMinutes = nullptr)
+{
+    LocalTime t = {};
+    int32_t offset = 0;
+    M.services->localTime(M.services->context, &t, &offset);
+    if (utcOffsetMinutes)
+        *utcOffsetMinutes = offset;
+    return t;
+}
+
+void SaveState()
+{
+    const size_t n = FormatMonitorState(M.state, M.stateText, sizeof M.stateText);
+    if (n > 0)
+        M.services->writeState(M.services->context, M.stateText, n);
+}
+
+// The latest event wins: its short text goes to the status bar, its long
+// text into the state, which is saved.
+void Show(const char* shortText, const char* longFormat, ...)
+{
+    va_list args;
+    va_start(args, longFormat);
+    std::vsnprintf(M.state.lastOutcome, sizeof M.state.lastOutcome, longFormat, args);
+    va_end(args);
+    M.services->showOutcome(M.services->context, shortText);
+    SaveState();
+}
+
+struct Stamp {
+    char hhmm[8];    // "14:05"
+    char full[24];   // "04/03/2025 14:05:09"
+};
+
+Stamp StampOf(const LocalTime& t)
+{
+    Stamp s;
+    std::snprintf(s.hhmm, sizeof s.hhmm, "%02d:%02d", t.wHour % 100, t.wMinute % 100);
+    std::snprintf(s.full, sizeof s.full, "%02d/%02d/%04d %s:%02d", t.wDay % 100, t.wMonth % 100, t.wYear % 10000,
+                  s.hhmm, t.wSecond % 100);
+    return s;
+}
+
+bool MailOff(const OwnSettings& s)
+{
+    return s.pollMinutes <= 0 || (s.emailAddress[0] == '\0' && s.smtpServer[0] == '\0');
+}
+
+// Says which field keeps mail from going out; false when both pass.
+bool ShowBadField(const OwnSettings& s)
+{
+    char host[SmtpHostMax + 1];
+    uint16_t port;
+    if (!IsPlainAddress(s.emailAddress)) {
+        Show("Not sent: bad address", "Not sent: the e-mail address \"%s\" is not one plain address (name@domain).",
+             s.emailAddress);
+        return true;
+    }
+    if (!ParseSmtpServer(s.smtpServer, host, sizeof host, &port)) {
+        Show("Not sent: bad server", "Not sent: the SMTP server \"%s\" is not \"host\" or \"host:port\".",
+             s.smtpServer);
+        return true;
+    }
+    return false;
+}
+
+void ArmClock()
+{
+    if (!SmtpRunning()) {
+        M.services->armClock(M.services->context, 0);
+        return;
+    }
+    const int32_t left = static_cast<int32_t>(SmtpNextDeadline() - Now());
+    M.services->armClock(M.services->context, left > 0 ? static_cast<uint32_t>(left) : 1);
+}
+
+const OutcomeWords& WordsOf(SmtpOutcome outcome)
+{
+    for (const OutcomeWords& w : OutcomeTable) {
+        if (w.outcome == outcome)
+            return w;
+    }
+    return OutcomeTable[sizeof OutcomeTable / sizeof OutcomeTable[0] - 1];
+}
+
+void ShowDialogueOutcome(Job job, SmtpOutcome outcome, const char* reason = nullptr)
+{
+    const Stamp at = StampOf(LocalNow());
+    const OutcomeWords& words = WordsOf(outcome);
+    const char* reply = reason ? "" : SmtpLastReply();  // a reason of our own: no server was asked
+    reason = reason ? reason : words.reason;
+    char shortText[40];
+    if (outcome == SmtpOutcome::Sent)
+        std::snprintf(shortText, sizeof shortText, "Sent %s", at.hhmm);
+    else if (outcome == SmtpOutcome::Rejected)
+        std::snprintf(shortText, sizeof shortText, "Not sent %s: %d", at.hhmm, SmtpReplyCode());
+    else
+        std::snprintf(shortText, sizeof shortText, "Not sent %s: %s", at.hhmm, words.shortWord);
+    char what[48];
+    if (job == Job::Test)
+        std::snprintf(what, sizeof what, "Test message");
+    else
+        std::snprintf(what, sizeof what, "Warning of %d problem(s)", static_cast<int>(M.sending.count));
+    Show(shortText, "%s %s %s to %s through %s port %u: %s%s%s%s", what,
+         outcome == SmtpOutcome::Sent ? "sent" : "not sent", at.full, M.sendingSettings.emailAddress, M.host,
+         static_cast<unsigned>(M.port), reason, reply[0] ? "; the server's last reply: \"" : ".", reply,
+         reply[0] ? "\"" : "");
+}
+
+void RunWaiting();
+
+void FinishDialogue()
+{
+    const Job job = M.job;
+    M.job = Job::None;
+    M.services->armClock(M.services->context, 0);
+    const SmtpOutcome outcome = SmtpResult();
+    if (outcome == SmtpOutcome::Sent && job == Job::Warning)
+        AcceptDelivered(&M.state, M.sending);
+    ShowDialogueOutcome(job, outcome);
+    RunWaiting();
+}
+
+// After every event the dialogue may have ended, or moved its deadline.
+void AfterEvent()
+{
+    if (M.job == Job::None)
+        return;
+    if (SmtpRunning())
+        ArmClock();
+    else
+        FinishDialogue();
+}
+
+// Starts the dialogue for the text in M.mail; the settings have passed the checks.
+void StartDialogue(Job job, const OwnSettings& s, size_t mailLength)
+{
+    M.sendingSettings = s;
+    ParseSmtpServer(s.smtpServer, M.host, sizeof M.host, &M.port);
+    if (mailLength == 0) {
+        ShowDialogueOutcome(job, SmtpOutcome::Failed, "the message was too long to write");
+        return;
+    }
+    M.job = job;
+    MakeHeloName(M.computerName, M.heloName, sizeof M.heloName);
+    const SmtpRequest request{M.host, M.port, M.heloName, M.sendingSettings.emailAddress, M.mail, mailLength};
+    SmtpStart(M.services->network(M.services->context), request, Now());
+    AfterEvent();
+}
+
+MailContext ContextFor(const OwnSettings& s)
+{
+    M.services->computerName(M.services->context, M.computerName, sizeof M.computerName);
+    M.computerName[sizeof M.computerName - 1] = '\0';
+    MailContext c = {M.computerName, s.emailAddress, {}, 0, 0};
+    c.now = LocalNow(&c.utcOffsetMinutes);
+    c.uniqueNumber = Now() + ++M.messageCount * 0x9E3779B9u;
+    return c;
+}
+
+void StartTest(const OwnSettings& s)
+{
+    const MailContext c = ContextFor(s);
+    M.sending.count = 0;
+    StartDialogue(Job::Test, s, FormatTestMail(c, M.mail, sizeof M.mail));
+}
+
+void StartWarning(const DriveRecord table[DriveCount], const OwnSettings& s)
+{
+    SaveState();  // the check's new drives and sightings, before the network's turn
+    const MailContext c = ContextFor(s);
+    M.sending = M.found;
+    StartDialogue(Job::Warning, s, FormatWarningMail(c, M.state, table, M.found, M.mail, sizeof M.mail));
+}
+
+void RunCheck(const DriveRecord table[DriveCount], const OwnSettings& s)
+{
+    CheckDrives(&M.state, table, s.changePercent, &M.found);
+    const int problems = M.found.count;
+    if (problems > 0 && !MailOff(s)) {
+        if (!ShowBadField(s))
+            StartWarning(table, s);
+        return;
+    }
+    const Stamp at = StampOf(LocalNow());
+    char shortText[24];
+    std::snprintf(shortText, sizeof shortText, "Checked %s", at.hhmm);
+    if (problems == 0)
+        Show(shortText, "Checked %s: nothing new to report.", at.full);
+    else
+        Show(shortText, "Checked %s: %d problem(s) found; mail is off, so the next check finds them again.",
+             at.full, problems);
+}
+
+void RunWaiting()
+{
+    if (M.checkWaiting) {
+        M.checkWaiting = false;
+        RunCheck(M.waitingTable, M.waitingSettings);
+    }
+    if (M.testWaiting && !SmtpRunning()) {
+        M.testWaiting = false;
+        StartTest(M.testSettings);
+    }
+}
+
+// A network or clock event goes to the running dialogue with the time now.
+template <typename Event, typename... Args>
+void PassOn(Event event, Args... args)
+{
+    if (M.job == Job::None)
+        return;  // a late notice of a dialogue that has ended
+    event(args..., Now());
+    AfterEvent();
+}
+
+}  // namespace
+
+void MonitorStart(const MonitorServices* services)
+{
+    MonitorReset();
+    M.services = services;
+    size_t length = 0;
+    const bool read = services->readState(services->context, M.stateText, sizeof M.stateText, &length) &&
+                      length <= sizeof M.stateText;
+    if (read && ParseMonitorState(M.stateText, length, &M.state))
+        return;
+    Show("State file reset", "State file reset %s: the monitor's state file was %s; the references start afresh.",
+         StampOf(LocalNow()).full, read ? "malformed or too large" : "missing or unreadable");
+}
+
+bool MonitorMailEnabled(const MonitorSettings& settings)
+{
+    const OwnSettings s = Own(settings);
+    char host[SmtpHostMax + 1];
+    uint16_t port;
+    return s.pollMinutes > 0 && IsPlainAddress(s.emailAddress) &&
+           ParseSmtpServer(s.smtpServer, host, sizeof host, &port);
+}
+
+void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& settings)
+{
+    if (!M.services)
+        return;
+    if (M.job != Job::None) {
+        M.checkWaiting = true;
+        M.waitingTable = table;
+        M.waitingSettings = Own(settings);
+        return;
+    }
+    RunCheck(table, Own(settings));
+}
+
+void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings& after)
+{
+    const OwnSettings was = Own(before), now = Own(after);
+    if (!M.services || (std::strcmp(was.emailAddress, now.emailAddress) == 0 &&
+                        std::strcmp(was.smtpServer, now.smtpServer) == 0))
+        return;
+    if ((now.emailAddress[0] == '\0' && now.smtpServer[0] == '\0') || ShowBadField(now))
+        return;  // mail turned off, or a field is wrong
+    if (M.job != Job::None) {
+        M.testWaiting = true;
+        M.testSettings = now;
+        return;
+    }
+    StartTest(now);
+}
+
+void MonitorHostFound(bool found, uint32_t address)
+{
+    PassOn(SmtpHostFound, found, address);
+}
+
+void MonitorConnected(int error)
+{
+    PassOn(SmtpConnected, error);
+}
+
+void MonitorReceived(const char* bytes, size_t length)
+{
+    PassOn(SmtpReceived, bytes, length);
+}
+
+void MonitorWritable()
+{
+    PassOn(SmtpWritable);
+}
+
+void MonitorClosed()
+{
+    PassOn(SmtpClosed);
+}
+
+void MonitorClockTick()
+{
+    PassOn(SmtpClockTick);
+}
+
+const char* MonitorLastOutcome()
+{
+    return M.state.lastOutcome;
+}
+
+void MonitorReset()
+{
+    SmtpAbort();
+    std::memset(&M, 0, sizeof M);
+}

@@ -1,0 +1,268 @@
+#include "monitor_rules.h"
+
+#include <cstring>
+
+#include "attributes.h"
+
+namespace {
+
+// Reallocated sectors, reported uncorrectable errors, pending and offline
+// uncorrectable sectors: a rise of any of them is a warning.
+const int32_t WatchedCounters[] = {5, 187, 197, 198};
+// Sectors that already wait or failed make a new drive worth a report.
+const int32_t FirstSightCounters[] = {197, 198};
+// Temperatures go up and down with the room; not a sign of wear.
+const int32_t TemperatureIds[] = {190, 194};
+
+template <size_t N>
+bool Listed(const int32_t (&ids)[N], int32_t id)
+{
+    for (int32_t listed : ids) {
+        if (listed == id)
+            return true;
+    }
+    return false;
+}
+
+bool InUse(const AttributeSlot& slot)
+{
+    return slot.name[0] != '\0' && slot.id > 0 && slot.id <= 255;
+}
+
+bool SameDrive(const KnownDrive& known, const DriveRecord& r)
+{
+    return std::strcmp(known.model, r.model) == 0 && std::strcmp(known.serial, r.serial) == 0;
+}
+
+void CopyText(char (&to)[TextSize], const char* from)
+{
+    std::strncpy(to, from, TextSize - 1);
+    to[TextSize - 1] = '\0';
+}
+
+// The first known drive not yet matched in this check with the record's
+// model and serial, preferring one last seen at this position (two drives of
+// one identity at two positions then keep their own references).
+int FindKnown(const MonitorState& state, const DriveRecord& r, int position, const bool matched[])
+{
+    int any = -1;
+    for (int k = 0; k < state.driveCount; ++k) {
+        if (matched[k] || !SameDrive(state.drives[k], r))
+            continue;
+        if (state.drives[k].lastPosition == position)
+            return k;
+        if (any < 0)
+            any = k;
+    }
+    return any;
+}
+
+// A free place, or the least recently seen drive not seen in this check.
+int PlaceForNewDrive(MonitorState* state, const bool matched[])
+{
+    if (state->driveCount < MonitorDriveMax)
+        return state->driveCount++;
+    int oldest = -1;
+    for (int k = 0; k < state->driveCount; ++k) {
+        if (!matched[k] && (oldest < 0 || state->drives[k].lastSeen < state->drives[oldest].lastSeen))
+            oldest = k;
+    }
+    return oldest;
+}
+
+AttributeReference* FindReference(KnownDrive& known, int32_t id)
+{
+    for (AttributeReference& ref : known.references) {
+        if (ref.id == id)
+            return &ref;
+    }
+    return nullptr;
+}
+
+// The attribute's reference; a new one from the current values for an
+// attribute first seen now. Null when all places are taken.
+AttributeReference* ReferenceFor(KnownDrive& known, const AttributeSlot& slot, bool* isNew)
+{
+    AttributeReference* ref = FindReference(known, slot.id);
+    *isNew = ref == nullptr;
+    if (!ref && (ref = FindReference(known, 0)) != nullptr)
+        *ref = {static_cast<uint8_t>(slot.id), static_cast<uint8_t>(slot.value), slot.raw};
+    return ref;
+}
+
+bool FailingAtFirstSight(const DriveRecord& r)
+{
+    for (const AttributeSlot& slot : r.attributes) {
+        if (InUse(slot) && (SlotInAlert(slot) || (Listed(FirstSightCounters, slot.id) && CountOf(slot.raw) > 0)))
+            return true;
+    }
+    return false;
+}
+
+int AddKnownDrive(MonitorState* state, const DriveRecord& r, const bool matched[])
+{
+    const int k = PlaceForNewDrive(state, matched);
+    KnownDrive& known = state->drives[k];
+    std::memset(&known, 0, sizeof known);
+    CopyText(known.model, r.model);
+    CopyText(known.serial, r.serial);
+    known.firstSightPending = FailingAtFirstSight(r) ? 1 : 0;
+    return k;
+}
+
+struct CheckContext {
+    ConditionList* found;
+    int known;
+    int position;
+    uint32_t changePercent;
+};
+
+void Add(const CheckContext& c, ConditionKind kind, const AttributeSlot* slot, int32_t reference, int32_t current)
+{
+    if (c.found->count == ConditionMax)
+        return;
+    Condition& out = c.found->items[c.found->count++];
+    out = {kind, c.known, c.position, 0, reference, current, 0, 0};
+    if (slot) {
+        out.attributeId = slot->id;
+        out.threshold = slot->threshold;
+        out.raw = slot->raw;
+    }
+}
+
+bool FellTooFar(const AttributeSlot& slot, const AttributeReference& ref, uint32_t changePercent)
+{
+    if (!(slot.flags & PreFailureFlag) || Listed(TemperatureIds, slot.id) || slot.value >= ref.value)
+        return false;
+    const uint64_t fall = static_cast<uint64_t>(ref.value - slot.value);
+    return fall * 100 > static_cast<uint64_t>(changePercent) * ref.value;
+}
+
+// Adds the value condition of one slot, if any; true when it did.
+bool CheckValue(const CheckContext& c, const AttributeSlot& slot, const AttributeReference& ref)
+{
+    if (slot.threshold != 0 && slot.value <= slot.threshold && ref.value > slot.threshold)
+        Add(c, ConditionKind::ReachedThreshold, &slot, ref.value, slot.value);
+    else if (FellTooFar(slot, ref, c.changePercent))
+        Add(c, ConditionKind::ValueFell, &slot, ref.value, slot.value);
+    else
+        return false;
+    return true;
+}
+
+bool CheckCount(const CheckContext& c, const AttributeSlot& slot, const AttributeReference& ref)
+{
+    if (!IsWatchedCounter(slot.id) || CountOf(slot.raw) <= CountOf(ref.raw))
+        return false;
+    Add(c, ConditionKind::CountRose, &slot, CountOf(ref.raw), CountOf(slot.raw));
+    return true;
+}
+
+// What made a new drive worth a report, for each slot no other condition
+// already covers.
+void CheckFirstSight(const CheckContext& c, const AttributeSlot& slot, bool valueReported, bool countReported)
+{
+    if (!valueReported && SlotInAlert(slot))
+        Add(c, ConditionKind::AlertAtFirstSight, &slot, slot.value, slot.value);
+    if (!countReported && Listed(FirstSightCounters, slot.id) && CountOf(slot.raw) > 0)
+        Add(c, ConditionKind::CountAtFirstSight, &slot, CountOf(slot.raw), CountOf(slot.raw));
+}
+
+void CheckAttributes(const CheckContext& c, KnownDrive& known, const DriveRecord& r)
+{
+    for (const AttributeSlot& slot : r.attributes) {
+        bool isNew = false;
+        AttributeReference* ref = InUse(slot) ? ReferenceFor(known, slot, &isNew) : nullptr;
+        if (!ref)
+            continue;
+        const bool valueReported = !isNew && CheckValue(c, slot, *ref);
+        const bool countReported = !isNew && CheckCount(c, slot, *ref);
+        if (known.firstSightPending)
+            CheckFirstSight(c, slot, valueReported, countReported);
+    }
+}
+
+void CheckPresentDrive(const CheckContext& c, MonitorState* state, const DriveRecord& r)
+{
+    KnownDrive& known = state->drives[c.known];
+    known.lastSeen = state->checkCount;
+    known.lastPosition = c.position;
+    CopyText(known.firmware, r.firmware);
+    if (!r.smartEnabled) {
+        if (!known.vanishedReported)
+            Add(c, ConditionKind::SmartOff, nullptr, 0, 0);
+        return;
+    }
+    known.vanishedReported = 0;
+    CheckAttributes(c, known, r);
+}
+
+}  // namespace
+
+uint32_t EffectiveChangePercent(uint32_t changePercent)
+{
+    return changePercent ? changePercent : static_cast<uint32_t>(DefaultChangePercent);
+}
+
+bool IsWatchedCounter(int32_t id)
+{
+    return Listed(WatchedCounters, id);
+}
+
+int32_t CountOf(uint64_t raw)
+{
+    // Makers pack other data into the upper bytes of these raw values.
+    return static_cast<int32_t>(raw & 0xFFFF);
+}
+
+void CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint32_t changePercent,
+                 ConditionList* found)
+{
+    found->count = 0;
+    ++state->checkCount;
+    bool matched[MonitorDriveMax] = {};
+    for (int d = 0; d < DriveCount; ++d) {
+        const DriveRecord& r = table[d];
+        if (!r.present)
+            continue;
+        int k = FindKnown(*state, r, d, matched);
+        if (k < 0 && !r.smartEnabled)
+            continue;  // never seen answering: nothing to compare with
+        if (k < 0)
+            k = AddKnownDrive(state, r, matched);
+        matched[k] = true;
+        CheckPresentDrive({found, k, d, EffectiveChangePercent(changePercent)}, state, r);
+    }
+    for (int k = 0; k < state->driveCount; ++k) {
+        const KnownDrive& known = state->drives[k];
+        if (!matched[k] && !known.vanishedReported)
+            Add({found, k, known.lastPosition, 0}, ConditionKind::Vanished, nullptr, 0, 0);
+    }
+}
+
+void AcceptDelivered(MonitorState* state, const ConditionList& delivered)
+{
+    for (int i = 0; i < delivered.count; ++i) {
+        const Condition& c = delivered.items[i];
+        if (c.known < 0 || c.known >= state->driveCount)
+            continue;
+        KnownDrive& known = state->drives[c.known];
+        known.firstSightPending = 0;
+        AttributeReference* ref = c.attributeId ? FindReference(known, c.attributeId) : nullptr;
+        switch (c.kind) {
+        case ConditionKind::Vanished:
+        case ConditionKind::SmartOff:
+            known.vanishedReported = 1;
+            break;
+        case ConditionKind::CountRose:
+        case ConditionKind::CountAtFirstSight:
+            if (ref)
+                ref->raw = c.raw;
+            break;
+        default:
+            if (ref)
+                ref->value = static_cast<uint8_t>(c.current);
+            break;
+        }
+    }
+}

@@ -1,0 +1,259 @@
+#include "monitor_state_file.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "text_buffer.h"
+
+// The file, one record per line (CRLF written; LF alone read too; blank
+// lines skipped):
+//   Ostrivel monitor state 1
+//   check <checkCount>
+//   outcome "<full text of the latest outcome>"
+//   drive <lastSeen> <lastPosition> <firstSightPending> <vanishedReported> "<model>" "<serial>" "<firmware>"
+//   attribute <id> <reference value> <reference raw value>
+// Attribute lines belong to the drive line above them. Texts stand in double
+// quotes; '"', '%' and every byte outside 0x20..0x7E are written %XX (hex),
+// so any byte of a drive's texts comes back as it was.
+
+namespace {
+
+const char VersionLine[] = "Ostrivel monitor state 1";
+const char HexDigits[] = "0123456789ABCDEF";
+constexpr uint64_t RawMax = (1ull << 48) - 1;
+
+bool Escaped(char c)
+{
+    return c < 0x20 || c > 0x7E || c == '"' || c == '%';
+}
+
+void AppendQuoted(TextBuffer* out, const char* text, size_t capacity)
+{
+    AppendBytes(out, " \"", 2);
+    for (size_t i = 0; i < capacity && text[i] != '\0'; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (Escaped(text[i])) {
+            const char code[3] = {'%', HexDigits[c >> 4], HexDigits[c & 15]};
+            AppendBytes(out, code, 3);
+        } else {
+            AppendBytes(out, text + i, 1);
+        }
+    }
+    AppendBytes(out, "\"", 1);
+}
+
+// Reading one line: each step fails (and every later one with it) when the
+// text is not as expected.
+struct Cursor {
+    const char* p;
+    const char* end;
+    bool ok;
+};
+
+void Fail(Cursor& c)
+{
+    c.ok = false;
+}
+
+void Blank(Cursor& c)
+{
+    if (c.ok && c.p < c.end && *c.p == ' ')
+        ++c.p;
+    else
+        Fail(c);
+}
+
+uint64_t Number(Cursor& c, uint64_t max)
+{
+    Blank(c);
+    uint64_t n = 0;
+    const char* start = c.p;
+    while (c.ok && c.p < c.end && *c.p >= '0' && *c.p <= '9') {
+        n = n * 10 + static_cast<uint64_t>(*c.p++ - '0');
+        if (n > max)
+            Fail(c);
+    }
+    if (c.p == start)
+        Fail(c);
+    return c.ok ? n : 0;
+}
+
+int HexValue(char h)
+{
+    const char* at = h ? std::strchr(HexDigits, h) : nullptr;
+    return at ? static_cast<int>(at - HexDigits) : -1;
+}
+
+void Text(Cursor& c, char* out, size_t capacity)
+{
+    Blank(c);
+    size_t n = 0;
+    if (!c.ok || c.p == c.end || *c.p++ != '"')
+        Fail(c);
+    while (c.ok && c.p < c.end && *c.p != '"' && n + 1 < capacity) {
+        char byte = *c.p++;
+        if (byte == '%' && c.end - c.p >= 2) {
+            const int high = HexValue(c.p[0]), low = HexValue(c.p[1]);
+            byte = static_cast<char>(high * 16 + low);
+            if (high < 0 || low < 0 || byte == '\0')
+                Fail(c);
+            c.p += 2;
+        } else if (Escaped(byte)) {
+            Fail(c);
+        }
+        out[n++] = byte;
+    }
+    if (c.p == c.end || *c.p++ != '"')
+        Fail(c);
+    out[n] = '\0';
+}
+
+struct Reader {
+    MonitorState* state;
+    bool sawCheck;
+    bool sawOutcome;
+};
+
+bool ReadCheck(Reader& r, Cursor& c)
+{
+    r.state->checkCount = static_cast<uint32_t>(Number(c, UINT32_MAX));
+    const bool first = !r.sawCheck;
+    r.sawCheck = true;
+    return first;
+}
+
+bool ReadOutcome(Reader& r, Cursor& c)
+{
+    Text(c, r.state->lastOutcome, sizeof r.state->lastOutcome);
+    const bool first = !r.sawOutcome;
+    r.sawOutcome = true;
+    return first;
+}
+
+bool ReadDrive(Reader& r, Cursor& c)
+{
+    MonitorState& s = *r.state;
+    if (s.driveCount == MonitorDriveMax)
+        return false;
+    KnownDrive& d = s.drives[s.driveCount++];
+    d.lastSeen = static_cast<uint32_t>(Number(c, UINT32_MAX));
+    d.lastPosition = static_cast<int32_t>(Number(c, DriveCount - 1));
+    d.firstSightPending = static_cast<uint8_t>(Number(c, 1));
+    d.vanishedReported = static_cast<uint8_t>(Number(c, 1));
+    Text(c, d.model, sizeof d.model);
+    Text(c, d.serial, sizeof d.serial);
+    Text(c, d.firmware, sizeof d.firmware);
+    return true;
+}
+
+// An attribute of the drive above: a new ID, and a free place for it.
+bool ReadAttribute(Reader& r, Cursor& c)
+{
+    MonitorState& s = *r.state;
+    if (s.driveCount == 0)
+        return false;
+    KnownDrive& d = s.drives[s.driveCount - 1];
+    const uint8_t id = static_cast<uint8_t>(Number(c, 255));
+    const uint8_t value = static_cast<uint8_t>(Number(c, 255));
+    const uint64_t raw = Number(c, RawMax);
+    AttributeReference* place = nullptr;
+    for (AttributeReference& ref : d.references) {
+        if (ref.id == id)
+            return false;
+        if (!place && ref.id == 0)
+            place = &ref;
+    }
+    if (!place || id == 0)
+        return false;
+    *place = {id, value, raw};
+    return true;
+}
+
+struct LineKind {
+    const char* word;
+    bool (*read)(Reader& r, Cursor& c);
+};
+
+const LineKind LineKinds[] = {
+    {"check", ReadCheck},
+    {"outcome", ReadOutcome},
+    {"drive", ReadDrive},
+    {"attribute", ReadAttribute},
+};
+
+bool ReadLine(Reader& r, const char* line, const char* end)
+{
+    for (const LineKind& kind : LineKinds) {
+        const size_t n = std::strlen(kind.word);
+        if (static_cast<size_t>(end - line) < n || std::memcmp(line, kind.word, n) != 0)
+            continue;
+        Cursor c{line + n, end, true};
+        return kind.read(r, c) && c.ok && c.p == end;
+    }
+    return false;
+}
+
+// The next line of the text, without its LF and a CR before it. False at the
+// end, and for a last line that has no LF (a file cut short).
+bool NextLine(const char** p, const char* end, const char** line, const char** lineEnd)
+{
+    const char* lf = *p < end ? static_cast<const char*>(std::memchr(*p, '\n', end - *p)) : nullptr;
+    if (!lf)
+        return false;
+    *line = *p;
+    *lineEnd = (lf > *p && lf[-1] == '\r') ? lf - 1 : lf;
+    *p = lf + 1;
+    return true;
+}
+
+bool ReadAll(const char* text, size_t length, MonitorState* state)
+{
+    if (length > MonitorStateFileMax)
+        return false;
+    const char* p = text;
+    const char* end = text + length;
+    const char *line, *lineEnd;
+    if (!NextLine(&p, end, &line, &lineEnd) || static_cast<size_t>(lineEnd - line) != std::strlen(VersionLine) ||
+        std::memcmp(line, VersionLine, lineEnd - line) != 0)
+        return false;
+    Reader reader{state, false, false};
+    while (NextLine(&p, end, &line, &lineEnd)) {
+        if (line != lineEnd && !ReadLine(reader, line, lineEnd))
+            return false;
+    }
+    return p == end;
+}
+
+}  // namespace
+
+size_t FormatMonitorState(const MonitorState& state, char* out, size_t capacity)
+{
+    TextBuffer text = MakeTextBuffer(out, capacity);
+    AppendFormat(&text, "%s\r\ncheck %lu\r\noutcome", VersionLine, static_cast<unsigned long>(state.checkCount));
+    AppendQuoted(&text, state.lastOutcome, sizeof state.lastOutcome);
+    AppendText(&text, "\r\n");
+    for (int k = 0; k < state.driveCount && k < MonitorDriveMax; ++k) {
+        const KnownDrive& d = state.drives[k];
+        AppendFormat(&text, "drive %lu %d %d %d", static_cast<unsigned long>(d.lastSeen),
+                     static_cast<int>(d.lastPosition), d.firstSightPending, d.vanishedReported);
+        AppendQuoted(&text, d.model, sizeof d.model);
+        AppendQuoted(&text, d.serial, sizeof d.serial);
+        AppendQuoted(&text, d.firmware, sizeof d.firmware);
+        AppendText(&text, "\r\n");
+        for (const AttributeReference& ref : d.references) {
+            if (ref.id != 0)
+                AppendFormat(&text, "attribute %d %d %llu\r\n", ref.id, ref.value,
+                             static_cast<unsigned long long>(ref.raw));
+        }
+    }
+    return text.overflow ? 0 : text.length;
+}
+
+bool ParseMonitorState(const char* text, size_t length, MonitorState* state)
+{
+    std::memset(state, 0, sizeof *state);
+    if (ReadAll(text, length, state))
+        return true;
+    std::memset(state, 0, sizeof *state);
+    return false;
+}

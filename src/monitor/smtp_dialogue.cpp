@@ -1,0 +1,322 @@
+#include "smtp_dialogue.h"
+
+#include <cstring>
+
+#include "text_buffer.h"
+
+namespace {
+
+enum class Step { Idle, LookingUp, Connecting, Greeting, Ehlo, Helo, MailFrom, RcptTo, Data, Message, Quitting };
+
+// What each step sends on entry, the reply class that moves it on, and where
+// it goes then. Ehlo has a second way out: HELO after a 5xx.
+struct StepRule {
+    Step step;
+    char expected;  // first digit of the good reply
+    const char* format;
+    const char* SmtpRequest::*argument;
+    Step next;
+};
+
+const StepRule StepRules[] = {
+    {Step::Greeting, '2', nullptr, nullptr, Step::Ehlo},
+    {Step::Ehlo, '2', "EHLO %s\r\n", &SmtpRequest::heloName, Step::MailFrom},
+    {Step::Helo, '2', "HELO %s\r\n", &SmtpRequest::heloName, Step::MailFrom},
+    {Step::MailFrom, '2', "MAIL FROM:<%s>\r\n", &SmtpRequest::address, Step::RcptTo},
+    {Step::RcptTo, '2', "RCPT TO:<%s>\r\n", &SmtpRequest::address, Step::Data},
+    {Step::Data, '3', "DATA\r\n", nullptr, Step::Message},
+    {Step::Message, '2', nullptr, nullptr, Step::Quitting},  // sends the mail text and "."
+    {Step::Quitting, '2', "QUIT\r\n", nullptr, Step::Idle},
+};
+
+const char QuitCommand[] = "QUIT\r\n";
+constexpr int SendChunkMax = 32768;
+constexpr size_t CommandSize = 600;
+
+struct Piece {
+    const char* data;
+    size_t length;
+};
+
+struct Dialogue {
+    const SmtpServices* services;
+    SmtpRequest request;
+    Step step;
+    SmtpOutcome outcome;
+    bool closeOwed;  // startLookup returned true
+    int replyCode;
+    uint32_t replyDeadline;
+    uint32_t dialogueDeadline;
+    SmtpReplyParser parser;
+    char lastReply[SmtpReplyLineMax + 1];
+    char command[CommandSize];
+    Piece outgoing[2];  // still to send, in order
+    int outgoingCount;
+    size_t sentOfFirst;
+};
+
+Dialogue D;
+
+// Clock values wrap after 49 days; compare by difference.
+bool Reached(uint32_t now, uint32_t deadline)
+{
+    return static_cast<int32_t>(now - deadline) >= 0;
+}
+
+const StepRule& RuleOf(Step step)
+{
+    for (const StepRule& rule : StepRules) {
+        if (rule.step == step)
+            return rule;
+    }
+    return StepRules[0];
+}
+
+void Progress(uint32_t now)
+{
+    D.replyDeadline = now + SmtpReplyTimeoutMs;
+}
+
+// Once the server has taken the message, nothing after (QUIT's reply, a
+// close, a time-out) undoes that.
+void End(SmtpOutcome outcome)
+{
+    if (D.outcome != SmtpOutcome::Sent)
+        D.outcome = outcome;
+    D.step = Step::Idle;
+    D.outgoingCount = 0;
+    if (D.closeOwed) {
+        D.closeOwed = false;
+        D.services->closeConnection(D.services->context);
+    }
+}
+
+// A refusal: the server hears QUIT when the socket takes it at once.
+void EndRejected(int code)
+{
+    D.replyCode = code;
+    if (D.outgoingCount == 0)
+        D.services->sendBytes(D.services->context, QuitCommand, static_cast<int>(sizeof QuitCommand - 1));
+    End(SmtpOutcome::Rejected);
+}
+
+void Queue(const char* data, size_t length)
+{
+    D.outgoing[D.outgoingCount++] = {data, length};
+}
+
+void Flush(uint32_t now)
+{
+    while (D.outgoingCount > 0) {
+        const Piece& first = D.outgoing[0];
+        const size_t left = first.length - D.sentOfFirst;
+        const int chunk = left > SendChunkMax ? SendChunkMax : static_cast<int>(left);
+        const int n = chunk ? D.services->sendBytes(D.services->context, first.data + D.sentOfFirst, chunk) : 0;
+        if (n < 0 || n > chunk) {
+            End(SmtpOutcome::Failed);
+            return;
+        }
+        if (n == 0 && chunk > 0)
+            return;
+        D.sentOfFirst += static_cast<size_t>(n);
+        if (n > 0)
+            Progress(now);
+        if (D.sentOfFirst == first.length) {
+            D.outgoing[0] = D.outgoing[1];
+            --D.outgoingCount;
+            D.sentOfFirst = 0;
+        }
+    }
+}
+
+bool EndsWithCrlf(const char* text, size_t length)
+{
+    return length >= 2 && text[length - 2] == '\r' && text[length - 1] == '\n';
+}
+
+void QueueMessage()
+{
+    const SmtpRequest& r = D.request;
+    Queue(r.mail, r.mailLength);
+    if (EndsWithCrlf(r.mail, r.mailLength) || r.mailLength == 0)
+        Queue(".\r\n", 3);
+    else
+        Queue("\r\n.\r\n", 5);
+}
+
+bool QueueCommand(const StepRule& rule)
+{
+    TextBuffer out = MakeTextBuffer(D.command, sizeof D.command);
+    AppendFormat(&out, rule.format, rule.argument ? D.request.*rule.argument : "");
+    if (out.overflow)
+        return false;
+    Queue(out.data, out.length);
+    return true;
+}
+
+void Enter(Step step, uint32_t now)
+{
+    D.step = step;
+    ResetReplyParser(&D.parser);
+    const StepRule& rule = RuleOf(step);
+    if (step == Step::Message) {
+        QueueMessage();
+    } else if (!QueueCommand(rule)) {
+        End(SmtpOutcome::Failed);
+        return;
+    }
+    Flush(now);
+}
+
+// A reply that came before its command was wholly sent answers nothing that
+// was asked, unless it refuses.
+void HandleReply(int code, uint32_t now)
+{
+    if (D.step != Step::Quitting)  // keep the reply to the message
+        std::memcpy(D.lastReply, D.parser.lastLine, sizeof D.lastReply);
+    const char digit = static_cast<char>('0' + code / 100);
+    const bool answersCommand = D.outgoingCount == 0;
+    if (D.step == Step::Quitting) {
+        End(SmtpOutcome::Sent);
+    } else if (code != 0 && answersCommand && digit == RuleOf(D.step).expected) {
+        if (D.step == Step::Message)
+            D.outcome = SmtpOutcome::Sent;
+        Enter(RuleOf(D.step).next, now);
+    } else if (D.step == Step::Ehlo && digit == '5' && answersCommand) {
+        Enter(Step::Helo, now);
+    } else if (digit == '4' || digit == '5') {
+        EndRejected(code);
+    } else {
+        End(SmtpOutcome::Failed);
+    }
+}
+
+bool Connected()
+{
+    return D.step >= Step::Greeting;
+}
+
+// Data or room to write on the socket show that it is connected, whatever
+// order the notifications come in.
+void TakeAsConnected(uint32_t now)
+{
+    if (D.step == Step::Connecting)
+        SmtpConnected(0, now);
+}
+
+}  // namespace
+
+void SmtpStart(const SmtpServices* services, const SmtpRequest& request, uint32_t nowMs)
+{
+    if (SmtpRunning())
+        return;
+    std::memset(&D, 0, sizeof D);
+    D.services = services;
+    D.request = request;
+    D.outcome = SmtpOutcome::Running;
+    D.dialogueDeadline = nowMs + SmtpDialogueTimeoutMs;
+    Progress(nowMs);
+    if (!services) {
+        End(SmtpOutcome::NoNetwork);
+        return;
+    }
+    D.step = Step::LookingUp;
+    D.closeOwed = true;
+    if (!services->startLookup(services->context, request.host) && D.step == Step::LookingUp) {
+        D.closeOwed = false;
+        End(SmtpOutcome::NoNetwork);
+    }
+}
+
+void SmtpHostFound(bool found, uint32_t address, uint32_t nowMs)
+{
+    if (D.step != Step::LookingUp)
+        return;
+    if (!found) {
+        End(SmtpOutcome::HostNotFound);
+        return;
+    }
+    D.step = Step::Connecting;
+    Progress(nowMs);
+    if (!D.services->startConnect(D.services->context, address, D.request.port) && D.step == Step::Connecting)
+        End(SmtpOutcome::Failed);
+}
+
+void SmtpConnected(int error, uint32_t nowMs)
+{
+    if (D.step != Step::Connecting)
+        return;
+    if (error == 0) {
+        D.step = Step::Greeting;
+        Progress(nowMs);
+    } else {
+        End(error == SmtpErrorRefused    ? SmtpOutcome::Refused
+            : error == SmtpErrorTimedOut ? SmtpOutcome::TimedOut
+                                         : SmtpOutcome::Failed);
+    }
+}
+
+void SmtpReceived(const char* bytes, size_t length, uint32_t nowMs)
+{
+    TakeAsConnected(nowMs);
+    if (!Connected() || length == 0)
+        return;
+    Progress(nowMs);
+    size_t used = 0;
+    while (used < length && Connected()) {
+        used += FeedReply(&D.parser, bytes + used, length - used);
+        if (D.parser.complete)
+            HandleReply(D.parser.code, nowMs);
+    }
+}
+
+void SmtpWritable(uint32_t nowMs)
+{
+    TakeAsConnected(nowMs);
+    if (Connected())
+        Flush(nowMs);
+}
+
+void SmtpClosed(uint32_t nowMs)
+{
+    (void)nowMs;
+    if (SmtpRunning())
+        End(SmtpOutcome::Closed);
+}
+
+void SmtpClockTick(uint32_t nowMs)
+{
+    if (SmtpRunning() && Reached(nowMs, SmtpNextDeadline()))
+        End(SmtpOutcome::TimedOut);
+}
+
+void SmtpAbort()
+{
+    if (SmtpRunning())
+        End(SmtpOutcome::Failed);
+}
+
+bool SmtpRunning()
+{
+    return D.step != Step::Idle;
+}
+
+uint32_t SmtpNextDeadline()
+{
+    return Reached(D.replyDeadline, D.dialogueDeadline) ? D.dialogueDeadline : D.replyDeadline;
+}
+
+SmtpOutcome SmtpResult()
+{
+    return D.outcome;
+}
+
+int SmtpReplyCode()
+{
+    return D.replyCode;
+}
+
+const char* SmtpLastReply()
+{
+    return D.lastReply;
+}

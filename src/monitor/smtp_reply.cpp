@@ -1,0 +1,76 @@
+#include "smtp_reply.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The reply code a line starts with, or 0.
+int LineCode(const char* line, size_t length)
+{
+    if (length < 3 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2]))
+        return 0;
+    if (length > 3 && line[3] != ' ' && line[3] != '-')
+        return 0;
+    const int code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+    return code >= 100 && code <= 599 ? code : 0;
+}
+
+void Keep(SmtpReplyParser* p, char c)
+{
+    if (p->length == SmtpReplyLineMax) {
+        p->overlong = true;
+        return;
+    }
+    p->line[p->length++] = c;
+}
+
+// One whole line has arrived: it joins the reply, and may end it.
+void EndLine(SmtpReplyParser* p)
+{
+    if (p->length > 0 && p->line[p->length - 1] == '\r')
+        --p->length;
+    for (size_t i = 0; i < p->length; ++i) {
+        if (p->line[i] < 0x20 || p->line[i] > 0x7E)
+            p->line[i] = '?';
+    }
+    p->line[p->length] = '\0';
+    std::memcpy(p->lastLine, p->line, p->length + 1);
+    const int code = LineCode(p->line, p->length);
+    const bool continued = code != 0 && p->length > 3 && p->line[3] == '-';
+    if (code == 0 || (p->code != 0 && code != p->code)) {
+        p->code = 0;
+        p->complete = true;
+    } else {
+        p->code = code;
+        p->complete = !continued;
+    }
+    p->length = 0;
+    p->overlong = false;
+}
+
+}  // namespace
+
+void ResetReplyParser(SmtpReplyParser* parser)
+{
+    std::memset(parser, 0, sizeof *parser);
+}
+
+size_t FeedReply(SmtpReplyParser* parser, const char* bytes, size_t length)
+{
+    if (parser->complete)
+        ResetReplyParser(parser);
+    size_t used = 0;
+    while (used < length && !parser->complete) {
+        const char c = bytes[used++];
+        if (c == '\n')
+            EndLine(parser);
+        else
+            Keep(parser, c);
+    }
+    return used;
+}

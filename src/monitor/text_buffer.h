@@ -1,0 +1,17 @@
+// Appending text to a fixed buffer without ever writing past it. A piece that
+// does not fit marks the buffer as overflowed; the caller then drops the text.
+#pragma once
+#include <cstddef>
+
+struct TextBuffer {
+    char* data;
+    size_t capacity;  // bytes, including the terminating NUL
+    size_t length;
+    bool overflow;
+};
+
+// An empty text in data[capacity]; capacity must be at least 1.
+TextBuffer MakeTextBuffer(char* data, size_t capacity);
+void AppendBytes(TextBuffer* out, const char* bytes, size_t count);
+void AppendText(TextBuffer* out, const char* text);
+void AppendFormat(TextBuffer* out, const char* format, ...);

@@ -1,0 +1,44 @@
+// Fuzzes the monitor's state-file reader with whole files: a text it takes
+// must hold a state within the limits that writes back to a text it reads
+// the same way; a text it refuses must leave a fresh state.
+#include <cstdint>
+#include <cstring>
+
+#include "monitor_state_file.h"
+#include "record_checks.h"
+
+namespace {
+
+MonitorState State, Again;
+char Text[MonitorStateFileMax + 1], TextAgain[MonitorStateFileMax + 1];
+
+void CheckLimits(const MonitorState& s)
+{
+    FUZZ_REQUIRE(s.driveCount >= 0 && s.driveCount <= MonitorDriveMax);
+    FUZZ_REQUIRE(std::memchr(s.lastOutcome, '\0', sizeof s.lastOutcome));
+    for (int k = 0; k < s.driveCount; ++k) {
+        const KnownDrive& d = s.drives[k];
+        FUZZ_REQUIRE(d.lastPosition >= 0 && d.lastPosition < DriveCount);
+        FUZZ_REQUIRE(d.firstSightPending <= 1 && d.vanishedReported <= 1);
+        FUZZ_REQUIRE(std::memchr(d.model, '\0', TextSize) && std::memchr(d.serial, '\0', TextSize) &&
+                     std::memchr(d.firmware, '\0', TextSize));
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (!ParseMonitorState(reinterpret_cast<const char*>(data), size, &State)) {
+        static const MonitorState fresh = {};
+        FUZZ_REQUIRE(std::memcmp(&State, &fresh, sizeof fresh) == 0);
+        return 0;
+    }
+    CheckLimits(State);
+    const size_t n = FormatMonitorState(State, Text, sizeof Text);
+    FUZZ_REQUIRE(n > 0);
+    FUZZ_REQUIRE(ParseMonitorState(Text, n, &Again));
+    FUZZ_REQUIRE(FormatMonitorState(Again, TextAgain, sizeof TextAgain) == n);
+    FUZZ_REQUIRE(std::memcmp(Text, TextAgain, n) == 0);
+    return 0;
+}

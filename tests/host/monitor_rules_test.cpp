@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <string>
+
+#include "monitor_rules.h"
+
+namespace {
+
+const char* const KindNames[] = {"fell", "threshold", "count", "alert-first", "count-first", "vanished", "smart-off"};
+
+class MonitorRulesTest : public ::testing::Test {
+protected:
+    DriveRecord table[DriveCount] = {};
+    MonitorState state = {};
+    ConditionList found = {};
+    uint32_t percent = 0;
+
+    DriveRecord& Drive(int position, const char* serial)
+    {
+        DriveRecord& r = table[position];
+        r = {};
+        r.present = r.smartEnabled = 1;
+        std::snprintf(r.model, TextSize, "MODEL %s", serial);
+        std::snprintf(r.serial, TextSize, "%s", serial);
+        return r;
+    }
+    static AttributeSlot& Attr(DriveRecord& r, int slot, int id, int value, int threshold = 0,
+                               uint16_t flags = PreFailureFlag, uint64_t raw = 0)
+    {
+        r.attributes[slot] = {"Name", id, value, threshold, flags, raw};
+        return r.attributes[slot];
+    }
+    // One check: "kind id reference>current" per condition, ';'-separated.
+    std::string Check()
+    {
+        CheckDrives(&state, table, percent, &found);
+        std::string text;
+        for (const Condition& c : std::span(found.items, found.count)) {
+            char one[64];
+            std::snprintf(one, sizeof one, "%s%s %d %d>%d", text.empty() ? "" : ";",
+                          KindNames[static_cast<int>(c.kind)], c.attributeId, c.reference, c.current);
+            text += one;
+        }
+        return text;
+    }
+    std::string CheckAndDeliver()
+    {
+        std::string text = Check();
+        AcceptDelivered(&state, found);
+        return text;
+    }
+};
+
+TEST_F(MonitorRulesTest, ValueFallsAtTheirBoundaries)
+{
+    DriveRecord& r = Drive(0, "S1");
+    Attr(r, 0, 1, 100);
+    Attr(r, 1, 3, 200, 0, 0);              // usage attribute
+    Attr(r, 2, 194, 100);                  // temperature, even flagged pre-failure
+    Attr(r, 3, 8, 100, 60);                // threshold 60
+    Attr(r, 4, 10, 100, 0);
+    EXPECT_EQ(Check(), "");
+    r.attributes[0].value = 95;            // 5 % of 100: not more than 5 %
+    r.attributes[1].value = 1;
+    r.attributes[2].value = 10;
+    r.attributes[4].value = 120;           // rises are no warning
+    EXPECT_EQ(Check(), "");
+    r.attributes[0].value = 94;
+    r.attributes[3].value = 60;            // at its threshold: reported as that, not as a fall
+    EXPECT_EQ(Check(), "fell 1 100>94;threshold 8 100>60");
+    EXPECT_EQ(CheckAndDeliver(), "fell 1 100>94;threshold 8 100>60");  // found again until delivered
+    EXPECT_EQ(Check(), "");                // references moved
+    r.attributes[3].value = 50;            // below the threshold already: only a fall counts
+    r.attributes[0].value = 90;            // 4 of 94 is under 5 %
+    EXPECT_EQ(CheckAndDeliver(), "fell 8 60>50");
+
+    percent = 3;                           // 4 * 100 > 3 * 94
+    EXPECT_EQ(Check(), "fell 1 94>90");
+    percent = 100;
+    r.attributes[0].value = 0;
+    EXPECT_EQ(Check(), "");
+}
+
+TEST_F(MonitorRulesTest, CountsUseTheLowSixteenBits)
+{
+    DriveRecord& r = Drive(1, "S2");
+    AttributeSlot& realloc = Attr(r, 0, 5, 100, 36, PreFailureFlag, 0x0000A0000000ull);
+    AttributeSlot& crc = Attr(r, 1, 199, 200, 0, 0, 0);
+    AttributeSlot& pending = Attr(r, 2, 197, 200, 0, 0, 0xFFFF);
+    EXPECT_EQ(CheckAndDeliver(), "count-first 197 65535>65535");  // already failing when first seen
+    realloc.raw = 0x0000B0000001ull;
+    crc.raw = 5;
+    pending.raw = 0x10000;  // the count went down to 0: no warning
+    EXPECT_EQ(CheckAndDeliver(), "count 5 0>1");
+    realloc.raw = 0x0000C0000001ull;
+    EXPECT_EQ(Check(), "");
+    pending.raw = 1;
+    EXPECT_EQ(Check(), "");  // its reference stays 65535 until a rise is delivered
+}
+
+TEST_F(MonitorRulesTest, FirstSightVanishingAndSmartOff)
+{
+    DriveRecord& healthy = Drive(0, "OK");
+    Attr(healthy, 0, 1, 100, 50);
+    DriveRecord& worn = Drive(2, "WORN");
+    Attr(worn, 0, 5, 30, 36);
+    Attr(worn, 1, 198, 100, 0, 0, 0x00020000);  // upper bytes only: count 0
+    EXPECT_EQ(Check(), "alert-first 5 30>30");
+    EXPECT_EQ(CheckAndDeliver(), "alert-first 5 30>30");
+    EXPECT_EQ(Check(), "");
+
+    table[0].smartEnabled = 0;
+    table[2] = {};
+    EXPECT_EQ(Check(), "smart-off 0 0>0;vanished 0 0>0");
+    EXPECT_EQ(found.items[1].position, 2);
+    AcceptDelivered(&state, found);
+    EXPECT_EQ(Check(), "");
+    EXPECT_EQ(Check(), "");
+    DriveRecord& back = Drive(3, "WORN");  // answers again, elsewhere
+    Attr(back, 0, 5, 30, 36);
+    table[0].smartEnabled = 1;
+    EXPECT_EQ(CheckAndDeliver(), "");
+    table[3] = {};
+    EXPECT_EQ(Check(), "vanished 0 0>0");
+    EXPECT_EQ(found.items[0].position, 3);
+}
+
+TEST_F(MonitorRulesTest, SixteenDrivesLeastRecentlySeenForgotten)
+{
+    Drive(0, "KEPT");  // present at every check
+    for (int n = 0; n < MonitorDriveMax + 1; ++n) {
+        char serial[16];
+        std::snprintf(serial, sizeof serial, "D%02d", n);
+        Drive(n % 2 ? 1 : 3, serial);
+        CheckAndDeliver();
+        table[n % 2 ? 1 : 3] = {};
+    }
+    ASSERT_EQ(state.driveCount, MonitorDriveMax);
+    std::string serials;
+    for (const KnownDrive& k : state.drives)
+        serials += std::string(k.serial) + " ";
+    EXPECT_EQ(serials.find("D00"), std::string::npos);
+    EXPECT_NE(serials.find("KEPT"), std::string::npos);
+    EXPECT_NE(serials.find("D16"), std::string::npos);
+}
+
+}  // namespace

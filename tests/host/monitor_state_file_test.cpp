@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "monitor_state_file.h"
+
+namespace {
+
+std::string Format(const MonitorState& state)
+{
+    static char text[MonitorStateFileMax + 1];
+    return std::string(text, FormatMonitorState(state, text, sizeof text));
+}
+
+bool Parse(const std::string& text, MonitorState* state)
+{
+    return ParseMonitorState(text.data(), text.size(), state);
+}
+
+// The largest state the program can hold (16 drives of 32 attributes, every
+// byte 1..255 in the texts, the largest numbers), a seed of the fuzz target.
+TEST(MonitorStateFile, LargestStateReadsAndWritesBack)
+{
+    std::ifstream file(OSTRIVEL_SOURCE_DIR "/tests/fuzz/corpus/monitor_state_fuzz/largest", std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(file), {}};
+    static MonitorState state;
+    ASSERT_TRUE(Parse(text, &state));
+    EXPECT_EQ(state.driveCount, MonitorDriveMax);
+    EXPECT_EQ(Format(state), text);
+}
+
+TEST(MonitorStateFile, MalformedTextsGiveAFreshState)
+{
+    const std::string head = "Ostrivel monitor state 1\r\ncheck 7\r\noutcome \"Sent 14:05\"\r\n";
+    const std::string drive = "drive 7 2 0 1 \"WDC WD400%22X%25\" \"S 1\" \"\"\r\n";
+    MonitorState state;
+    ASSERT_TRUE(Parse(head + "\n" + drive + "attribute 5 100 12\nattribute 197 200 281474976710655\r\n", &state));
+    EXPECT_EQ(state.driveCount, 1);
+    EXPECT_STREQ(state.drives[0].model, "WDC WD400\"X%");
+    EXPECT_EQ(state.drives[0].lastPosition, 2);
+    EXPECT_EQ(state.drives[0].references[1].raw, 281474976710655ull);
+
+    std::string seventeen = head, thirtyThree = head + drive;
+    for (int i = 0; i < MonitorDriveMax + 1; ++i)
+        seventeen += drive;
+    for (int i = 1; i <= SlotCount + 1; ++i)
+        thirtyThree += "attribute " + std::to_string(i) + " 1 1\r\n";
+    const std::string bad[] = {
+        "",
+        "Ostrivel monitor state 2\r\n",
+        head + "attribute 5 100 0\r\n",      // no drive above it
+        head + drive + "attribute 5 100 0\r\nattribute 5 90 0\r\n",
+        head + drive + "attribute 0 100 0\r\n",
+        head + drive + "attribute 5 256 0\r\n",
+        head + drive + "attribute 5 100 281474976710656\r\n",
+        head + drive + "attribute 5 100 -1\r\n",
+        head + drive + "attribute 5 100 0 \r\n",
+        head + drive + "attribute 5 100 0",  // cut short
+        head + "drive 7 4 0 0 \"a\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 2 0 \"a\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 0 0 \"a\" \"b\"\r\n",
+        head + "drive 7 0 0 0 \"a%G0\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 0 0 \"a%00\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 0 0 \"a\tb\" \"b\" \"c\"\r\n",
+        head + "drive 7 0 0 0 \"" + std::string(TextSize, 'x') + "\" \"b\" \"c\"\r\n",
+        head + "check 8\r\n",
+        head + "checks 8\r\n",
+        seventeen,
+        thirtyThree,
+        head + std::string(MonitorStateFileMax, '\n'),
+    };
+    for (const std::string& text : bad) {
+        state.driveCount = 5;
+        EXPECT_FALSE(Parse(text, &state)) << text.substr(head.size() < text.size() ? head.size() : 0, 80);
+        EXPECT_EQ(state.driveCount, 0);
+    }
+}
+
+}  // namespace

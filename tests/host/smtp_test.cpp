@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "mail_address.h"
+#include "recording_smtp.h"
+#include "smtp_dialogue.h"
+
+namespace {
+
+// "code|last line|bytes taken" of the first reply in text, fed in pieces of
+// step bytes (0: whole); "open" when no reply completes.
+std::string FirstReply(const std::string& text, size_t step)
+{
+    SmtpReplyParser p;
+    ResetReplyParser(&p);
+    size_t used = 0;
+    while (used < text.size() && !p.complete) {
+        const size_t piece = step && step < text.size() - used ? step : text.size() - used;
+        used += FeedReply(&p, text.data() + used, piece);
+    }
+    return p.complete ? std::to_string(p.code) + "|" + p.lastLine + "|" + std::to_string(used) : "open";
+}
+
+TEST(SmtpReplyParser, RepliesWholeOrInPieces)
+{
+    const std::string y(600, 'y');
+    const struct {
+        std::string text, reply;
+    } cases[] = {
+        {"250-mail.example\r\n250-SIZE 1\r\n250 HELP\r\n354 go\r\n", "250|250 HELP|40"},
+        {"354 go on\n", "354|354 go on|10"},
+        {"550 no\x01\xE9 way\r\n", "550|550 no?? way|14"},  // control and 8-bit bytes as '?'
+        {"220\r\n", "220|220|5"},
+        {"250-" + std::string(2000, 'x') + "\r\n250 " + y + "\r\n", "250|250 " + y.substr(0, 508) + "|2612"},
+        {"hello\r\n", "0|hello|7"},
+        {"2500 x\r\n", "0|2500 x|8"},
+        {"099 x\r\n600 y\r\n", "0|099 x|7"},
+        {"250-a\r\n251 b\r\n", "0|251 b|14"},  // another code within one reply
+        {"250-unfinished\r\n250", "open"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FirstReply(c.text, 0), c.reply);
+        EXPECT_EQ(FirstReply(c.text, 1), c.reply);
+    }
+}
+
+TEST(MailAddress, AddressServerAndHeloName)
+{
+    for (const char* good : {"a@b", "first.last+tag@mail.example.com", "x@[127.0.0.1]"})
+        EXPECT_TRUE(IsPlainAddress(good)) << good;
+    for (const char* bad : {"", "@b", "a@", "ab", "a@b@c", "a b@c", "a@b,c@d", "<a@b>", "a@b\r\n", "a\x80@b"})
+        EXPECT_FALSE(IsPlainAddress(bad)) << bad;
+
+    char host[SmtpHostMax + 1];
+    uint16_t port = 0;
+    EXPECT_TRUE(ParseSmtpServer("mail.example.com", host, sizeof host, &port) && port == 25);
+    EXPECT_STREQ(host, "mail.example.com");
+    EXPECT_TRUE(ParseSmtpServer("127.0.0.1:65535", host, sizeof host, &port) && port == 65535);
+    for (const char* bad : {"", ":25", "mail:", "mail:0", "mail:65536", "mail:2x", "mail:25:1", "a..b", ".a", "a.",
+                            "mail example", "mail/x"})
+        EXPECT_FALSE(ParseSmtpServer(bad, host, sizeof host, &port)) << bad;
+    EXPECT_FALSE(ParseSmtpServer("abcdef", host, 6, &port));
+
+    char name[16];
+    MakeHeloName("\xC4\xD6 _", name, sizeof name);
+    EXPECT_STREQ(name, "localhost");
+    MakeHeloName("My PC_1 is a long name", name, sizeof name);
+    EXPECT_STREQ(name, "MyPC1isalongnam");
+}
+
+class SmtpDialogueTest : public ::testing::Test {
+protected:
+    RecordingSmtp net;
+    std::string mail = "Subject: x\r\n\r\n..dot\r\n";
+    uint32_t now = 0xFFFFF000u;  // the clock wraps during the dialogue
+
+    // Starts a dialogue; with connectError >= 0 the lookup and connection answer.
+    SmtpOutcome Start(int connectError = 0, bool found = true)
+    {
+        SmtpStart(&net.services, {"mail.example", 2525, "PC1", "a@b.example", mail.data(), mail.size()}, now);
+        SmtpHostFound(found, 0x0100007F, now);
+        SmtpConnected(connectError, now);
+        return SmtpResult();
+    }
+    void Reply(const std::string& text) { SmtpReceived(text.data(), text.size(), now); }
+};
+
+TEST_F(SmtpDialogueTest, WholeExchangeInSmallWrites)
+{
+    net.takeAtMost = 5;
+    Start();
+    EXPECT_EQ(net.lookedUp + std::to_string(net.port), "mail.example;2525");
+    Reply("220 ready\r\n502 no EHLO\r\n250 hi\r\n250 ok\r\n250 ok\r\n");
+    EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nHELO PC1\r\nMAIL FROM:<a@b.example>\r\nRCPT TO:<a@b.example>\r\nDATA\r\n");
+    net.blocked = true;
+    Reply("354 go\r\n");
+    EXPECT_EQ(net.sent, "");
+    net.blocked = false;
+    SmtpWritable(now);
+    EXPECT_EQ(net.TakeSent(), mail + ".\r\n");
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::Running);
+    Reply("250 queued as 1\r\n");
+    EXPECT_TRUE(SmtpResult() == SmtpOutcome::Sent && SmtpRunning());
+    EXPECT_EQ(net.TakeSent(), "QUIT\r\n");
+    SmtpClosed(now);  // no 221: the message was taken all the same
+    EXPECT_TRUE(SmtpResult() == SmtpOutcome::Sent && !SmtpRunning());
+    EXPECT_STREQ(SmtpLastReply(), "250 queued as 1");
+    EXPECT_EQ(net.closes, 1);
+}
+
+TEST_F(SmtpDialogueTest, RefusalsFailuresAndTimeOuts)
+{
+    Start();
+    Reply("220 ready\r\n421 busy\r\n");  // a 4xx to EHLO refuses too
+    EXPECT_TRUE(SmtpResult() == SmtpOutcome::Rejected && SmtpReplyCode() == 421);
+    EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nQUIT\r\n");
+    Start();
+    net.blocked = true;
+    Reply("220 ready\r\n250 hi\r\n");  // the EHLO reply before EHLO was sent
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::Failed);
+    net.blocked = false;
+    EXPECT_EQ(Start(SmtpErrorRefused), SmtpOutcome::Refused);
+    EXPECT_EQ(Start(SmtpErrorTimedOut), SmtpOutcome::TimedOut);
+    EXPECT_EQ(Start(10065), SmtpOutcome::Failed);
+    EXPECT_EQ(Start(0, false), SmtpOutcome::HostNotFound);
+    EXPECT_EQ(net.closes, 6);
+    net.lookupWorks = false;
+    EXPECT_EQ(Start(), SmtpOutcome::NoNetwork);
+    SmtpStart(nullptr, {"h", 25, "PC1", "a@b", "", 0}, now);
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::NoNetwork);
+    EXPECT_EQ(net.closes, 6);  // nothing was begun
+    net.lookupWorks = true;
+
+    Start();
+    now += SmtpReplyTimeoutMs - 1;
+    SmtpClockTick(now);
+    EXPECT_TRUE(SmtpRunning());
+    EXPECT_EQ(SmtpNextDeadline(), ++now);
+    SmtpClockTick(now);
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::TimedOut);
+
+    Start();  // each reply in time, but the whole dialogue too slow
+    const uint32_t start = now;
+    for (const char* reply : {"220 a\r\n", "250 b\r\n", "250 c\r\n", "250 d\r\n"}) {
+        SmtpClockTick(now += 25000);
+        Reply(reply);
+    }
+    EXPECT_EQ(SmtpNextDeadline(), start + SmtpDialogueTimeoutMs);
+    SmtpClockTick(now = start + SmtpDialogueTimeoutMs);
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::TimedOut);
+
+    Start();
+    Reply("220 a\r\n");
+    SmtpClosed(now);
+    SmtpClosed(now);  // a late notice changes nothing
+    Reply("250 x\r\n");
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::Closed);
+}
+
+}  // namespace

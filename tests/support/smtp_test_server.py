@@ -1,0 +1,56 @@
+#!/usr/bin/python3
+"""SMTP server on 127.0.0.1 for the monitor's Windows tests (python3-aiosmtpd).
+
+    smtp_test_server.py FOLDER PORT [silent | RCPT-REPLY]
+
+Listens on PORT (0: a free one) and writes it to FOLDER/port; stores each
+message as FOLDER/mail-K.txt after the lines "HELO name", "MAIL FROM a" and
+"RCPT TO a". "silent" never says a word; a reply line (such as "550 No such
+user") answers RCPT. Ends, writing FOLDER/stopped, when FOLDER/stop appears
+or after ten minutes.
+"""
+import asyncio, os, sys, time
+from aiosmtpd.smtp import SMTP
+
+folder, port, mode = sys.argv[1], int(sys.argv[2]), (sys.argv[3:] or [""])[0]
+
+
+def write(name, data):
+    with open(os.path.join(folder, name + ".part"), "wb") as out:
+        out.write(data)
+    os.replace(os.path.join(folder, name + ".part"), os.path.join(folder, name))
+
+
+class Store:
+    async def handle_RCPT(self, server, session, envelope, address, options):
+        envelope.rcpt_tos.append(address)
+        return mode or "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        head = "HELO %s\r\nMAIL FROM %s\r\nRCPT TO %s\r\n" % (session.host_name, envelope.mail_from,
+                                                             envelope.rcpt_tos[0])
+        count = sum(name.endswith(".txt") for name in os.listdir(folder))
+        write("mail-%d.txt" % (count + 1), head.encode() + envelope.original_content)
+        return "250 Message accepted"
+
+
+async def hold(reader, writer):
+    await reader.read()
+
+
+async def serve():
+    if mode == "silent":
+        server = await asyncio.start_server(hold, "127.0.0.1", port)
+    else:
+        server = await asyncio.get_running_loop().create_server(lambda: SMTP(Store()), "127.0.0.1", port)
+    write("port", str(server.sockets[0].getsockname()[1]).encode())
+    end = time.monotonic() + 600
+    while not os.path.exists(os.path.join(folder, "stop")) and time.monotonic() < end:
+        await asyncio.sleep(0.02)
+    server.close()
+    os.remove(os.path.join(folder, "port"))
+    write("stopped", b"")
+
+
+asyncio.run(serve())
+os._exit(0)  # connections still open end with the process

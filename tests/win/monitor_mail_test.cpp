@@ -1,0 +1,134 @@
+// The attribute monitor in the running window, on emulated drives whose
+// snapshot files change between ticks, against a real SMTP server on
+// 127.0.0.1.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "drive_scan.h"
+#include "import_hook.h"
+#include "layout.h"
+#include "monitor_step.h"
+#include "monitor_test_support.h"
+#include "refresh_timer.h"
+#include "smtp_dialogue.h"
+#include "window_session.h"
+
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+namespace {
+
+// The tick count the program's code reads, shifted as if time had passed.
+DWORD ClockShift;
+decltype(&GetTickCount) RealGetTickCount = GetTickCount;
+DWORD WINAPI ShiftedTickCount()
+{
+    return RealGetTickCount() + ClockShift;
+}
+
+class MonitorMailTest : public ::testing::Test {
+protected:
+    std::string Tick(UINT_PTR timer = RefreshTimerId) { return AwaitOutcome(main_, WM_TIMER, timer); }
+
+    // The latest message, once it is the count-th.
+    std::string Received(size_t count)
+    {
+        EXPECT_EQ(server_.MessageCount(), count);
+        return server_.Message(count);
+    }
+
+    SmtpTestServer server_;
+    DriveFolder drives_;
+    HWND main_ = nullptr;
+};
+
+TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreShown)
+{
+    // Windows 95 without networking has no wsock32.dll: it is loaded, not imported.
+    EXPECT_TRUE(ImportHook::ImportsFrom("kernel32.dll"));
+    EXPECT_FALSE(ImportHook::ImportsFrom("wsock32.dll"));
+    ASSERT_TRUE(server_.Start());
+    drives_.PutDemoDrives();
+    Settings settings = {60, 10, "admin@example.org", "", 1};
+    std::strcpy(settings.smtpServer, server_.Server().c_str());
+    MainWindowSession session(drives_, &settings);
+    main_ = session.Window();
+    ASSERT_NE(main_, nullptr);
+    StopRefreshTimer(main_);  // the test ticks
+
+    // The comparison after start-up takes the scan's values: a change on the
+    // drive since is neither read nor shown. The demo's IBM fails already.
+    ASSERT_TRUE(KillTimer(main_, MonitorFirstCheckTimerId)) << "armed at creation";
+    drives_.SetAttribute(0, 8, 220, 58172);
+    const auto shown = ListCells(AttributeList, 4);
+    EXPECT_THAT(Tick(MonitorFirstCheckTimerId), StartsWith("Sent "));
+    EXPECT_EQ(ListCells(AttributeList, 4), shown);
+    EXPECT_THAT(Received(1), AllOf(StartsWith("HELO "), HasSubstr("\r\nMAIL FROM admin@example.org\r\nRCPT TO admin@example.org\r\n"),
+                                   HasSubstr("\r\nSubject: Ostrivel warning: 2 drive problem(s) on "),
+                                   HasSubstr("IC35L040AVVN07-0"), HasSubstr("VNC202A2L1SB8A"), Not(HasSubstr("Maxtor"))));
+    EXPECT_TRUE(FileExists(session.WorkFile("ostrivel.mon")));
+
+    // A tick reads the drives again: attribute 8 (pre-failure) fell from 252
+    // to 220, more than 10 percent, and the attribute page shows 220.
+    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    EXPECT_THAT(Received(2), AllOf(HasSubstr("Maxtor 6Y080L0"), HasSubstr("252"), HasSubstr("220"),
+                                   HasSubstr(": 1 drive problem(s)"), Not(HasSubstr("IC35L040AVVN07-0"))));
+    EXPECT_EQ(CellText(AttributeList, 5, 2), "220");
+    EXPECT_THAT(Tick(), StartsWith("Checked ")) << "nothing new, nothing sent twice";
+
+    // Attribute 4 of the WD (a usage attribute: no fall warning) at its
+    // threshold; 3 reallocated sectors on the Maxtor, in the low 16 bits of
+    // a raw value whose upper bytes carry other data; the WD stops answering.
+    drives_.SetAttribute(3, 4, 40, 714);
+    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    EXPECT_THAT(Received(3), AllOf(HasSubstr("WD-WMAL71234567"), HasSubstr(": 1 drive problem(s)")));
+    drives_.SetAttribute(0, 5, 253, 0x0000AB0000000003ull);
+    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    EXPECT_THAT(Received(4), AllOf(HasSubstr("Maxtor 6Y080L0"), HasSubstr("Reallocated"), HasSubstr(" 3")));
+    drives_.Fail(3, "open");
+    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    EXPECT_EQ(RowCount(DriveList), 3);
+    EXPECT_STREQ(ErrorText, "") << "the re-read keeps the start-up's error text";
+    EXPECT_THAT(Received(5), HasSubstr("WDC WD1200JB-00GVA0"));
+    EXPECT_THAT(Tick(), StartsWith("Checked ")) << "a vanished drive is reported once";
+
+    // With the server down the warning waits for the next check.
+    server_.Stop();
+    drives_.SetAttribute(0, 197, 253, 1);
+    EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), HasSubstr(": refused")));
+    EXPECT_THAT(OutcomeBox(main_), AllOf(StartsWith("Ostrivel: "), HasSubstr(server_.Server().substr(10))));
+    ASSERT_TRUE(server_.Start());
+    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    EXPECT_THAT(Received(6), AllOf(HasSubstr("Maxtor 6Y080L0"), HasSubstr("197")));
+
+    // A silent server: the window goes on; the reply's time-out ends it.
+    ASSERT_TRUE(server_.Start("silent"));
+    drives_.SetAttribute(0, 197, 253, 2);
+    EXPECT_EQ(AwaitOutcome(main_, WM_TIMER, RefreshTimerId, 300), "") << "no greeting yet";
+    SendMessageA(main_, WM_COMMAND, 801, 0);
+    EXPECT_TRUE(HasVisibleStyle(AttributeList)) << "the window answers meanwhile";
+    EXPECT_TRUE(KillTimer(main_, MonitorClockTimerId)) << "the monitor's clock runs";
+    ImportHook hook("kernel32.dll", "GetTickCount", reinterpret_cast<void*>(ShiftedTickCount));
+    ASSERT_TRUE(hook.installed());
+    RealGetTickCount = hook.original<decltype(&GetTickCount)>();
+    for (DWORD shift : {SmtpReplyTimeoutMs - 5000, SmtpReplyTimeoutMs + 1000}) {
+        ClockShift = shift;
+        SendMessageA(main_, WM_TIMER, MonitorClockTimerId, 0);
+        EXPECT_EQ(Outcome(main_).find(": time-out") != std::string::npos, shift > SmtpReplyTimeoutMs) << shift;
+    }
+    ClockShift = 0;
+
+    ASSERT_TRUE(server_.Start("550 5.1.1 No such user here"));
+    EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), HasSubstr(": 550")));
+    EXPECT_THAT(OutcomeBox(main_), HasSubstr("550 5.1.1 No such user here"));
+    EXPECT_EQ(server_.MessageCount(), 6u);
+}
+
+}  // namespace
