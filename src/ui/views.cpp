@@ -29,13 +29,16 @@ LVITEMA TextItem(int row, int column, const char* text)
 
 enum { NoImage = -1 };
 
-// A rebuild runs a list's fill twice: first to compare the cells with what
-// the list shows, then to put them into the emptied list. Each fill sends its
-// cells through Cell, column 0 of a row first.
+// A fill sends its cells through Cell, column 0 of a row first, and is run
+// once to compare them with what the list shows, then, if need be, once more
+// to replace the cells that differ in their rows, or to put every cell into
+// the emptied list.
+enum class FillStep { Compare, Replace, Put };
+
 struct Rebuild {
     HWND list;
     const DriveRecord* drive;
-    bool putting;
+    FillStep step;
     bool same;  // every cell compared so far is shown already
     int rows;   // rows compared so far
 };
@@ -50,12 +53,27 @@ bool CellShows(HWND list, int row, int column, const char* text, int image)
            && std::strcmp(shown, text) == 0 && (image == NoImage || item.iImage == image);
 }
 
-// An empty cell beyond column 0 is left unset: it shows empty all the same.
+void ReplaceCell(HWND list, int row, int column, const char* text, int image)
+{
+    LVITEMA item = TextItem(row, column, text);
+    if (image != NoImage) {
+        item.mask |= LVIF_IMAGE;
+        item.iImage = image;
+    }
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+// An empty cell beyond column 0 of a new row is left unset: it shows empty
+// all the same.
 void Cell(Rebuild* r, int row, int column, const char* text, int image = NoImage)
 {
-    if (!r->putting) {
-        r->same = r->same && CellShows(r->list, row, column, text, image);
+    const bool shown = r->step != FillStep::Put && CellShows(r->list, row, column, text, image);
+    if (r->step == FillStep::Compare) {
+        r->same = r->same && shown;
         r->rows = row + 1;
+    } else if (r->step == FillStep::Replace) {
+        if (!shown)
+            ReplaceCell(r->list, row, column, text, image);
     } else if (image != NoImage) {
         SetListCellImage(r->list, row, column, text, image);
     } else if (column == 0 || text[0] != '\0') {
@@ -108,13 +126,21 @@ bool IsShown(HWND list)
     return (GetWindowLongA(list, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-// What a rebuild resets besides the rows: the chosen row, the focus and the
-// scrolling.
-bool HasRebuiltState(HWND list)
+bool IsScrolledToTop(HWND list)
 {
-    return SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0
-           && SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) == -1
-           && SendMessageA(list, LVM_GETTOPINDEX, 0, 0) == 0 && GetScrollPos(list, SB_HORZ) == 0;
+    return SendMessageA(list, LVM_GETTOPINDEX, 0, 0) == 0 && GetScrollPos(list, SB_HORZ) == 0;
+}
+
+// What a rebuild leaves besides the rows: no row chosen, none focused.
+void DropChoice(HWND list)
+{
+    if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0
+        && SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) == -1)
+        return;
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    SendMessageA(list, LVM_SETSELECTIONMARK, 0, -1);
 }
 
 void RedrawShownList(HWND list)
@@ -148,28 +174,34 @@ void KeepHeader(HWND list)
     ValidateRect(header, nullptr);
 }
 
-// A list that shows the fill's rows already, with nothing chosen and not
-// scrolled, is left as it is: a rebuild would leave it the same, and would
-// cost a repaint and a redrawn scroll bar for nothing.
+// A list that keeps its number of rows, scrolled to the top, is brought to
+// what a rebuild would leave without one: the cells that differ are replaced
+// and the chosen row is dropped. Only the replaced cells are painted again,
+// and a list that shows the rows already costs nothing.
 //
-// With its redraw on, a list view invalidates itself and resets its scroll
-// bars at every row it gains; with its redraw off it does neither. But
-// WM_SETREDRAW TRUE would make a hidden window visible, and WM_SETREDRAW
-// FALSE may clear the style that tells whether the list is shown, so that
-// is read first. A hidden page keeps its redraw off until ShowListPage shows
-// it. Redraw turned back on does not repaint by itself: the list is
-// invalidated then.
+// Otherwise the list is rebuilt. With its redraw on, a list view invalidates
+// itself and resets its scroll bars at every row it gains; with its redraw
+// off it does neither. But WM_SETREDRAW TRUE would make a hidden window
+// visible, and WM_SETREDRAW FALSE may clear the style that tells whether the
+// list is shown, so that is read first. A hidden page keeps its redraw off
+// until ShowListPage shows it. Redraw turned back on does not repaint by
+// itself: the list is invalidated then.
 void RebuildList(HWND list, void (*fill)(Rebuild*), const DriveRecord* drive = nullptr)
 {
-    Rebuild r = {list, drive, false, true, 0};
+    Rebuild r = {list, drive, FillStep::Compare, true, 0};
     fill(&r);
-    if (r.same && r.rows == SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) && HasRebuiltState(list))
+    if (r.rows == SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) && IsScrolledToTop(list)) {
+        DropChoice(list);
+        r.step = FillStep::Replace;
+        if (!r.same)
+            fill(&r);
         return;
+    }
     const bool shown = IsShown(list);
     const bool headerPainted = shown && HeaderIsPainted(list);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    r.putting = true;
+    r.step = FillStep::Put;
     fill(&r);
     if (!shown)
         return;
