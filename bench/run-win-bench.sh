@@ -8,7 +8,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 win64=${WIN64_BUILD:-$root/build/win64}
 win32=${WIN32_BUILD:-$root/build/win32}
-runs=${RUNS:-15}
+runs=${RUNS:-21}
 ticks=${TICKS:-300}
 
 [ -f "$win64/CMakeCache.txt" ] || cmake --preset win64 -S "$root" -B "$win64" >/dev/null

@@ -145,7 +145,7 @@ int main(int argc, char** argv)
                              "<minimal.exe> <drive folder> [runs]\n");
         return 2;
     }
-    const int runs = argc > 6 ? std::max(1, std::atoi(argv[6])) : 15;
+    const int runs = argc > 6 ? std::max(1, std::atoi(argv[6])) : 21;
     // The program saves its settings beside itself: run copies in a private folder.
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
