@@ -3,6 +3,8 @@
 // read against what Wine itself needs for any window.
 #include <windows.h>
 
+#include "timing_points.h"
+
 namespace {
 
 LRESULT CALLBACK MinimalProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -18,6 +20,7 @@ LRESULT CALLBACK MinimalProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    TimingPoints points = {TimingNow(), 0, 0, 0, 0};
     WNDCLASSA wc = {};
     wc.lpfnWndProc = MinimalProc;
     wc.hInstance = instance;
@@ -28,12 +31,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     HWND window = CreateWindowExA(0, "minimal", "Minimal", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                   CW_USEDEFAULT, CW_USEDEFAULT, 420, 370, nullptr, nullptr, instance,
                                   nullptr);
+    points.created = TimingNow();
     ShowWindow(window, showCommand);
     UpdateWindow(window);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    points.firstPaint = points.lastPaint = TimingNow();
+    return RunTimedMessageLoop(&points);
 }

@@ -9,12 +9,13 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 win64=${WIN64_BUILD:-$root/build/win64}
 win32=${WIN32_BUILD:-$root/build/win32}
-runs=${RUNS:-15}
+runs=${RUNS:-21}
 ticks=${TICKS:-300}
 mails=${MAILS:-30}
 
 [ -f "$win64/CMakeCache.txt" ] || cmake --preset win64 -S "$root" -B "$win64" >/dev/null
-cmake --build "$win64" --target ostrivel demo_drives bench_startup bench_minimal_window bench_tick bench_mail
+cmake --build "$win64" --target ostrivel demo_drives bench_startup bench_minimal_window \
+  bench_controls_window bench_ostrivel_timed bench_tick bench_mail
 [ -f "$win32/CMakeCache.txt" ] || cmake --preset win32 -S "$root" -B "$win32" >/dev/null
 cmake --build "$win32" --target ostrivel
 
@@ -23,7 +24,8 @@ drives="Z:$win64/demo-drives"
 "$root/scripts/with-display.sh" "$win64" bash -c '
   set -eu
   echo "== start-up"
-  timeout 600 "$WINE" "$1/bench/bench_startup.exe" "Z:$1/bin/ostrivel.exe" \
+  timeout 900 "$WINE" "$1/bench/bench_startup.exe" "Z:$1/bin/ostrivel.exe" \
+    "Z:$1/bench/bench_ostrivel_timed.exe" "Z:$1/bench/bench_controls_window.exe" \
     "Z:$1/bench/bench_minimal_window.exe" "$2" "$3"
   echo "== refresh tick"
   timeout 600 "$WINE" "$1/bench/bench_tick.exe" "$2" "$4"

@@ -64,12 +64,6 @@ void OnTimer(HWND window)
     ArmRefreshTimer(window);
 }
 
-void ShowPage(HWND shown, HWND hidden)
-{
-    ShowWindow(shown, SW_SHOW);
-    ShowWindow(hidden, SW_HIDE);
-}
-
 void RestoreWindow(HWND window)
 {
     ShowWindow(window, SW_RESTORE);
@@ -84,8 +78,8 @@ void OnCommand(HWND window, int id)
     case CMD_WEBSITE: OpenHomePage(window); break;
     case CMD_EXIT: DestroyWindow(window); break;
     case CMD_SETUP: RunSetupCommand(window); break;
-    case CMD_INFO_PAGE: ShowPage(InfoList, AttributeList); break;
-    case CMD_SMART_PAGE: ShowPage(AttributeList, InfoList); break;
+    case CMD_INFO_PAGE: ShowListPage(InfoList, AttributeList); break;
+    case CMD_SMART_PAGE: ShowListPage(AttributeList, InfoList); break;
     default: break;
     }
 }

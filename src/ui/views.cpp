@@ -27,32 +27,187 @@ LVITEMA TextItem(int row, int column, const char* text)
     return item;
 }
 
-void FillInfoPage(const DriveRecord& drive)
+enum { NoImage = -1 };
+
+// A fill sends its cells through Cell, column 0 of a row first, and is run
+// once to compare them with what the list shows, then, if need be, once more
+// to replace the cells that differ in their rows, or to put every cell into
+// the emptied list.
+enum class FillStep { Compare, Replace, Put };
+
+struct Rebuild {
+    HWND list;
+    const DriveRecord* drive;
+    FillStep step;
+    bool same;  // every cell compared so far is shown already
+    int rows;   // rows compared so far
+};
+
+bool CellShows(HWND list, int row, int column, const char* text, int image)
 {
-    InfoRowText rows[InfoRowCount];
-    MakeInfoRows(drive, rows);
-    SendMessageA(InfoList, LVM_DELETEALLITEMS, 0, 0);
-    for (int i = 0; i < InfoRowCount; ++i) {
-        SetListCellImage(InfoList, i, 0, rows[i].label, rows[i].image);
-        if (rows[i].value[0] != '\0')
-            SetListCell(InfoList, i, 1, rows[i].value);
+    char shown[CellSize + 1] = {};
+    LVITEMA item = TextItem(row, column, shown);
+    item.mask = LVIF_TEXT | (image == NoImage ? 0 : LVIF_IMAGE);
+    item.cchTextMax = sizeof shown;
+    return SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))
+           && std::strcmp(shown, text) == 0 && (image == NoImage || item.iImage == image);
+}
+
+void ReplaceCell(HWND list, int row, int column, const char* text, int image)
+{
+    LVITEMA item = TextItem(row, column, text);
+    if (image != NoImage) {
+        item.mask |= LVIF_IMAGE;
+        item.iImage = image;
+    }
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+// An empty cell beyond column 0 of a new row is left unset: it shows empty
+// all the same.
+void Cell(Rebuild* r, int row, int column, const char* text, int image = NoImage)
+{
+    const bool shown = r->step != FillStep::Put && CellShows(r->list, row, column, text, image);
+    if (r->step == FillStep::Compare) {
+        r->same = r->same && shown;
+        r->rows = row + 1;
+    } else if (r->step == FillStep::Replace) {
+        if (!shown)
+            ReplaceCell(r->list, row, column, text, image);
+    } else if (image != NoImage) {
+        SetListCellImage(r->list, row, column, text, image);
+    } else if (column == 0 || text[0] != '\0') {
+        SetListCell(r->list, row, column, text);
     }
 }
 
-void FillAttributePage(const DriveRecord& drive)
+void DriveRows(Rebuild* r)
 {
-    SendMessageA(AttributeList, LVM_DELETEALLITEMS, 0, 0);
+    int row = 0;
+    for (int d = 0; d < DriveCount; ++d) {
+        if (!DriveTable[d].present)
+            continue;
+        DriveRowText text = MakeDriveRow(d);
+        Cell(r, row, 0, text.model, ImageDrive);
+        Cell(r, row, 1, text.controller);
+        Cell(r, row, 2, text.smartEnabled);
+        Cell(r, row, 3, text.status);
+        ++row;
+    }
+}
+
+void InfoRows(Rebuild* r)
+{
+    InfoRowText rows[InfoRowCount];
+    MakeInfoRows(*r->drive, rows);
+    for (int i = 0; i < InfoRowCount; ++i) {
+        Cell(r, i, 0, rows[i].label, rows[i].image);
+        Cell(r, i, 1, rows[i].value);
+    }
+}
+
+void AttributeRows(Rebuild* r)
+{
     for (int k = 0; k < SlotCount; ++k) {
-        const AttributeSlot& slot = drive.attributes[k];
+        const AttributeSlot& slot = r->drive->attributes[k];
         if (slot.name[0] == '\0')
             continue;
         AttributeRowText row;
         MakeAttributeRow(slot, &row);
-        SetListCell(AttributeList, k, 0, row.id);
-        SetListCell(AttributeList, k, 1, row.name);
-        SetListCell(AttributeList, k, 2, row.value);
-        SetListCell(AttributeList, k, 3, row.threshold);
+        Cell(r, k, 0, row.id);
+        Cell(r, k, 1, row.name);
+        Cell(r, k, 2, row.value);
+        Cell(r, k, 3, row.threshold);
     }
+}
+
+bool IsShown(HWND list)
+{
+    return (GetWindowLongA(list, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool IsScrolledToTop(HWND list)
+{
+    return SendMessageA(list, LVM_GETTOPINDEX, 0, 0) == 0 && GetScrollPos(list, SB_HORZ) == 0;
+}
+
+// What a rebuild leaves besides the rows: no row chosen, none focused.
+void DropChoice(HWND list)
+{
+    if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0
+        && SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) == -1)
+        return;
+    LVITEMA none = {};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    SendMessageA(list, LVM_SETSELECTIONMARK, 0, -1);
+}
+
+void RedrawShownList(HWND list)
+{
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+HWND HeaderOf(HWND list)
+{
+    return reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+}
+
+// A shown column header with nothing of its own waiting to be painted.
+bool HeaderIsPainted(HWND list)
+{
+    HWND header = HeaderOf(list);
+    return header && IsWindowVisible(header) && !GetUpdateRect(header, nullptr, FALSE);
+}
+
+// The column header does not change with the rows: it keeps its pixels. Its
+// rectangle leaves the list's update region too, or the list's background
+// would be painted over it.
+void KeepHeader(HWND list)
+{
+    HWND header = HeaderOf(list);
+    RECT r;
+    GetWindowRect(header, &r);
+    MapWindowPoints(nullptr, list, reinterpret_cast<POINT*>(&r), 2);
+    ValidateRect(list, &r);
+    ValidateRect(header, nullptr);
+}
+
+// A list that keeps its number of rows, scrolled to the top, is brought to
+// what a rebuild would leave without one: the cells that differ are replaced
+// and the chosen row is dropped. Only the replaced cells are painted again,
+// and a list that shows the rows already costs nothing.
+//
+// Otherwise the list is rebuilt. With its redraw on, a list view invalidates
+// itself and resets its scroll bars at every row it gains; with its redraw
+// off it does neither. But WM_SETREDRAW TRUE would make a hidden window
+// visible, and WM_SETREDRAW FALSE may clear the style that tells whether the
+// list is shown, so that is read first. A hidden page keeps its redraw off
+// until ShowListPage shows it. Redraw turned back on does not repaint by
+// itself: the list is invalidated then.
+void RebuildList(HWND list, void (*fill)(Rebuild*), const DriveRecord* drive = nullptr)
+{
+    Rebuild r = {list, drive, FillStep::Compare, true, 0};
+    fill(&r);
+    if (r.rows == SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) && IsScrolledToTop(list)) {
+        DropChoice(list);
+        r.step = FillStep::Replace;
+        if (!r.same)
+            fill(&r);
+        return;
+    }
+    const bool shown = IsShown(list);
+    const bool headerPainted = shown && HeaderIsPainted(list);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    r.step = FillStep::Put;
+    fill(&r);
+    if (!shown)
+        return;
+    RedrawShownList(list);
+    if (headerPainted)
+        KeepHeader(list);
 }
 
 }  // namespace
@@ -77,25 +232,13 @@ void SetListCellImage(HWND list, int row, int column, const char* text, int imag
 
 void FillDriveList()
 {
-    SendMessageA(DriveList, LVM_DELETEALLITEMS, 0, 0);
-    int row = 0;
-    for (int d = 0; d < DriveCount; ++d) {
-        if (!DriveTable[d].present)
-            continue;
-        DriveRowText text = MakeDriveRow(d);
-        SetListCellImage(DriveList, row, 0, text.model, ImageDrive);
-        SetListCell(DriveList, row, 1, text.controller);
-        SetListCell(DriveList, row, 2, text.smartEnabled);
-        SetListCell(DriveList, row, 3, text.status);
-        ++row;
-    }
+    RebuildList(DriveList, DriveRows);
 }
 
 void ShowDriveDetails(int driveIndex)
 {
-    const DriveRecord& drive = DriveTable[driveIndex];
-    FillInfoPage(drive);
-    FillAttributePage(drive);
+    RebuildList(InfoList, InfoRows, &DriveTable[driveIndex]);
+    RebuildList(AttributeList, AttributeRows, &DriveTable[driveIndex]);
 }
 
 int GetSelectedRow(HWND list)
@@ -108,6 +251,13 @@ int GetSelectedRow(HWND list)
             return i;
     }
     return -1;
+}
+
+void ShowListPage(HWND shown, HWND hidden)
+{
+    ShowWindow(shown, SW_SHOW);
+    RedrawShownList(shown);
+    ShowWindow(hidden, SW_HIDE);
 }
 
 void ShowDriveAtRow(int row)

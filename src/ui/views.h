@@ -15,5 +15,8 @@ void ShowDriveDetails(int driveIndex);
 // The focused row when exactly one row is selected, else -1.
 int GetSelectedRow(HWND list);
 
+// Shows one detail page and hides the other.
+void ShowListPage(HWND shown, HWND hidden);
+
 // Shows the drive of a drive-list row; a row without a drive changes nothing.
 void ShowDriveAtRow(int row);

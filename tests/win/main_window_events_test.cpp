@@ -262,6 +262,47 @@ TEST_F(MainWindowEventsTest, TickRebuildsTheViewsAndKeepsThePage)
     EXPECT_TRUE(AttributePageUp()) << "the visible page stays";
 }
 
+// What the window shows once its queue has run; it must be what a repaint of
+// all of it shows.
+std::vector<uint32_t> PaintedScreen(HWND window, const std::string& after)
+{
+    PumpMessages();
+    std::vector<uint32_t> shown = ClientPixels(window);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_TRUE(ClientPixels(window) == shown) << "not all painted after " << after;
+    return shown;
+}
+
+// On either page, a double-click and the ticks after it, one that takes the
+// pages back to the first drive and one that changes nothing, paint all they
+// change, and the other page stays hidden. The drive list has the focus, so
+// that its chosen row shows.
+TEST_F(MainWindowEventsTest, EveryFillPaintsWhatItChanges)
+{
+    Open();
+    ShowWindow(main_, SW_SHOWNORMAL);
+    SetFocus(DriveList);
+    for (int page : {800, 801}) {
+        Command(page);
+        const std::string on = "on page " + std::to_string(page);
+        std::vector<uint32_t> first = PaintedScreen(main_, "the page command " + on);
+        DoubleClickRow(2);
+        EXPECT_FALSE(PaintedScreen(main_, "a double-click " + on) == first);
+        EXPECT_EQ(ShownModel(), models_[2]);
+        EXPECT_EQ(ShownAttributeIds(), AttributeIdsOf(facts_[2]));
+        for (const char* tick : {"a tick back to the first drive ", "a tick that changes nothing "}) {
+            SendMessageA(main_, WM_TIMER, RefreshTimerId, 0);
+            EXPECT_TRUE(PaintedScreen(main_, tick + on) == first) << tick << on;
+            EXPECT_EQ(SelectedCount(DriveList), 0);
+            EXPECT_EQ(ShownModel(), models_[0]);
+            EXPECT_EQ(ShownAttributeIds(), AttributeIdsOf(facts_[0]));
+            EXPECT_TRUE(IsWindowVisible(DriveList));
+            EXPECT_EQ(IsWindowVisible(InfoList), page == 800) << tick << on;
+            EXPECT_EQ(IsWindowVisible(AttributeList), page == 801) << tick << on;
+        }
+    }
+}
+
 TEST_F(MainWindowEventsTest, TickRearmsTheTimerOnlyWhilePollMinutesIsPositive)
 {
     OpenWithPollMinutes(5);

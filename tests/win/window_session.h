@@ -70,3 +70,5 @@ void SelectRow(HWND list, int row);
 void ClearSelection(HWND list);
 // What the list view sends its parent on a double-click.
 LRESULT SendDoubleClick(HWND mainWindow, HWND list);
+// The pixels of a window's client area (its controls' included), as painted.
+std::vector<uint32_t> ClientPixels(HWND window);
