@@ -15,6 +15,7 @@
 #include "main_window.h"
 #include "refresh_timer.h"
 #include "settings.h"
+#include "import_hook.h"
 #include "window_session.h"
 
 namespace {
@@ -273,13 +274,23 @@ std::vector<uint32_t> PaintedScreen(HWND window, const std::string& after)
     return shown;
 }
 
+void WINAPI StoppedClock(SYSTEMTIME* now)
+{
+    *now = {2026, 12, 1, 7, 14, 5, 0, 0};
+}
+
 // On either page, a double-click and the ticks after it, one that takes the
 // pages back to the first drive and one that changes nothing, paint all they
 // change, and the other page stays hidden. The drive list has the focus, so
-// that its chosen row shows.
+// that its chosen row shows. The clock stands still and a first tick has
+// shown the monitor's outcome: every tick reads the drives again, and the
+// time of reading shows on the page and in the status bar.
 TEST_F(MainWindowEventsTest, EveryFillPaintsWhatItChanges)
 {
+    ImportHook clock("kernel32.dll", "GetLocalTime", reinterpret_cast<void*>(StoppedClock));
+    ASSERT_TRUE(clock.installed());
     Open();
+    SendMessageA(main_, WM_TIMER, RefreshTimerId, 0);
     ShowWindow(main_, SW_SHOWNORMAL);
     SetFocus(DriveList);
     for (int page : {800, 801}) {
