@@ -57,9 +57,14 @@ TempFolder::~TempFolder()
     fs::remove_all(path_, ignored);
 }
 
+// The copy keeps the source's attributes, and a read-only sample would make
+// the folder outlive the test: a later test whose process gets the same
+// number would then find its drives.
 void DriveFolder::Put(int driveIndex, const std::string& blob) const
 {
-    CopyFileA(blob.c_str(), File(Slot(driveIndex, ".blob")).c_str(), FALSE);
+    const std::string copy = File(Slot(driveIndex, ".blob"));
+    CopyFileA(blob.c_str(), copy.c_str(), FALSE);
+    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 void DriveFolder::Fail(int driveIndex, const char* operations) const
