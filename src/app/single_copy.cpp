@@ -44,11 +44,15 @@ void MakeGuardName(const WCHAR* folder, WCHAR (&name)[MAX_PATH])
     FoldCase(folded);
     const WCHAR* space = SessionNamespace();
     const size_t room = MAX_PATH - 1 - std::wcslen(space) - std::wcslen(GuardName);
-    if (n <= room)
-        std::swprintf(name, MAX_PATH, L"%ls%ls%ls", space, GuardName, folded);
-    else
-        std::swprintf(name, MAX_PATH, L"%ls%ls%08lX %ls", space, GuardName,
-                      static_cast<unsigned long>(Checksum(folded)), folded + n - (room - 9));
+    WCHAR sum[10] = L"00000000 ";
+    const WCHAR* end = folded;
+    if (n > room) {
+        for (DWORD value = Checksum(folded), i = 8; i-- > 0; value >>= 4)
+            sum[i] = L"0123456789ABCDEF"[value & 15];
+        end = folded + n - (room - 9);
+    }
+    const WCHAR* const parts[] = {space, GuardName, n > room ? sum : L"", end, nullptr};
+    JoinWide(name, MAX_PATH, parts);
 }
 
 HWND FirstCopyWindow()

@@ -33,8 +33,8 @@ int FormatAutostartCommand(WCHAR* out, size_t size, const WCHAR* path)
 {
     // Quoted, so that a path with blanks cannot start another program at
     // log-on (C:\Program Files\... would otherwise run C:\Program.exe).
-    int length = std::swprintf(out, size, L"\"%ls\" /i", path);
-    return length > 0 && static_cast<size_t>(length) < size;
+    const WCHAR* const parts[] = {L"\"", path, L"\" /i", nullptr};
+    return JoinWide(out, size, parts);
 }
 
 int QueryAutostart()

@@ -120,3 +120,19 @@ const WCHAR* SessionNamespace()
     const bool sessions = version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5;
     return sessions ? L"Local\\" : L"";
 }
+
+int JoinWide(WCHAR* out, size_t size, const WCHAR* const* texts)
+{
+    size_t n = 0;
+    for (; *texts; ++texts) {
+        for (const WCHAR* c = *texts; *c; ++c) {
+            if (n + 1 >= size) {
+                out[n] = L'\0';
+                return 0;
+            }
+            out[n++] = *c;
+        }
+    }
+    out[n] = L'\0';
+    return 1;
+}

@@ -32,6 +32,11 @@ LONG SetRegistryText(HKEY key, const WCHAR* name, const WCHAR* text);
 // another process had made it already. Null on failure.
 HANDLE CreateSharedMemory(const WCHAR* name, DWORD size, bool* existed);
 
+// Joins the texts (up to a null) into out; 0, with out cut, when they do not
+// fit in `size` characters with the terminator. Spares the program the C
+// library's wide printf, which would double its size.
+int JoinWide(WCHAR* out, size_t size, const WCHAR* const* texts);
+
 // Upper case, as the file system compares names.
 void FoldCase(WCHAR (&text)[MAX_PATH]);
 
