@@ -4,15 +4,15 @@
 
 #include "drive_services.h"
 #include "file_replace.h"
+#include "monitor_state_file.h"
 #include "smtp_winsock.h"
 
 const char MonitorStateFileName[] = "ostrivel.mon";
 
 namespace {
 
-// Not the settings' "ost": the start-up clean-up takes a leftover of that
-// prefix and the settings record's size for a cut settings save.
-const char MonitorTemporaryPrefix[] = "osm";
+// The start-up clean-up tells the state's leftovers by this size.
+static_assert(static_cast<unsigned long>(MonitorStateLargest) == static_cast<unsigned long>(MonitorStateFileMax));
 
 enum { OutcomePart = 1 };
 

@@ -3,6 +3,12 @@
 #pragma once
 #include <cstddef>
 
+// The monitor's state file is saved this way too, through temporary files of
+// its own prefix: a leftover of one save is never taken for the other's. The
+// state is never longer than this.
+inline constexpr char MonitorTemporaryPrefix[] = "osm";
+enum : unsigned long { MonitorStateLargest = 32768 };
+
 // Writes `length` bytes to a temporary file beside `name` (named by
 // GetTempFileNameA with `prefix`, which tells whose leftover a file is), which then takes
 // its place in one step, so a failure or a cut at any moment leaves either

@@ -1,23 +1,26 @@
 // What an interrupted save of the settings file leaves behind: a power cut or
 // a killed process between the save's steps leaves its temporary file (empty,
 // or holding the whole new record) or, on Windows 9x, the earlier file under
-// its spare name, and "ostrivel.ini" may be missing.
+// its spare name, and "ostrivel.ini" may be missing. A cut save of the
+// monitor's state leaves its own temporary files, of any size up to the
+// state's largest.
 #include <windows.h>
 
 #include <cctype>
 #include <cstring>
 
+#include "file_replace.h"
 #include "settings.h"
 
 namespace {
 
 enum { MaxHexDigits = 4 };  // GetTempFileNameA numbers files in 16 bits
 
-// "ost", one to four hex digits, ".tmp", in any letter case.
-bool HasTemporaryName(const char* name)
+// The prefix, one to four hex digits, ".tmp", in any letter case.
+bool HasTemporaryName(const char* name, const char* prefix)
 {
-    const size_t prefixLength = sizeof SettingsTemporaryPrefix - 1;
-    if (_strnicmp(name, SettingsTemporaryPrefix, prefixLength) != 0)
+    const size_t prefixLength = std::strlen(prefix);
+    if (_strnicmp(name, prefix, prefixLength) != 0)
         return false;
     const char* digits = name + prefixLength;
     int n = 0;
@@ -31,13 +34,16 @@ bool HoldsWholeRecord(const WIN32_FIND_DATAA& file)
     return file.nFileSizeHigh == 0 && file.nFileSizeLow == sizeof(Settings);
 }
 
-// Empty as GetTempFileNameA made it, or the whole record as the save wrote it.
+// Empty as GetTempFileNameA made it, or the whole record as the save wrote
+// it; a state of the monitor's, up to its largest.
 bool IsLeftover(const WIN32_FIND_DATAA& file)
 {
-    if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    if ((file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || file.nFileSizeHigh != 0)
         return false;
-    const bool empty = file.nFileSizeHigh == 0 && file.nFileSizeLow == 0;
-    return (empty || HoldsWholeRecord(file)) && HasTemporaryName(file.cFileName);
+    if (HasTemporaryName(file.cFileName, MonitorTemporaryPrefix))
+        return file.nFileSizeLow <= MonitorStateLargest;
+    return (file.nFileSizeLow == 0 || HoldsWholeRecord(file)) &&
+           HasTemporaryName(file.cFileName, SettingsTemporaryPrefix);
 }
 
 template <typename Visit>
@@ -65,7 +71,7 @@ void RestoreNewestRecord()
 {
     WIN32_FIND_DATAA newest = {};
     ForEachLeftover([&newest](const WIN32_FIND_DATAA& file) {
-        if (HoldsWholeRecord(file) &&
+        if (HoldsWholeRecord(file) && HasTemporaryName(file.cFileName, SettingsTemporaryPrefix) &&
             (!newest.cFileName[0] || CompareFileTime(&file.ftLastWriteTime, &newest.ftLastWriteTime) > 0))
             newest = file;
     });

@@ -246,7 +246,7 @@ TEST_F(ProgramRunTest, StaleTemporaryFilesGoAndACutSaveIsFinished)
     older[4] = 7;  // changePercent
     newer[4] = 9;
     const std::pair<const char*, size_t> files[] = {  // name, bytes of the newer record
-        {"OST1B2C.TMP", 172}, {"ost0.tmp", 0},       // the save's own
+        {"OST1B2C.TMP", 172}, {"ost0.tmp", 0}, {"osmF3.tmp", 100},  // the two saves' own
         {"ost12345.tmp", 172}, {"ostG1.tmp", 172}, {"ost1.tmp.bak", 172}, {"ost2.tmp", 100},
     };
     for (const auto& [name, size] : files)
@@ -254,11 +254,16 @@ TEST_F(ProgramRunTest, StaleTemporaryFilesGoAndACutSaveIsFinished)
     const fs::path earlier = run_.File("ostA1.tmp");
     ASSERT_TRUE(WriteWholeFile(earlier, older.data(), older.size()));
     fs::last_write_time(earlier, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    // The monitor's newest leftover is no settings record, whatever its size.
+    const fs::path state = run_.File("osm7.tmp");
+    ASSERT_TRUE(WriteWholeFile(state, older.data(), older.size()));
+    fs::last_write_time(state, fs::file_time_type::clock::now() + std::chrono::hours(1));
 
     StartAndWait("");
     EXPECT_FALSE(FileExists(earlier));
+    EXPECT_FALSE(FileExists(state));
     for (size_t i = 0; i < std::size(files); ++i)
-        EXPECT_EQ(FileExists(run_.File(files[i].first)), i >= 2) << files[i].first;
+        EXPECT_EQ(FileExists(run_.File(files[i].first)), i >= 3) << files[i].first;
     CloseAndExpectCleanExit();
     std::vector<uint8_t> saved;
     ASSERT_TRUE(ReadWholeFile(run_.Settings(), &saved));
