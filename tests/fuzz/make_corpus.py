@@ -98,15 +98,6 @@ def main():
     write("monitor_state_fuzz", "two_drives", state)
     write("monitor_state_fuzz", "lf_and_blank_lines", state.replace(b"\r\n", b"\n") + b"\n")
     write("monitor_state_fuzz", "cut_short", state[:-2])
-    # The largest state the program can hold: 16 drives of 32 attributes,
-    # every byte 1..255 in the texts, the largest numbers.
-    texts = bytes(range(1, 256))
-    quoted = lambda t: b'"' + b"".join(b"%%%02X" % c if c < 32 or c > 126 or c in b'"%' else bytes([c])
-                                        for c in t) + b'"'
-    drive = b"drive 4294967295 3 1 1 %s %s %s\r\n" % (quoted(texts[:79]), quoted(texts[79:158]), quoted(texts[158:237]))
-    drive += b"".join(b"attribute %d 255 281474976710655\r\n" % (224 + i) for i in range(32))
-    write("monitor_state_fuzz", "largest", b"Ostrivel monitor state 1\r\ncheck 4294967295\r\noutcome "
-          + quoted(texts[237:] + b"%" * 237) + b"\r\n" + drive * 16)
 
 
 if __name__ == "__main__":
