@@ -162,7 +162,9 @@ int ProbeDrive(int driveIndex)
     return answer;
 }
 
-int ScanDrives()
+// The table afresh from the four positions, the present drives numbered for
+// the list. 1 when any position answered.
+static int ProbeAllPositions()
 {
     ResetDriveTable();
     int anyAnswer = 0;
@@ -172,6 +174,12 @@ int ScanDrives()
             anyAnswer = 1;
     }
     NumberPresentDrives();
+    return anyAnswer;
+}
+
+int ScanDrives()
+{
+    const int anyAnswer = ProbeAllPositions();
     if (!anyAnswer)
         ShowBox(ErrorText, MB_ICONERROR);
     return anyAnswer;
@@ -225,11 +233,6 @@ void RereadDrives()
     // reads neither replace it nor show one of their own.
     char startupError[ErrorTextSize];
     std::memcpy(startupError, ErrorText, sizeof startupError);
-    ResetDriveTable();
-    for (int d = 0; d < DriveCount; ++d) {
-        DriveTable[d].listPosition = -1;
-        ProbeDrive(d);
-    }
-    NumberPresentDrives();
+    ProbeAllPositions();
     std::memcpy(ErrorText, startupError, sizeof startupError);
 }

@@ -138,20 +138,33 @@ bool MailOff(const OwnSettings& s)
     return s.pollMinutes <= 0 || (s.emailAddress[0] == '\0' && s.smtpServer[0] == '\0');
 }
 
-// Says which field keeps mail from going out; false when both pass.
-bool ShowBadField(const OwnSettings& s)
+enum class Field { None, Address, Server };
+
+// The first Setup field that keeps mail from going out.
+Field FirstBadField(const OwnSettings& s)
 {
     char host[SmtpHostMax + 1];
     uint16_t port;
-    if (!IsPlainAddress(s.emailAddress)) {
+    if (!IsPlainAddress(s.emailAddress))
+        return Field::Address;
+    if (!ParseSmtpServer(s.smtpServer, host, sizeof host, &port))
+        return Field::Server;
+    return Field::None;
+}
+
+// Says which field keeps mail from going out; false when both pass.
+bool ShowBadField(const OwnSettings& s)
+{
+    switch (FirstBadField(s)) {
+    case Field::Address:
         Show("Not sent: bad address", "Not sent: the e-mail address \"%s\" is not one plain address (name@domain).",
              s.emailAddress);
         return true;
-    }
-    if (!ParseSmtpServer(s.smtpServer, host, sizeof host, &port)) {
+    case Field::Server:
         Show("Not sent: bad server", "Not sent: the SMTP server \"%s\" is not \"host\" or \"host:port\".",
              s.smtpServer);
         return true;
+    case Field::None: break;
     }
     return false;
 }
@@ -324,10 +337,7 @@ void MonitorStart(const MonitorServices* services)
 bool MonitorMailEnabled(const MonitorSettings& settings)
 {
     const OwnSettings s = Own(settings);
-    char host[SmtpHostMax + 1];
-    uint16_t port;
-    return s.pollMinutes > 0 && IsPlainAddress(s.emailAddress) &&
-           ParseSmtpServer(s.smtpServer, host, sizeof host, &port);
+    return s.pollMinutes > 0 && FirstBadField(s) == Field::None;
 }
 
 void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& settings)

@@ -8,8 +8,11 @@
 #include <cstring>
 
 #include "monitor.h"
+#include "unicode_calls.h"
 
 namespace {
+
+const char WinsockLibraryName[] = "wsock32.dll";
 
 struct WinsockApi {
     decltype(&::WSAStartup) startup;
@@ -46,7 +49,7 @@ char ReceiveBuffer[2048];
 template <typename F>
 bool Load(const char* name, F* slot)
 {
-    *slot = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(Library, name)));
+    *slot = LookUpSystemCall<F>(WinsockLibraryName, name);
     return *slot != nullptr;
 }
 
@@ -56,8 +59,8 @@ bool LoadApi()
            Load("WSAAsyncGetHostByName", &Api.asyncGetHostByName) &&
            Load("WSACancelAsyncRequest", &Api.cancelAsyncRequest) && Load("WSAAsyncSelect", &Api.asyncSelect) &&
            Load("WSAGetLastError", &Api.getLastError) && Load("socket", &Api.socket) &&
-           Load("setsockopt", &Api.setsockopt) && Load("connect", &Api.connect) && Load("send", &Api.send) && Load("recv", &Api.recv) &&
-           Load("closesocket", &Api.closesocket) && Load("inet_addr", &Api.inetAddr);
+           Load("setsockopt", &Api.setsockopt) && Load("connect", &Api.connect) && Load("send", &Api.send) &&
+           Load("recv", &Api.recv) && Load("closesocket", &Api.closesocket) && Load("inet_addr", &Api.inetAddr);
 }
 
 bool WinsockReady()
@@ -66,7 +69,7 @@ bool WinsockReady()
         return true;
     // A missing DLL must not bring up the system's "file not found" box.
     const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    Library = LoadLibraryA("wsock32.dll");
+    Library = LoadLibraryA(WinsockLibraryName);
     SetErrorMode(previousMode);
     WSADATA data;
     if (Library && LoadApi() && Api.startup(MAKEWORD(1, 1), &data) == 0)
