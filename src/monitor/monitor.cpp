@@ -7,6 +7,7 @@
 #include "mail_text.h"
 #include "monitor_rules.h"
 #include "monitor_state_file.h"
+#include "text_buffer.h"
 
 namespace {
 
@@ -65,21 +66,11 @@ struct Monitor {
 
 Monitor M;
 
-void CopyField(char (&to)[FieldSize], const char* from)
-{
-    size_t n = 0;
-    while (from && n < FieldSize - 1 && from[n] != '\0') {
-        to[n] = from[n];
-        ++n;
-    }
-    to[n] = '\0';
-}
-
 OwnSettings Own(const MonitorSettings& s)
 {
     OwnSettings own = {};
-    CopyField(own.emailAddress, s.emailAddress);
-    CopyField(own.smtpServer, s.smtpServer);
+    CopyBounded(own.emailAddress, s.emailAddress);
+    CopyBounded(own.smtpServer, s.smtpServer);
     own.pollMinutes = s.pollMinutes;
     own.changePercent = s.changePercent;
     return own;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "attributes.h"
+#include "text_buffer.h"
 
 namespace {
 
@@ -32,12 +33,6 @@ bool InUse(const AttributeSlot& slot)
 bool SameDrive(const KnownDrive& known, const DriveRecord& r)
 {
     return std::strcmp(known.model, r.model) == 0 && std::strcmp(known.serial, r.serial) == 0;
-}
-
-void CopyText(char (&to)[TextSize], const char* from)
-{
-    std::strncpy(to, from, TextSize - 1);
-    to[TextSize - 1] = '\0';
 }
 
 // The first known drive not yet matched in this check with the record's
@@ -104,8 +99,8 @@ int AddKnownDrive(MonitorState* state, const DriveRecord& r, const bool matched[
     const int k = PlaceForNewDrive(state, matched);
     KnownDrive& known = state->drives[k];
     std::memset(&known, 0, sizeof known);
-    CopyText(known.model, r.model);
-    CopyText(known.serial, r.serial);
+    CopyBounded(known.model, r.model);
+    CopyBounded(known.serial, r.serial);
     known.firstSightPending = FailingAtFirstSight(r) ? 1 : 0;
     return k;
 }
@@ -187,7 +182,7 @@ void CheckPresentDrive(const CheckContext& c, MonitorState* state, const DriveRe
     KnownDrive& known = state->drives[c.known];
     known.lastSeen = state->checkCount;
     known.lastPosition = c.position;
-    CopyText(known.firmware, r.firmware);
+    CopyBounded(known.firmware, r.firmware);
     if (!r.smartEnabled) {
         if (!known.vanishedReported)
             Add(c, ConditionKind::SmartOff, nullptr, 0, 0);

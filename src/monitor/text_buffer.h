@@ -15,3 +15,14 @@ TextBuffer MakeTextBuffer(char* data, size_t capacity);
 void AppendBytes(TextBuffer* out, const char* bytes, size_t count);
 void AppendText(TextBuffer* out, const char* text);
 void AppendFormat(TextBuffer* out, const char* format, ...);
+
+// Copies at most N - 1 characters of a text (null reads as empty) and ends
+// the copy: a source without a terminator is never read past N - 1 bytes.
+template <size_t N>
+void CopyBounded(char (&to)[N], const char* from)
+{
+    size_t n = 0;
+    for (; from && n + 1 < N && from[n] != '\0'; ++n)
+        to[n] = from[n];
+    to[n] = '\0';
+}
