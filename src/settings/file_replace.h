@@ -9,10 +9,10 @@
 inline constexpr char MonitorTemporaryPrefix[] = "osm";
 enum : unsigned long { MonitorStateLargest = 32768 };
 
-// Writes `length` bytes to a temporary file beside `name` (named by
-// GetTempFileNameA with `prefix`, which tells whose leftover a file is), which then takes
-// its place in one step, so a failure or a cut at any moment leaves either
-// the earlier file or the new one, never a partial one. A read-only file, or
+// Writes `length` bytes to a temporary file beside `name`, named by
+// GetTempFileNameA with `prefix` (which tells whose leftover a file is); it
+// then takes the file's place in one step, so a failure or a cut at any
+// moment leaves either the earlier file or the new one, never a partial one. A read-only file, or
 // one that another process holds open without write sharing, is not
 // replaced. 1 on success, 0 when the earlier file (if any) stays.
 int ReplaceFileWhole(const char* name, const char* prefix, const void* data, size_t length);
