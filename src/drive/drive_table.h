@@ -30,6 +30,53 @@ struct AttributeSlot {
 
 enum { PreFailureFlag = 0x0001 };
 
+// Bus types of the storage device descriptor (STORAGE_BUS_TYPE) that the
+// program tells apart; 0 when the query was not made or failed.
+enum : int32_t { BusTypeUnknown = 0, BusTypeAta = 3, BusTypeSata = 11, BusTypeNvme = 17 };
+
+// A 128-bit counter of the NVMe health log as four 32-bit words, lowest
+// first: i686 GCC has no 128-bit integer.
+struct Counter128 {
+    uint32_t word[4];
+};
+
+// The NVMe counters of the health log, in log order (bytes 32 to 191).
+enum NvmeCounter {
+    NvmeDataUnitsRead, NvmeDataUnitsWritten, NvmeHostReadCommands, NvmeHostWriteCommands,
+    NvmeControllerBusyTime, NvmePowerCycles, NvmePowerOnHours, NvmeUnsafeShutdowns, NvmeMediaErrors,
+    NvmeErrorLogEntries, NvmeCounterCount
+};
+
+// The SMART / Health Information log (02h) of an NVMe drive, decoded.
+// Temperatures in kelvins (0: not reported).
+struct NvmeHealth {
+    uint8_t criticalWarning;  // bit 0 spare, 1 temperature, 2 reliability, 3 read-only, 4 backup
+    uint8_t availableSpare;           // percent
+    uint8_t availableSpareThreshold;  // percent
+    uint8_t percentageUsed;           // percent, may pass 100
+    uint16_t compositeTemperature;
+    Counter128 counters[NvmeCounterCount];
+    uint32_t warningTemperatureTime;   // minutes
+    uint32_t criticalTemperatureTime;  // minutes
+    uint16_t temperatureSensors[8];
+};
+
+// What an NVMe drive answered beside its identity texts. Its health is its
+// own record: the ATA attribute slots and their rules never see it.
+struct NvmeRecord {
+    int32_t identifyRead;          // Identify Controller decoded
+    int32_t namespaceRead;         // Identify Namespace 1 decoded
+    int32_t healthRead;            // the health log was read
+    uint32_t healthError;          // system error of the failed log read, 0 when read
+    uint32_t version;              // VER (0 before NVMe 1.2)
+    uint16_t warningTemperature;   // WCTEMP, kelvins, 0 unknown
+    uint16_t criticalTemperature;  // CCTEMP, kelvins, 0 unknown
+    uint32_t blockSize;            // bytes per logical block of the format in use, 0 unknown
+    uint64_t namespaceBlocks;      // NSZE of namespace 1
+    uint64_t capacityBytes;        // namespace 1, or the disk geometry's size
+    NvmeHealth health;
+};
+
 struct DriveRecord {
     int32_t present;
     int32_t listPosition;
@@ -44,7 +91,14 @@ struct DriveRecord {
     int32_t smartEnabled;
     AttributeSlot attributes[SlotCount];
     LocalTime lastAccess;
+    int32_t busType;  // STORAGE_BUS_TYPE on Windows NT, else BusTypeUnknown
+    NvmeRecord nvme;  // in use when busType is BusTypeNvme
 };
+
+inline bool IsNvmeDrive(const DriveRecord& r)
+{
+    return r.busType == BusTypeNvme;
+}
 
 // The drive's capacity in sectors: the 48-bit count where the drive gives
 // one (every drive above 128 GiB does), else words 60-61.
