@@ -32,7 +32,7 @@ enum { PreFailureFlag = 0x0001 };
 
 // Bus types of the storage device descriptor (STORAGE_BUS_TYPE) that the
 // program tells apart; 0 when the query was not made or failed.
-enum : int32_t { BusTypeUnknown = 0, BusTypeAta = 3, BusTypeSata = 11, BusTypeNvme = 17 };
+enum : int32_t { DriveBusUnknown = 0, DriveBusAta = 3, DriveBusSata = 11, DriveBusNvme = 17 };
 
 // A 128-bit counter of the NVMe health log as four 32-bit words, lowest
 // first: i686 GCC has no 128-bit integer.
@@ -91,13 +91,13 @@ struct DriveRecord {
     int32_t smartEnabled;
     AttributeSlot attributes[SlotCount];
     LocalTime lastAccess;
-    int32_t busType;  // STORAGE_BUS_TYPE on Windows NT, else BusTypeUnknown
-    NvmeRecord nvme;  // in use when busType is BusTypeNvme
+    int32_t busType;  // STORAGE_BUS_TYPE on Windows NT, else DriveBusUnknown
+    NvmeRecord nvme;  // in use when busType is DriveBusNvme
 };
 
 inline bool IsNvmeDrive(const DriveRecord& r)
 {
-    return r.busType == BusTypeNvme;
+    return r.busType == DriveBusNvme;
 }
 
 // The drive's capacity in sectors: the 48-bit count where the drive gives
