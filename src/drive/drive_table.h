@@ -30,6 +30,11 @@ struct AttributeSlot {
 
 enum { PreFailureFlag = 0x0001 };
 
+// The threshold of a slot read without its threshold sector (a user without
+// administrator rights gets the values only). Below every value, so no rule
+// that compares a value with its threshold ever fires on it.
+enum : int32_t { ThresholdUnknown = -1 };
+
 // Bus types of the storage device descriptor (STORAGE_BUS_TYPE) that the
 // program tells apart; 0 when the query was not made or failed.
 enum : int32_t { DriveBusUnknown = 0, DriveBusAta = 3, DriveBusSata = 11, DriveBusNvme = 17 };
