@@ -97,6 +97,11 @@ struct DriveRecord {
     AttributeSlot attributes[SlotCount];
     LocalTime lastAccess;
     int32_t busType;  // STORAGE_BUS_TYPE on Windows NT, else DriveBusUnknown
+    // Read through the storage queries that need no rights, because the
+    // read-and-write open was refused: no geometry, thresholds unknown
+    // unless remembered, and the drive's own failure flag below.
+    int32_t limitedRead;
+    int32_t predictFailure;  // the drive predicts its failure (limited read)
     NvmeRecord nvme;  // in use when busType is DriveBusNvme
 };
 
@@ -111,6 +116,9 @@ inline uint64_t DriveCapacity(const DriveRecord& r)
 {
     return r.totalSectors48 ? r.totalSectors48 : r.totalSectors;
 }
+
+// 1 when any present drive was read the limited way.
+bool AnyDriveLimited();
 
 // Indexed by DriveIndex: 0 Primary/Master, 1 Primary/Slave,
 // 2 Secondary/Master, 3 Secondary/Slave.
