@@ -93,6 +93,9 @@ struct DriveRecord {
     LocalTime lastAccess;
     int32_t busType;  // STORAGE_BUS_TYPE on Windows NT, else DriveBusUnknown
     NvmeRecord nvme;  // in use when busType is DriveBusNvme
+    // The attribute or threshold sector failed its checksum, read twice: the
+    // slots show what was read, but the monitor takes nothing from them.
+    int32_t checksumFailed;
 };
 
 inline bool IsNvmeDrive(const DriveRecord& r)

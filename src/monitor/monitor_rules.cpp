@@ -35,21 +35,14 @@ bool SameDrive(const KnownDrive& known, const DriveRecord& r)
     return std::strcmp(known.model, r.model) == 0 && std::strcmp(known.serial, r.serial) == 0;
 }
 
-// The first known drive not yet matched in this check with the record's
-// model and serial, preferring one last seen at this position (two drives of
-// one identity at two positions then keep their own references).
-int FindKnown(const MonitorState& state, const DriveRecord& r, int position, const bool matched[])
+// The known drive with the record's model and serial, or -1.
+int FindKnown(const MonitorState& state, const DriveRecord& r)
 {
-    int any = -1;
     for (int k = 0; k < state.driveCount; ++k) {
-        if (matched[k] || !SameDrive(state.drives[k], r))
-            continue;
-        if (state.drives[k].lastPosition == position)
+        if (SameDrive(state.drives[k], r))
             return k;
-        if (any < 0)
-            any = k;
     }
-    return any;
+    return -1;
 }
 
 // A free place, or the least recently seen drive not seen in this check.
@@ -174,6 +167,8 @@ void CheckAttributes(const CheckContext& c, KnownDrive& known, const DriveRecord
         const bool countReported = !isNew && CheckCount(c, slot, *ref);
         if (known.firstSightPending)
             CheckFirstSight(c, slot, valueReported, countReported);
+        if (slot.value > ref->value)
+            ref->value = static_cast<uint8_t>(slot.value);
     }
 }
 
@@ -189,7 +184,10 @@ void CheckPresentDrive(const CheckContext& c, MonitorState* state, const DriveRe
         return;
     }
     known.vanishedReported = 0;
-    CheckAttributes(c, known, r);
+    if (r.checksumFailed)
+        c.found->uncheckedPositions |= 1u << c.position;
+    else
+        CheckAttributes(c, known, r);
 }
 
 }  // namespace
@@ -214,14 +212,19 @@ void CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint3
                  ConditionList* found)
 {
     found->count = 0;
+    found->uncheckedPositions = 0;
     ++state->checkCount;
     bool matched[MonitorDriveMax] = {};
     for (int d = 0; d < DriveCount; ++d) {
         const DriveRecord& r = table[d];
         if (!r.present)
             continue;
-        int k = FindKnown(*state, r, d, matched);
-        if (k < 0 && !r.smartEnabled)
+        int k = FindKnown(*state, r);
+        if (k >= 0 && matched[k])
+            continue;  // the same drive, answering at a second position
+        if (k < 0 && r.smartEnabled && r.checksumFailed)
+            found->uncheckedPositions |= 1u << d;  // its references wait for a good reading
+        if (k < 0 && (!r.smartEnabled || r.checksumFailed))
             continue;  // never seen answering: nothing to compare with
         if (k < 0)
             k = AddKnownDrive(state, r, matched);

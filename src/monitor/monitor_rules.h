@@ -5,17 +5,22 @@
 
 #include "drive_table.h"
 
-enum { MonitorDriveMax = 16, MonitorOutcomeSize = 256, DefaultChangePercent = 5 };
+// The outcome's full text holds a whole server reply beside the longest
+// address and server.
+enum { MonitorDriveMax = 16, MonitorOutcomeSize = 1024, DefaultChangePercent = 5 };
 
 // One attribute's reference: its value when the drive was first seen, moved
-// to the current value only when a warning about it has been delivered.
+// down to the current value only when a warning about it has been delivered,
+// and up at once whenever the value rises above it (so that a recovered value
+// that falls again is reported again).
 struct AttributeReference {
     uint8_t id;     // 0: not in use
     uint8_t value;  // normalised value
     uint64_t raw;   // raw value; the counters compare its low 16 bits
 };
 
-// A drive is known by model and serial, not by its position.
+// A drive is known by model and serial, not by its position; the state
+// holds each identity once.
 struct KnownDrive {
     char model[TextSize];
     char serial[TextSize];
@@ -62,6 +67,9 @@ enum { ConditionMax = DriveCount * 2 * SlotCount + MonitorDriveMax };
 struct ConditionList {
     int32_t count;
     Condition items[ConditionMax];
+    // Bit d: the drive at position d was not compared, its attribute or
+    // threshold sector having failed its checksum twice.
+    uint32_t uncheckedPositions;
 };
 
 // changePercent as the monitor uses it: 0 means 5.
@@ -70,7 +78,9 @@ uint32_t EffectiveChangePercent(uint32_t changePercent);
 // One check of the four table records (present with SMART enabled: answers)
 // against the state. Drives seen answering for the first time get references
 // from the values read now; the least recently seen drive is forgotten when
-// 16 are known. Fills *found with every condition that holds now and is not
+// 16 are known. A drive that answers at two positions is one drive, checked
+// at the first. A drive whose sectors failed their checksum is seen, but
+// gives no condition and moves no reference. Fills *found with every condition that holds now and is not
 // yet delivered, grouped by drive in table order, vanished drives last. The
 // state changes at every check (checkCount, where each drive was seen).
 void CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint32_t changePercent,

@@ -14,13 +14,17 @@
 //   attribute <id> <reference value> <reference raw value>
 // Attribute lines belong to the drive line above them. Texts stand in double
 // quotes; '"', '%' and every byte outside 0x20..0x7E are written %XX (hex),
-// so any byte of a drive's texts comes back as it was.
+// so any byte of a drive's texts comes back as it was. A drive's texts are
+// kept to the widths drives give them (model 40, serial 20, firmware 8), so
+// that 16 drives always fit; a second drive line of one model and serial is
+// read and dropped with its attributes.
 
 namespace {
 
 const char VersionLine[] = "Ostrivel monitor state 1";
 const char HexDigits[] = "0123456789ABCDEF";
 constexpr uint64_t RawMax = (1ull << 48) - 1;
+constexpr size_t ModelMax = 40, SerialMax = 20, FirmwareMax = 8;
 
 bool Escaped(char c)
 {
@@ -112,6 +116,8 @@ struct Reader {
     MonitorState* state;
     bool sawCheck;
     bool sawOutcome;
+    KnownDrive* current;  // where the attribute lines go
+    KnownDrive dropped;   // a drive line repeated: read, then forgotten
 };
 
 bool ReadCheck(Reader& r, Cursor& c)
@@ -130,12 +136,18 @@ bool ReadOutcome(Reader& r, Cursor& c)
     return first;
 }
 
+bool SameIdentity(const KnownDrive& a, const KnownDrive& b)
+{
+    return std::strcmp(a.model, b.model) == 0 && std::strcmp(a.serial, b.serial) == 0;
+}
+
+// Reads into the place after the known drives, which it takes only when the
+// drive is not known yet.
 bool ReadDrive(Reader& r, Cursor& c)
 {
     MonitorState& s = *r.state;
-    if (s.driveCount == MonitorDriveMax)
-        return false;
-    KnownDrive& d = s.drives[s.driveCount++];
+    KnownDrive& d = r.dropped;
+    std::memset(&d, 0, sizeof d);
     d.lastSeen = static_cast<uint32_t>(Number(c, UINT32_MAX));
     d.lastPosition = static_cast<int32_t>(Number(c, DriveCount - 1));
     d.firstSightPending = static_cast<uint8_t>(Number(c, 1));
@@ -143,16 +155,25 @@ bool ReadDrive(Reader& r, Cursor& c)
     Text(c, d.model, sizeof d.model);
     Text(c, d.serial, sizeof d.serial);
     Text(c, d.firmware, sizeof d.firmware);
+    d.model[ModelMax] = d.serial[SerialMax] = d.firmware[FirmwareMax] = '\0';
+    r.current = &d;
+    for (int k = 0; k < s.driveCount; ++k) {
+        if (SameIdentity(s.drives[k], d))
+            return true;
+    }
+    if (s.driveCount == MonitorDriveMax)
+        return false;
+    r.current = &s.drives[s.driveCount++];
+    *r.current = d;
     return true;
 }
 
 // An attribute of the drive above: a new ID, and a free place for it.
 bool ReadAttribute(Reader& r, Cursor& c)
 {
-    MonitorState& s = *r.state;
-    if (s.driveCount == 0)
+    if (!r.current)
         return false;
-    KnownDrive& d = s.drives[s.driveCount - 1];
+    KnownDrive& d = *r.current;
     const uint8_t id = static_cast<uint8_t>(Number(c, 255));
     const uint8_t value = static_cast<uint8_t>(Number(c, 255));
     const uint64_t raw = Number(c, RawMax);
@@ -216,7 +237,8 @@ bool ReadAll(const char* text, size_t length, MonitorState* state)
     if (!NextLine(&p, end, &line, &lineEnd) || static_cast<size_t>(lineEnd - line) != std::strlen(VersionLine) ||
         std::memcmp(line, VersionLine, lineEnd - line) != 0)
         return false;
-    Reader reader{state, false, false};
+    static Reader reader;
+    reader = {state, false, false, nullptr, {}};
     while (NextLine(&p, end, &line, &lineEnd)) {
         if (line != lineEnd && !ReadLine(reader, line, lineEnd))
             return false;
@@ -236,9 +258,9 @@ size_t FormatMonitorState(const MonitorState& state, char* out, size_t capacity)
         const KnownDrive& d = state.drives[k];
         AppendFormat(&text, "drive %lu %d %d %d", static_cast<unsigned long>(d.lastSeen),
                      static_cast<int>(d.lastPosition), d.firstSightPending, d.vanishedReported);
-        AppendQuoted(&text, d.model, sizeof d.model);
-        AppendQuoted(&text, d.serial, sizeof d.serial);
-        AppendQuoted(&text, d.firmware, sizeof d.firmware);
+        AppendQuoted(&text, d.model, ModelMax);
+        AppendQuoted(&text, d.serial, SerialMax);
+        AppendQuoted(&text, d.firmware, FirmwareMax);
         AppendText(&text, "\r\n");
         for (const AttributeReference& ref : d.references) {
             if (ref.id != 0)

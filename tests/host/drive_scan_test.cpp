@@ -281,6 +281,21 @@ TEST_F(DriveScanTest, FailedThresholdReadGivesThresholdsOfZero)
     EXPECT_EQ(DriveTable[1].attributes[1].threshold, 0);
 }
 
+// A sector whose checksum is wrong is read once more; still wrong, it is
+// shown as read, and the record says so.
+TEST_F(DriveScanTest, SectorsFailingTheirChecksumAreReadTwice)
+{
+    EXPECT_EQ(ProbeDrive(0), 1);
+    EXPECT_EQ(CommandsSent(), "VEIAT");
+    EXPECT_EQ(DriveTable[0].checksumFailed, 0);
+    Fake().requests.clear();
+    ++Fake().positions[1].thresholds[511];
+    EXPECT_EQ(ProbeDrive(1), 1);
+    EXPECT_EQ(CommandsSent(), "VEIATT");
+    EXPECT_EQ(DriveTable[1].checksumFailed, 1);
+    EXPECT_EQ(DriveTable[1].attributes[0].threshold, 36);
+}
+
 TEST_F(DriveScanTest, FailedIdentifyDoesNotDecodeTheLastDrivesSector)
 {
     ProbeDrive(0);

@@ -48,7 +48,8 @@ TEST_F(MailTextTest, WarningAndTestMessagesHeadersBodyAndWrapping)
     conditions = {3,
                   {{ConditionKind::ReachedThreshold, 0, 1, 5, 100, 30, 36, 0},
                    {ConditionKind::CountRose, 0, 1, 5, 0, 12, 36, 12},
-                   {ConditionKind::Vanished, 1, 3, 0, 0, 0, 0, 0}}};
+                   {ConditionKind::Vanished, 1, 3, 0, 0, 0, 0, 0}},
+                  0};
 
     const size_t n = FormatWarningMail(context, state, table, conditions, text, sizeof text);
     ASSERT_GT(n, 0u);

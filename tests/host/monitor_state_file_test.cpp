@@ -31,7 +31,7 @@ TEST(MonitorStateFile, LargestStateReadsAndWritesBack)
     for (KnownDrive& d : state.drives) {
         for (int i = 0; i + 1 < TextSize; ++i) {
             d.model[i] = static_cast<char>(1 + i);
-            d.serial[i] = static_cast<char>(80 + i);
+            d.serial[i] = static_cast<char>(i ? 80 + i : 'A' + (&d - state.drives));  // 16 drives, not one
             d.firmware[i] = static_cast<char>(160 + i % 96);
         }
         d.lastPosition = 3;
@@ -52,15 +52,20 @@ TEST(MonitorStateFile, MalformedTextsGiveAFreshState)
     const std::string head = "Ostrivel monitor state 1\r\ncheck 7\r\noutcome \"Sent 14:05\"\r\n";
     const std::string drive = "drive 7 2 0 1 \"WDC WD400%22X%25\" \"S 1\" \"\"\r\n";
     MonitorState state;
-    ASSERT_TRUE(Parse(head + "\n" + drive + "attribute 5 100 12\nattribute 197 200 281474976710655\r\n", &state));
+    // A second entry of one model and serial is read and dropped.
+    ASSERT_TRUE(Parse(head + "\n" + drive + "attribute 5 100 12\nattribute 197 200 281474976710655\r\n" + drive +
+                          "attribute 5 1 1\r\nattribute 9 1 1\r\n",
+                      &state));
     EXPECT_EQ(state.driveCount, 1);
+    EXPECT_EQ(state.drives[0].references[0].value, 100);
+    EXPECT_EQ(state.drives[0].references[2].id, 0);
     EXPECT_STREQ(state.drives[0].model, "WDC WD400\"X%");
     EXPECT_EQ(state.drives[0].lastPosition, 2);
     EXPECT_EQ(state.drives[0].references[1].raw, 281474976710655ull);
 
     std::string seventeen = head, thirtyThree = head + drive;
     for (int i = 0; i < MonitorDriveMax + 1; ++i)
-        seventeen += drive;
+        seventeen += "drive 7 2 0 1 \"M\" \"" + std::to_string(i) + "\" \"\"\r\n";
     for (int i = 1; i <= SlotCount + 1; ++i)
         thirtyThree += "attribute " + std::to_string(i) + " 1 1\r\n";
     const std::string bad[] = {

@@ -40,11 +40,13 @@ TEST(SmtpReplyParser, RepliesAndMalformedLines)
         EXPECT_EQ(FirstReply(c.text), c.reply);
 }
 
-TEST(MailAddress, AddressServerAndHeloName)
+TEST(MailAddress, AddressServerAndComputerName)
 {
-    for (const char* good : {"a@b", "first.last+tag@mail.example.com", "x@[127.0.0.1]"})
+    for (const char* good : {"a@b", "first.last+tag@mail.example.com", "!#$%&'*+-/=?^_`{|}~@x-1.y2", "1@2.3"})
         EXPECT_TRUE(IsPlainAddress(good)) << good;
-    for (const char* bad : {"", "@b", "a@", "ab", "a@b@c", "a b@c", "a@b,c@d", "<a@b>", "a@b\r\n", "a\x80@b"})
+    for (const char* bad : {"", "@b", "a@", "ab", "a@b@c", "a b@c", "a@b,c@d", "<a@b>", "a@b\r\n", "a\x80@b",
+                            ".a@b", "a.@b", "a..b@c", "a@.b", "a@b.", "a@b..c", "a@-b", "a@b-", "a@b-.c", "a@b.-c",
+                            "x@[127.0.0.1]", "a\"b@c", "a(b)@c", "a@b_c", "a:b@c"})
         EXPECT_FALSE(IsPlainAddress(bad)) << bad;
 
     char host[SmtpHostMax + 1];
@@ -56,11 +58,13 @@ TEST(MailAddress, AddressServerAndHeloName)
         EXPECT_FALSE(ParseSmtpServer(bad, host, sizeof host, &port)) << bad;
     EXPECT_FALSE(ParseSmtpServer("abcdef", host, 6, &port));
 
-    char name[16];
-    MakeHeloName("\xC4\xD6 _", name, sizeof name);
-    EXPECT_STREQ(name, "localhost");
-    MakeHeloName("My PC_1 is a long name", name, sizeof name);
-    EXPECT_STREQ(name, "MyPC1isalongnam");
+    const std::string longest(63, 'n');
+    for (const char* good : {"a", "DESK-7", "1x", longest.c_str()})
+        EXPECT_TRUE(IsDomainLabel(good)) << good;
+    for (const std::string& bad : {std::string(), std::string("-"), std::string("---"), std::string("-a"),
+                                   std::string("a-"), std::string("MY PC"), std::string("PC_1"), std::string("a.b"),
+                                   std::string("\xC4\xD6"), longest + "n"})
+        EXPECT_FALSE(IsDomainLabel(bad.c_str())) << bad;
 }
 
 class SmtpDialogueTest : public ::testing::Test {
@@ -84,7 +88,8 @@ TEST_F(SmtpDialogueTest, WholeExchangeInSmallWrites)
 {
     net.takeAtMost = 5;
     Start();
-    Reply("220 ready\r\n502 no EHLO\r\n250 hi\r\n250 ok\r\n250 ok\r\n");
+    for (const char* reply : {"220 ready\r\n", "502 no EHLO\r\n", "250 hi\r\n", "250 ok\r\n", "250 ok\r\n"})
+        Reply(reply);
     EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nHELO PC1\r\nMAIL FROM:<a@b.example>\r\nRCPT TO:<a@b.example>\r\nDATA\r\n");
     net.blocked = true;
     Reply("354 go\r\n");
@@ -102,16 +107,18 @@ TEST_F(SmtpDialogueTest, WholeExchangeInSmallWrites)
 TEST_F(SmtpDialogueTest, RefusalsFailuresAndTimeOuts)
 {
     Start();
-    Reply("220 ready\r\n421 busy\r\n");  // a 4xx to EHLO refuses too
+    Reply("220 ready\r\n");
+    Reply("421 busy\r\n");  // a 4xx to EHLO refuses too
     EXPECT_TRUE(SmtpResult() == SmtpOutcome::Rejected && SmtpReplyCode() == 421);
     EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nQUIT\r\n");
     Start();
     net.blocked = true;
-    Reply("220 ready\r\n250 hi\r\n");  // the EHLO reply before EHLO was sent
-    EXPECT_EQ(SmtpResult(), SmtpOutcome::Failed);
+    Reply("220 ready\r\n");
+    Reply("250 hi\r\n");  // the EHLO reply before EHLO was sent
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
     net.blocked = false;
     EXPECT_EQ(Start(SmtpErrorRefused), SmtpOutcome::Refused);
-    EXPECT_EQ(Start(SmtpErrorTimedOut), SmtpOutcome::TimedOut);
+    EXPECT_EQ(Start(SmtpErrorTimedOut), SmtpOutcome::NoAnswer);
     EXPECT_EQ(Start(10065), SmtpOutcome::Failed);
     EXPECT_EQ(Start(0, false), SmtpOutcome::HostNotFound);
     net.lookupWorks = false;
@@ -121,8 +128,24 @@ TEST_F(SmtpDialogueTest, RefusalsFailuresAndTimeOuts)
     EXPECT_EQ(net.closes, 6);  // one per dialogue begun, none for the last two
     net.lookupWorks = true;
 
+    Start();  // a greeting trickling in: its 30 s count from the connection
+    uint32_t start = now;
+    for (int i = 0; i < 3; ++i) {
+        SmtpClockTick(now += 8000);
+        Reply("2");
+    }
+    SmtpClockTick(now = start + SmtpReplyTimeoutMs);
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::TimedOut);
+    SmtpStart(&net.services, {"h", 25, "PC1", "a@b", "", 0}, start = now);
+    SmtpHostFound(true, 1, now);
+    SmtpClockTick(now += SmtpReplyTimeoutMs);  // never connected
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::NoAnswer);
+    Start();
+    SmtpClosed(now);
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::Closed);  // connected, then closed
+
     Start();  // each reply in time, but the whole dialogue too slow
-    const uint32_t start = now;
+    start = now;
     for (const char* reply : {"220 a\r\n", "250 b\r\n", "250 c\r\n", "250 d\r\n"}) {
         SmtpClockTick(now += 25000);
         Reply(reply);
@@ -143,6 +166,35 @@ TEST_F(SmtpDialogueTest, RefusalsFailuresAndTimeOuts)
     SmtpClosed(now);  // a late notice changes nothing
     Reply("250 x\r\n");
     EXPECT_EQ(SmtpResult(), SmtpOutcome::Closed);
+}
+
+// Without PIPELINING a reply can only follow its command: a server that
+// sends every reply at once, or speaks while a command is still going out,
+// is out of step and never "Sent".
+TEST_F(SmtpDialogueTest, RepliesOutOfStepEndTheDialogue)
+{
+    const std::string all = "220 a\r\n250 b\r\n250 c\r\n250 d\r\n354 e\r\n250 f\r\n221 g\r\n";
+    Start();
+    Reply(all);
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
+    EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\n");
+    Start();
+    for (const char* reply : {"220 a\r\n", "250 b\r\n", "250 c\r\n", "250 d\r\n"})
+        Reply(reply);
+    net.TakeSent();
+    net.blocked = true;
+    Reply("354 go\r\n");
+    Reply("250 f\r\n");  // while the message waits to go out
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
+    net.blocked = false;
+
+    // A nameless PC greets with its end's address literal.
+    SmtpStart(&net.services, {"h", 25, "", "a@b", mail.data(), mail.size()}, now);
+    SmtpHostFound(true, 1, now);
+    SmtpConnected(0, now);
+    Reply("220 a\r\n");
+    EXPECT_EQ(net.TakeSent(), "EHLO [192.0.2.7]\r\n");
+    SmtpAbort();
 }
 
 }  // namespace
