@@ -22,7 +22,10 @@ std::string TextOf(const std::string& path)
 
 }  // namespace
 
-SmtpTestServer::SmtpTestServer() : folder_("/tmp/ostrivel-smtp-" + std::to_string(GetCurrentProcessId()))
+// Wine numbers processes per prefix: tests of other build trees running at
+// the same time may have the same number, so the clock tells them apart.
+SmtpTestServer::SmtpTestServer()
+    : folder_("/tmp/ostrivel-smtp-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()))
 {
     std::filesystem::create_directory(File(""));
 }
