@@ -74,12 +74,28 @@ AttributeReference* ReferenceFor(KnownDrive& known, const AttributeSlot& slot, b
     AttributeReference* ref = FindReference(known, slot.id);
     *isNew = ref == nullptr;
     if (!ref && (ref = FindReference(known, 0)) != nullptr)
-        *ref = {static_cast<uint8_t>(slot.id), static_cast<uint8_t>(slot.value), slot.raw};
+        *ref = {static_cast<uint8_t>(slot.id), static_cast<uint8_t>(slot.value), 0, slot.raw};
+    if (ref)
+        ref->threshold = static_cast<int16_t>(slot.threshold);
     return ref;
+}
+
+uint8_t WearStepOf(uint8_t percentageUsed)
+{
+    return percentageUsed >= NvmeWearEnd ? NvmeWearEnd : percentageUsed >= NvmeWearWarning ? NvmeWearWarning : 0;
+}
+
+uint64_t MediaErrorsOf(const NvmeHealth& h)
+{
+    return CountUpTo64Bits(h.counters[NvmeMediaErrors]);
 }
 
 bool FailingAtFirstSight(const DriveRecord& r)
 {
+    if (IsNvmeDrive(r)) {
+        const NvmeHealth& h = r.nvme.health;
+        return h.criticalWarning != 0 || MediaErrorsOf(h) > 0 || h.percentageUsed >= NvmeWearWarning;
+    }
     for (const AttributeSlot& slot : r.attributes) {
         if (InUse(slot) && (SlotInAlert(slot) || (Listed(FirstSightCounters, slot.id) && CountOf(slot.raw) > 0)))
             return true;
@@ -105,25 +121,32 @@ struct CheckContext {
     uint32_t changePercent;
 };
 
-void Add(const CheckContext& c, ConditionKind kind, const AttributeSlot* slot, int32_t reference, int32_t current)
+Condition* Add(const CheckContext& c, ConditionKind kind, const AttributeSlot* slot, int32_t reference,
+               int32_t current)
 {
+    static Condition spare;  // the list is full: the condition is dropped
     if (c.found->count == ConditionMax)
-        return;
+        return &spare;
     Condition& out = c.found->items[c.found->count++];
-    out = {kind, c.known, c.position, 0, reference, current, 0, 0};
+    out = {kind, c.known, c.position, 0, reference, current, 0, 0, 0};
     if (slot) {
         out.attributeId = slot->id;
         out.threshold = slot->threshold;
         out.raw = slot->raw;
     }
+    return &out;
+}
+
+bool FallsTooFar(int32_t reference, int32_t current, uint32_t changePercent)
+{
+    return current < reference &&
+           static_cast<uint64_t>(reference - current) * 100 > static_cast<uint64_t>(changePercent) * reference;
 }
 
 bool FellTooFar(const AttributeSlot& slot, const AttributeReference& ref, uint32_t changePercent)
 {
-    if (!(slot.flags & PreFailureFlag) || Listed(TemperatureIds, slot.id) || slot.value >= ref.value)
-        return false;
-    const uint64_t fall = static_cast<uint64_t>(ref.value - slot.value);
-    return fall * 100 > static_cast<uint64_t>(changePercent) * ref.value;
+    return (slot.flags & PreFailureFlag) && !Listed(TemperatureIds, slot.id) &&
+           FallsTooFar(ref.value, slot.value, changePercent);
 }
 
 // Adds the value condition of one slot, if any; true when it did.
@@ -172,6 +195,68 @@ void CheckAttributes(const CheckContext& c, KnownDrive& known, const DriveRecord
     }
 }
 
+// What changed on an NVMe drive since its references were taken. Returns
+// the warning bits it reported.
+uint8_t CheckNvmeChanges(const CheckContext& c, const NvmeReference& ref, const NvmeHealth& h, bool* wear,
+                         bool* errors)
+{
+    const uint8_t newBits = static_cast<uint8_t>(h.criticalWarning & ~ref.warningBits);
+    for (int bit = 0; bit < 8; ++bit) {
+        if (newBits & (1u << bit))
+            Add(c, ConditionKind::NvmeWarningSet, nullptr, 0, bit);
+    }
+    const uint8_t threshold = h.availableSpareThreshold;
+    Condition* spare = nullptr;
+    if (h.availableSpare < threshold && ref.spare >= threshold)
+        spare = Add(c, ConditionKind::NvmeSpareBelowThreshold, nullptr, ref.spare, h.availableSpare);
+    else if (FallsTooFar(ref.spare, h.availableSpare, c.changePercent))
+        spare = Add(c, ConditionKind::NvmeSpareFell, nullptr, ref.spare, h.availableSpare);
+    if (spare)
+        spare->threshold = threshold;
+    const uint8_t step = WearStepOf(h.percentageUsed);
+    if ((*wear = step > ref.wearStep))
+        Add(c, ConditionKind::NvmeWearReached, nullptr, ref.wearStep, h.percentageUsed)->threshold = step;
+    const uint64_t count = MediaErrorsOf(h);
+    if ((*errors = count > ref.mediaErrors)) {
+        Condition* rose = Add(c, ConditionKind::NvmeErrorsRose, nullptr, 0, 0);
+        rose->raw = count;
+        rose->referenceRaw = ref.mediaErrors;
+    }
+    return newBits;
+}
+
+// What made a new NVMe drive worth a report, as far as no change covers it.
+void CheckNvmeFirstSight(const CheckContext& c, const NvmeHealth& h, uint8_t bitsReported, bool wear, bool errors)
+{
+    for (int bit = 0; bit < 8; ++bit) {
+        if ((h.criticalWarning & ~bitsReported) & (1u << bit))
+            Add(c, ConditionKind::NvmeWarningAtFirstSight, nullptr, 0, bit);
+    }
+    if (!wear && h.percentageUsed >= NvmeWearWarning)
+        Add(c, ConditionKind::NvmeWearAtFirstSight, nullptr, 0, h.percentageUsed);
+    if (!errors && MediaErrorsOf(h) > 0)
+        Add(c, ConditionKind::NvmeErrorsAtFirstSight, nullptr, 0, 0)->raw = MediaErrorsOf(h);
+}
+
+void CheckNvme(const CheckContext& c, KnownDrive& known, const NvmeHealth& h)
+{
+    NvmeReference& ref = known.nvme;
+    uint8_t bitsReported = 0;
+    bool wear = false, errors = false;
+    if (ref.inUse)
+        bitsReported = CheckNvmeChanges(c, ref, h, &wear, &errors);
+    else
+        ref = {1, h.criticalWarning, h.availableSpare, 0, WearStepOf(h.percentageUsed), MediaErrorsOf(h)};
+    if (known.firstSightPending)
+        CheckNvmeFirstSight(c, h, bitsReported, wear, errors);
+    // A warning that cleared is reported again when it comes back; a spare
+    // that grew is the reference for the next fall.
+    ref.warningBits &= h.criticalWarning;
+    ref.spareThreshold = h.availableSpareThreshold;
+    if (h.availableSpare > ref.spare)
+        ref.spare = h.availableSpare;
+}
+
 void CheckPresentDrive(const CheckContext& c, MonitorState* state, const DriveRecord& r)
 {
     KnownDrive& known = state->drives[c.known];
@@ -180,12 +265,14 @@ void CheckPresentDrive(const CheckContext& c, MonitorState* state, const DriveRe
     CopyBounded(known.firmware, r.firmware);
     if (!r.smartEnabled) {
         if (!known.vanishedReported)
-            Add(c, ConditionKind::SmartOff, nullptr, 0, 0);
+            Add(c, IsNvmeDrive(r) ? ConditionKind::HealthLogUnread : ConditionKind::SmartOff, nullptr, 0, 0);
         return;
     }
     known.vanishedReported = 0;
     if (r.checksumFailed)
         c.found->uncheckedPositions |= 1u << c.position;
+    else if (IsNvmeDrive(r))
+        CheckNvme(c, known, r.nvme.health);
     else
         CheckAttributes(c, known, r);
 }
@@ -206,6 +293,13 @@ int32_t CountOf(uint64_t raw)
 {
     // Makers pack other data into the upper bytes of these raw values.
     return static_cast<int32_t>(raw & 0xFFFF);
+}
+
+uint64_t CountUpTo64Bits(const Counter128& counter)
+{
+    if (counter.word[2] || counter.word[3])
+        return UINT64_MAX;
+    return static_cast<uint64_t>(counter.word[1]) << 32 | counter.word[0];
 }
 
 void CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint32_t changePercent,
@@ -247,11 +341,18 @@ void AcceptDelivered(MonitorState* state, const ConditionList& delivered)
         KnownDrive& known = state->drives[c.known];
         known.firstSightPending = 0;
         AttributeReference* ref = c.attributeId ? FindReference(known, c.attributeId) : nullptr;
+        NvmeReference& nvme = known.nvme;
         switch (c.kind) {
         case ConditionKind::Vanished:
         case ConditionKind::SmartOff:
+        case ConditionKind::HealthLogUnread:
             known.vanishedReported = 1;
             break;
+        case ConditionKind::NvmeWarningSet: nvme.warningBits |= static_cast<uint8_t>(1u << c.current); break;
+        case ConditionKind::NvmeSpareFell:
+        case ConditionKind::NvmeSpareBelowThreshold: nvme.spare = static_cast<uint8_t>(c.current); break;
+        case ConditionKind::NvmeWearReached: nvme.wearStep = static_cast<uint8_t>(c.threshold); break;
+        case ConditionKind::NvmeErrorsRose: nvme.mediaErrors = c.raw; break;
         case ConditionKind::CountRose:
         case ConditionKind::CountAtFirstSight:
             if (ref)

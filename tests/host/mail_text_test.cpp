@@ -40,15 +40,15 @@ TEST_F(MailTextTest, WarningAndTestMessagesHeadersBodyAndWrapping)
 {
     const std::string dots(70, '.');
     state.driveCount = 2;
-    state.drives[0] = {"WDC WD400BB-00DEA0", "WD-123\x01", "FW1", 1, 0, 0, 0, {}};
+    state.drives[0] = {"WDC WD400BB-00DEA0", "WD-123\x01", "FW1", 1, 0, 0, 0, {}, {}};
     std::snprintf(state.drives[1].model, TextSize, "%s %s", dots.c_str(), dots.substr(0, 8).c_str());
     std::snprintf(state.drives[1].firmware, TextSize, "FW1");
     table[1].smartEnabled = 1;
     table[1].attributes[0] = {"Reallocated Sectors Count", 5, 30, 36, 0, 0};
     conditions = {3,
-                  {{ConditionKind::ReachedThreshold, 0, 1, 5, 100, 30, 36, 0},
-                   {ConditionKind::CountRose, 0, 1, 5, 0, 12, 36, 12},
-                   {ConditionKind::Vanished, 1, 3, 0, 0, 0, 0, 0}},
+                  {{ConditionKind::ReachedThreshold, 0, 1, 5, 100, 30, 36, 0, 0},
+                   {ConditionKind::CountRose, 0, 1, 5, 0, 12, 36, 12, 0},
+                   {ConditionKind::Vanished, 1, 3, 0, 0, 0, 0, 0, 0}},
                   0};
 
     const size_t n = FormatWarningMail(context, state, table, conditions, text, sizeof text);
@@ -101,6 +101,38 @@ TEST_F(MailTextTest, WarningAndTestMessagesHeadersBodyAndWrapping)
     EXPECT_EQ(test[2], " <" + address + ">");
     EXPECT_EQ(test[5], "Subject: Ostrivel test message from A NAME WITH MANY WORDS THAT NEEDS FOLDING");
     EXPECT_EQ(test[6], " IN THE SUBJECT LINE OF THE TEST");
+}
+
+// An NVMe drive's conditions, as the rules find them, name the field, the
+// values and what they mean.
+TEST_F(MailTextTest, NvmeConditionsSayWhatTheyMean)
+{
+    DriveRecord& r = table[0];
+    r = {};
+    r.present = r.smartEnabled = 1;
+    r.busType = DriveBusNvme;
+    std::snprintf(r.model, TextSize, "NVME SSD");
+    r.nvme.health = {0, 100, 10, 89, 0, {}, 0, 0, {}};
+    CheckDrives(&state, table, 0, &conditions);
+    r.nvme.health.criticalWarning = 0x84;
+    r.nvme.health.percentageUsed = 90;
+    r.nvme.health.counters[NvmeMediaErrors].word[0] = 7;
+    CheckDrives(&state, table, 0, &conditions);
+    const std::vector<std::string> lines =
+        Lines(std::string(text, FormatWarningMail(context, state, table, conditions, text, sizeof text)));
+    const std::vector<std::string> expected = {
+        "  Critical Warning, reliability degraded:",
+        "    newly set: media or internal errors degrade its reliability",
+        "  Critical Warning, bit 7:",
+        "    newly set: a warning this program does not know",
+        "  Percentage Used:",
+        "    rose from below 90% to 90%: the drive nears the end of its rated endurance",
+        "  Media and Data Integrity Errors:",
+        "    rose from 0 to 7: the drive found data it could not keep intact",
+    };
+    ASSERT_GE(lines.size(), 16 + expected.size());
+    EXPECT_EQ(lines[12], "Primary/Master: NVME SSD");
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 16, lines.begin() + 16 + expected.size()), expected);
 }
 
 }  // namespace
