@@ -153,15 +153,15 @@ void Show(Say say, const char* shortText, const char* longFormat, ...)
         M.services->showOutcome(M.services->context, shortText);
 }
 
-// " Not compared (attribute sectors failing their checksum twice): ..." for
-// the positions whose drives the check had to leave out, else "".
+// " Not compared, their attribute sectors failing their checksum twice:
+// Primary/Slave." for the drives the check had to leave out, else "".
 void DescribeUnchecked(uint32_t positions, char* out, size_t size)
 {
     TextBuffer note = MakeTextBuffer(out, size);
     for (int d = 0; d < DriveCount; ++d) {
         if (positions & (1u << d)) {
-            AppendText(&note, note.length ? ", " : " Not compared, its attribute sectors failing their checksum "
-                                                   "when read twice: ");
+            AppendText(&note, note.length ? ", " : " Not compared, their attribute sectors failing their "
+                                                   "checksum twice: ");
             AppendText(&note, ControllerText(d));
         }
     }

@@ -195,60 +195,44 @@ void CheckAttributes(const CheckContext& c, KnownDrive& known, const DriveRecord
     }
 }
 
-// What changed on an NVMe drive since its references were taken. Returns
-// the warning bits it reported.
-uint8_t CheckNvmeChanges(const CheckContext& c, const NvmeReference& ref, const NvmeHealth& h, bool* wear,
-                         bool* errors)
-{
-    const uint8_t newBits = static_cast<uint8_t>(h.criticalWarning & ~ref.warningBits);
-    for (int bit = 0; bit < 8; ++bit) {
-        if (newBits & (1u << bit))
-            Add(c, ConditionKind::NvmeWarningSet, nullptr, 0, bit);
-    }
-    const uint8_t threshold = h.availableSpareThreshold;
-    Condition* spare = nullptr;
-    if (h.availableSpare < threshold && ref.spare >= threshold)
-        spare = Add(c, ConditionKind::NvmeSpareBelowThreshold, nullptr, ref.spare, h.availableSpare);
-    else if (FallsTooFar(ref.spare, h.availableSpare, c.changePercent))
-        spare = Add(c, ConditionKind::NvmeSpareFell, nullptr, ref.spare, h.availableSpare);
-    if (spare)
-        spare->threshold = threshold;
-    const uint8_t step = WearStepOf(h.percentageUsed);
-    if ((*wear = step > ref.wearStep))
-        Add(c, ConditionKind::NvmeWearReached, nullptr, ref.wearStep, h.percentageUsed)->threshold = step;
-    const uint64_t count = MediaErrorsOf(h);
-    if ((*errors = count > ref.mediaErrors)) {
-        Condition* rose = Add(c, ConditionKind::NvmeErrorsRose, nullptr, 0, 0);
-        rose->raw = count;
-        rose->referenceRaw = ref.mediaErrors;
-    }
-    return newBits;
-}
-
-// What made a new NVMe drive worth a report, as far as no change covers it.
-void CheckNvmeFirstSight(const CheckContext& c, const NvmeHealth& h, uint8_t bitsReported, bool wear, bool errors)
-{
-    for (int bit = 0; bit < 8; ++bit) {
-        if ((h.criticalWarning & ~bitsReported) & (1u << bit))
-            Add(c, ConditionKind::NvmeWarningAtFirstSight, nullptr, 0, bit);
-    }
-    if (!wear && h.percentageUsed >= NvmeWearWarning)
-        Add(c, ConditionKind::NvmeWearAtFirstSight, nullptr, 0, h.percentageUsed);
-    if (!errors && MediaErrorsOf(h) > 0)
-        Add(c, ConditionKind::NvmeErrorsAtFirstSight, nullptr, 0, 0)->raw = MediaErrorsOf(h);
-}
-
+// An NVMe drive's health log against its references, taken when the log is
+// first read; while a first sight is not yet delivered, what made it worth
+// a report and no change covers.
 void CheckNvme(const CheckContext& c, KnownDrive& known, const NvmeHealth& h)
 {
     NvmeReference& ref = known.nvme;
-    uint8_t bitsReported = 0;
-    bool wear = false, errors = false;
-    if (ref.inUse)
-        bitsReported = CheckNvmeChanges(c, ref, h, &wear, &errors);
-    else
-        ref = {1, h.criticalWarning, h.availableSpare, 0, WearStepOf(h.percentageUsed), MediaErrorsOf(h)};
-    if (known.firstSightPending)
-        CheckNvmeFirstSight(c, h, bitsReported, wear, errors);
+    const uint8_t step = WearStepOf(h.percentageUsed);
+    const uint64_t errors = MediaErrorsOf(h);
+    if (!ref.inUse)
+        ref = {1, h.criticalWarning, h.availableSpare, 0, step, errors};
+    const bool firstSight = known.firstSightPending;
+    const unsigned newBits = h.criticalWarning & ~ref.warningBits;
+    const unsigned shownBits = newBits | (firstSight ? h.criticalWarning : 0u);
+    for (int bit = 0; bit < 8; ++bit) {
+        if (shownBits >> bit & 1)
+            Add(c, newBits >> bit & 1 ? ConditionKind::NvmeWarningSet : ConditionKind::NvmeWarningAtFirstSight,
+                nullptr, 0, bit);
+    }
+    Condition* added = nullptr;
+    if (h.availableSpare < h.availableSpareThreshold && ref.spare >= h.availableSpareThreshold)
+        added = Add(c, ConditionKind::NvmeSpareBelowThreshold, nullptr, ref.spare, h.availableSpare);
+    else if (FallsTooFar(ref.spare, h.availableSpare, c.changePercent))
+        added = Add(c, ConditionKind::NvmeSpareFell, nullptr, ref.spare, h.availableSpare);
+    if (added)
+        added->threshold = h.availableSpareThreshold;
+    if (step > ref.wearStep)
+        Add(c, ConditionKind::NvmeWearReached, nullptr, ref.wearStep, h.percentageUsed)->threshold = step;
+    else if (firstSight && step)
+        Add(c, ConditionKind::NvmeWearAtFirstSight, nullptr, 0, h.percentageUsed);
+    added = nullptr;
+    if (errors > ref.mediaErrors)
+        added = Add(c, ConditionKind::NvmeErrorsRose, nullptr, 0, 0);
+    else if (firstSight && errors)
+        added = Add(c, ConditionKind::NvmeErrorsAtFirstSight, nullptr, 0, 0);
+    if (added) {
+        added->raw = errors;
+        added->referenceRaw = ref.mediaErrors;
+    }
     // A warning that cleared is reported again when it comes back; a spare
     // that grew is the reference for the next fall.
     ref.warningBits &= h.criticalWarning;
