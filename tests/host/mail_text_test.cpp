@@ -108,31 +108,25 @@ TEST_F(MailTextTest, WarningAndTestMessagesHeadersBodyAndWrapping)
 TEST_F(MailTextTest, NvmeConditionsSayWhatTheyMean)
 {
     DriveRecord& r = table[0];
-    r = {};
     r.present = r.smartEnabled = 1;
     r.busType = DriveBusNvme;
-    std::snprintf(r.model, TextSize, "NVME SSD");
     r.nvme.health = {0, 100, 10, 89, 0, {}, 0, 0, {}};
     CheckDrives(&state, table, 0, &conditions);
-    r.nvme.health.criticalWarning = 0x84;
-    r.nvme.health.percentageUsed = 90;
-    r.nvme.health.counters[NvmeMediaErrors].word[0] = 7;
+    r.nvme.health = {0x84, 100, 10, 90, 0, {{}, {}, {}, {}, {}, {}, {}, {}, {{7}}}, 0, 0, {}};
     CheckDrives(&state, table, 0, &conditions);
     const std::vector<std::string> lines =
         Lines(std::string(text, FormatWarningMail(context, state, table, conditions, text, sizeof text)));
-    const std::vector<std::string> expected = {
-        "  Critical Warning, reliability degraded:",
-        "    newly set: media or internal errors degrade its reliability",
-        "  Critical Warning, bit 7:",
-        "    newly set: a warning this program does not know",
-        "  Percentage Used:",
-        "    rose from below 90% to 90%: the drive nears the end of its rated endurance",
-        "  Media and Data Integrity Errors:",
-        "    rose from 0 to 7: the drive found data it could not keep intact",
-    };
-    ASSERT_GE(lines.size(), 16 + expected.size());
-    EXPECT_EQ(lines[12], "Primary/Master: NVME SSD");
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 16, lines.begin() + 16 + expected.size()), expected);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 16, lines.end() - 2),
+              (std::vector<std::string>{
+                  "  Critical Warning, reliability degraded:",
+                  "    newly set: media or internal errors degrade its reliability",
+                  "  Critical Warning, bit 7:",
+                  "    newly set: a warning this program does not know",
+                  "  Percentage Used:",
+                  "    rose from below 90% to 90%: the drive nears the end of its rated endurance",
+                  "  Media and Data Integrity Errors:",
+                  "    rose from 0 to 7: the drive found data it could not keep intact",
+              }));
 }
 
 }  // namespace

@@ -88,10 +88,8 @@ TEST(MonitorStateFile, VersionsOneAndTwoAndMalformedTextsGiveAFreshState)
         head + drive + "attribute 5 100 0 \r\n",
         head + drive + "attribute 5 100 0",  // cut short
         head2 + drive + "attribute 5 100 0\r\n",  // no threshold
-        head2 + drive + "attribute 5 100 0 256\r\n",
         head + drive + nvme,  // not in version 1
         head2 + drive + "nvme 4 95 10 50 0\r\n",
-        head2 + drive + nvme + nvme,
         head2 + drive + "attribute 5 100 0 -\r\n" + nvme,
         head2 + drive + "nvme 4 95 10 90 18446744073709551616\r\n",
         head2 + "shown 5\r\n",  // no drive above it
