@@ -40,7 +40,7 @@ TEST(SmtpReplyParser, RepliesAndMalformedLines)
         EXPECT_EQ(FirstReply(c.text), c.reply);
 }
 
-TEST(MailAddress, AddressServerAndComputerName)
+TEST(MailAddress, AddressAndServer)
 {
     for (const char* good : {"a@b", "first.last+tag@mail.example.com", "!#$%&'*+-/=?^_`{|}~@x-1.y2", "1@2.3"})
         EXPECT_TRUE(IsPlainAddress(good)) << good;
@@ -57,11 +57,6 @@ TEST(MailAddress, AddressServerAndComputerName)
     for (const char* bad : {":25", "mail:", "mail:0", "mail:65536", "mail:2x", "a..b", ".a", "a.", "mail/x"})
         EXPECT_FALSE(ParseSmtpServer(bad, host, sizeof host, &port)) << bad;
     EXPECT_FALSE(ParseSmtpServer("abcdef", host, 6, &port));
-
-    EXPECT_TRUE(IsDomainLabel("DESK-7") && IsDomainLabel(std::string(63, 'n').c_str()));
-    for (const char* bad : {"", "---", "-a", "a-", "MY PC", "PC_1", "a.b", "\xC4\xD6"})
-        EXPECT_FALSE(IsDomainLabel(bad)) << bad;
-    EXPECT_FALSE(IsDomainLabel(std::string(64, 'n').c_str()));
 }
 
 class SmtpDialogueTest : public ::testing::Test {
