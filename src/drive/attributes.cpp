@@ -205,3 +205,11 @@ DriveStatus GetDriveStatus(int driveIndex)
 {
     return GetRecordStatus(DriveTable[driveIndex]);
 }
+
+bool SectorChecksumGood(const uint8_t* sector)
+{
+    uint8_t sum = 0;
+    for (int i = 0; i < 512; ++i)
+        sum = static_cast<uint8_t>(sum + sector[i]);
+    return sum == 0;
+}

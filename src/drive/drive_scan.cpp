@@ -39,6 +39,24 @@ int ShowBox(const char* text, uint32_t icon)
     return CurrentSmartOs().messageBox(text, ProgramCaption, MB_OK | icon);
 }
 
+using SectorRead = int (*)(DeviceHandle, SENDCMDINPARAMS*, SmartAnswerBuffer&, uint8_t);
+
+// One SMART data sector; one whose checksum is wrong is read once more, and
+// *checksumFailed is set when it still is. False when a read failed.
+bool ReadCheckedSector(SectorRead read, DeviceHandle device, SENDCMDINPARAMS* command, SmartAnswerBuffer& answer,
+                       uint8_t drive, int32_t* checksumFailed)
+{
+    if (!read(device, command, answer, drive))
+        return false;
+    if (SectorChecksumGood(answer + SmartAnswerHeaderSize))
+        return true;
+    std::memset(answer, 0, sizeof answer);
+    const bool again = read(device, command, answer, drive) != 0;
+    if (again && !SectorChecksumGood(answer + SmartAnswerHeaderSize))
+        *checksumFailed = 1;
+    return again;
+}
+
 // Steps 6 to 12 of a probe, once the position has answered.
 void ReadDrive(DeviceHandle device, int driveIndex)
 {
@@ -62,9 +80,11 @@ void ReadDrive(DeviceHandle device, int driveIndex)
     // The command record stays as it is: both reads rewrite every field they use.
     std::memset(AttributeBuffer, 0, sizeof AttributeBuffer);
     std::memset(ThresholdBuffer, 0, sizeof ThresholdBuffer);
-    const uint8_t attributesRead = ReadSmartAttributes(device, &command, AttributeBuffer, drive) ? 1 : 0;
+    int32_t* checksumFailed = &record.checksumFailed;
+    const bool attributesRead =
+        ReadCheckedSector(ReadSmartAttributes, device, &command, AttributeBuffer, drive, checksumFailed);
     if (attributesRead)
-        ReadSmartThresholds(device, &command, ThresholdBuffer, drive);
+        ReadCheckedSector(ReadSmartThresholds, device, &command, ThresholdBuffer, drive, checksumFailed);
     if (attributesRead) {
         DecodeAttributes(AttributeBuffer + SmartAnswerHeaderSize, ThresholdBuffer + SmartAnswerHeaderSize,
                          driveIndex);

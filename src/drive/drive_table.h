@@ -103,6 +103,9 @@ struct DriveRecord {
     int32_t limitedRead;
     int32_t predictFailure;  // the drive predicts its failure (limited read)
     NvmeRecord nvme;  // in use when busType is DriveBusNvme
+    // The attribute or threshold sector failed its checksum, read twice: the
+    // slots show what was read, but the monitor takes nothing from them.
+    int32_t checksumFailed;
 };
 
 inline bool IsNvmeDrive(const DriveRecord& r)

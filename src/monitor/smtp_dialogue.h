@@ -29,15 +29,22 @@ struct SmtpServices {
     // still running, closes the socket. Called once per dialogue, at its end,
     // when startLookup had returned true.
     void (*closeConnection)(void* context);
+    // The connection's local address (as startConnect takes one), 0 when
+    // unknown: the greeting's address literal when the PC has no usable name.
+    uint32_t (*localAddress)(void* context);
 };
 
-enum class SmtpOutcome { Running, Sent, NoNetwork, HostNotFound, Refused, TimedOut, Rejected, Closed, Failed };
+// OutOfStep: the server answered a command before it had been wholly sent.
+// NoAnswer: no connection was ever made (time-out, or a close before it).
+enum class SmtpOutcome {
+    Running, Sent, NoNetwork, HostNotFound, Refused, TimedOut, Rejected, Closed, Failed, OutOfStep, NoAnswer
+};
 
 // What one dialogue sends. The caller keeps the texts alive until it has ended.
 struct SmtpRequest {
     const char* host;
     uint16_t port;
-    const char* heloName;
+    const char* heloName;  // "" or null: the address literal of the local end
     const char* address;  // MAIL FROM and RCPT TO
     const char* mail;     // from FormatWarningMail or FormatTestMail, ends with CRLF
     size_t mailLength;
@@ -49,15 +56,16 @@ struct SmtpRequest {
 void SmtpStart(const SmtpServices* services, const SmtpRequest& request, uint32_t nowMs);
 void SmtpHostFound(bool found, uint32_t address, uint32_t nowMs);
 // error: 0 connected, else the system's code (SmtpErrorRefused: Refused,
-// SmtpErrorTimedOut: TimedOut, any other: Failed).
+// SmtpErrorTimedOut: NoAnswer, any other: Failed).
 void SmtpConnected(int error, uint32_t nowMs);
 void SmtpReceived(const char* bytes, size_t length, uint32_t nowMs);
 void SmtpWritable(uint32_t nowMs);
 // The server closed the connection. Pass on every byte still readable first:
 // a close before the reply to the message's final "." is a failure (Closed).
 void SmtpClosed(uint32_t nowMs);
-// Ends the dialogue when a reply took SmtpReplyTimeoutMs or the whole
-// dialogue SmtpDialogueTimeoutMs (TimedOut).
+// Ends the dialogue when a reply took SmtpReplyTimeoutMs from the moment its
+// command was wholly sent (bytes that trickle in do not extend it), or the
+// whole dialogue SmtpDialogueTimeoutMs: TimedOut, NoAnswer while connecting.
 void SmtpClockTick(uint32_t nowMs);
 // Ends a running dialogue at once (Failed), closing what it opened.
 void SmtpAbort();

@@ -86,6 +86,9 @@ void OnInitDialog(HWND dialog)
 {
     ApplyDefaults(CurrentSettings);
     AcceptSignedNumberOnly(GetDlgItem(dialog, IDC_POLL_MINUTES));
+    // The fields scroll, so nothing stops typing but the record's size.
+    SendDlgItemMessageA(dialog, IDC_EMAIL_ADDRESS, EM_LIMITTEXT, TextFieldLength, 0);
+    SendDlgItemMessageA(dialog, IDC_SMTP_SERVER, EM_LIMITTEXT, TextFieldLength, 0);
     ShowSettings(dialog, CurrentSettings);
 }
 

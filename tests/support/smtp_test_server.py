@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """SMTP server on 127.0.0.1 for the monitor's Windows tests (python3-aiosmtpd).
 
-    smtp_test_server.py FOLDER PORT [silent | RCPT-REPLY]
+    smtp_test_server.py FOLDER PORT [silent | early | RCPT-REPLY]
 
 Listens on PORT (0: a free one) and writes it to FOLDER/port; stores each
 message as FOLDER/mail-K.txt after the lines "HELO name", "MAIL FROM a" and
-"RCPT TO a". "silent" never says a word; a reply line (such as "550 No such
-user") answers RCPT. Ends, writing FOLDER/stopped, when FOLDER/stop appears
+"RCPT TO a". "silent" never says a word; "early" sends every reply of a
+whole dialogue on connecting, unasked, then refuses each line it gets; a
+reply line (such as "550 No such user") answers RCPT. Ends, writing FOLDER/stopped, when FOLDER/stop appears
 or after ten minutes.
 """
 import asyncio, os, sys, time
@@ -38,9 +39,15 @@ async def hold(reader, writer):
     await reader.read()
 
 
+async def early(reader, writer):
+    writer.write(b"220 hi\r\n250 hello\r\n250 ok\r\n250 ok\r\n354 go\r\n250 queued\r\n221 bye\r\n")
+    while await reader.readline():
+        writer.write(b"554 no\r\n")
+
+
 async def serve():
-    if mode == "silent":
-        server = await asyncio.start_server(hold, "127.0.0.1", port)
+    if mode in ("silent", "early"):
+        server = await asyncio.start_server(hold if mode == "silent" else early, "127.0.0.1", port)
     else:
         server = await asyncio.get_running_loop().create_server(lambda: SMTP(Store()), "127.0.0.1", port)
     write("port", str(server.sockets[0].getsockname()[1]).encode())

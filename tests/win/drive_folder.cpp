@@ -97,6 +97,12 @@ void DriveFolder::SetAttribute(int driveIndex, int id, int value, uint64_t raw) 
         for (int b = 0; b < 6; ++b)
             entry[5 + b] = static_cast<uint8_t>(raw >> 8 * b);
     }
+    if (values) {  // the sector's checksum stays right
+        uint8_t sum = 0;
+        for (int i = 0; i < 511; ++i)
+            sum = static_cast<uint8_t>(sum + values[i]);
+        values[511] = static_cast<uint8_t>(-sum);
+    }
     WriteWholeFile(blob, data.data(), data.size());
 }
 

@@ -34,7 +34,8 @@ public:
     // Copies the generated demo drives, with their .fail files.
     void PutDemoDrives() const;
     // Rewrites the entry of attribute `id` in the snapshot at that position:
-    // the value and raw value that the drive reports from now on.
+    // the value and raw value that the drive reports from now on (the
+    // sector's checksum is set to match).
     void SetAttribute(int driveIndex, int id, int value, uint64_t raw) const;
 };
 
