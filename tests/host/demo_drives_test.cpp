@@ -69,7 +69,7 @@ protected:
             ASSERT_EQ(ParseSnapshot(files_[n].data(), files_[n].size(), &snapshots_[n]), SnapshotError::None)
                 << DrivePath(n, ".blob");
             for (int s = 0; s < static_cast<int>(SnapshotSection::Count); ++s)
-                ASSERT_NE(snapshots_[n].sector[s], nullptr) << "drive " << n << " section " << s;
+                ASSERT_NE(snapshots_[n].section[s], nullptr) << "drive " << n << " section " << s;
         }
     }
 

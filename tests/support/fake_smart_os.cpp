@@ -47,8 +47,9 @@ DeviceHandle FakeCreateFile(const char* name, uint32_t access, uint32_t shareMod
         State.lastError = 2;
         return invalid;
     }
-    if (State.positions[position].openError) {
-        State.lastError = State.positions[position].openError;
+    const FakePosition& p = State.positions[position];
+    if (p.openError || (p.adminOnly && access != 0)) {
+        State.lastError = p.openError ? p.openError : 5;
         return invalid;
     }
     ++State.openDevices;
@@ -183,10 +184,15 @@ int FakeMessageBox(const char* text, const char* caption, uint32_t type)
     return 1;
 }
 
+uint32_t FakeMajorVersion()
+{
+    return State.majorVersion;
+}
+
 const SmartOs FakeServices = {
     FakePlatformId,       FakeCreateFile,     FakeDeviceIoControl,    FakeCloseHandle, FakeGetLastError,
     FakeSetLastError,     FakeFormatSystemText, FakeFreeSystemText,   FakeGetLocalTime, FakeGetSystemDirectory,
-    FakePathExists,       FakeCopyFile,       FakeMessageBox,
+    FakePathExists,       FakeCopyFile,       FakeMessageBox,         FakeMajorVersion,
 };
 
 void PutAtaText(uint8_t* sector, size_t offset, size_t length, const char* text)

@@ -12,6 +12,7 @@
 
 struct FakePosition {
     uint32_t openError = 0;  // nonzero: the open fails with this code
+    bool adminOnly = false;  // an open asking for read or write access fails with 5
     bool versionWorks = true;
     uint8_t deviceMap = 0x0F;
     bool enableWorks = true;
@@ -54,6 +55,7 @@ struct FakeSystem {
     bool copyWorks = true;
     uint32_t copyError = 5;
     LocalTime now = {2024, 3, 5, 14, 9, 26, 53, 120};
+    uint32_t majorVersion = 10;
 
     // What happened.
     std::vector<std::string> calls;  // service names in call order
