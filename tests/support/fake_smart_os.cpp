@@ -47,9 +47,8 @@ DeviceHandle FakeCreateFile(const char* name, uint32_t access, uint32_t shareMod
         State.lastError = 2;
         return invalid;
     }
-    const FakePosition& p = State.positions[position];
-    if (p.openError || (p.adminOnly && access != 0)) {
-        State.lastError = p.openError ? p.openError : 5;
+    if (State.positions[position].openError) {
+        State.lastError = State.positions[position].openError;
         return invalid;
     }
     ++State.openDevices;

@@ -12,7 +12,6 @@
 
 struct FakePosition {
     uint32_t openError = 0;  // nonzero: the open fails with this code
-    bool adminOnly = false;  // an open asking for read or write access fails with 5
     bool versionWorks = true;
     uint8_t deviceMap = 0x0F;
     bool enableWorks = true;
