@@ -154,6 +154,16 @@ DriveFacts ReadDriveFacts(const std::string& blob)
         facts.sectorsPerTrack = Word(id, 6);
         facts.totalSectors = Word(id, 60) | static_cast<uint32_t>(Word(id, 61)) << 16;
     }
+    if (const uint8_t* ct = SnapshotSector(snapshot, SnapshotSection::NvmeController)) {
+        auto text = [ct](int offset, int length) {
+            std::string t(reinterpret_cast<const char*>(ct) + offset, length);
+            return t.substr(0, t.find_last_not_of(' ') + 1);
+        };
+        facts.nvme = true;
+        facts.model = text(24, 40);
+        facts.serial = text(4, 20);
+        facts.firmware = text(64, 8);
+    }
     const uint8_t* values = SnapshotSector(snapshot, SnapshotSection::Attributes);
     const uint8_t* limits = SnapshotSector(snapshot, SnapshotSection::Thresholds);
     for (int k = 0; values && k < 30; ++k) {

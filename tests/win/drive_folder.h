@@ -55,8 +55,10 @@ struct AttributeFact {
 };
 
 // What the sectors of a snapshot hold, decoded here independently of the
-// program: ATA texts are byte-swapped and blank-trimmed.
+// program: ATA texts are byte-swapped and blank-trimmed. An NVMe snapshot
+// gives its Identify Controller texts only.
 struct DriveFacts {
+    bool nvme = false;
     std::string model, serial, firmware;
     unsigned cylinders = 0, heads = 0, sectorsPerTrack = 0;
     uint32_t totalSectors = 0;
