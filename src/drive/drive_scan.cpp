@@ -163,11 +163,13 @@ int ProbeDrive(int driveIndex)
     std::memset(&version, 0, sizeof version);
     // An NVMe drive does not serve the SMART requests; the others go on to
     // them whatever the bus query answered.
-    if (os.platformId() == VER_PLATFORM_WIN32_NT && QueryDriveBus(device, DriveTable[driveIndex]) == DriveBusNvme) {
+    const int32_t bus = os.platformId() == VER_PLATFORM_WIN32_NT ? QueryDriveBus(device, DriveTable[driveIndex]) : 0;
+    if (bus == DriveBusNvme) {
         answer = 1;
         ReadNvmeDrive(device, DriveTable[driveIndex]);
     } else if (QuerySmartVersion(device, &version, &bytesReturned) && PassesDeviceMap(version, driveIndex)) {
         answer = 1;
+        DriveTable[driveIndex].busType = bus;
         ReadDrive(device, driveIndex);
     }
     os.closeHandle(device);

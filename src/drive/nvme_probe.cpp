@@ -70,15 +70,16 @@ int32_t QueryDriveBus(DeviceHandle device, DriveRecord& r)
         return DriveBusUnknown;
     if (returned > DescriptorBufferSize)
         returned = DescriptorBufferSize;
-    r.busType = static_cast<int32_t>(DescriptorBusType(QueryBuffer, returned));
-    if (IsNvmeDrive(r)) {
+    const int32_t bus = static_cast<int32_t>(DescriptorBusType(QueryBuffer, returned));
+    if (bus == DriveBusNvme) {
         STORAGE_DEVICE_DESCRIPTOR d;
         std::memcpy(&d, QueryBuffer, sizeof d);
+        r.busType = bus;
         TakeDescriptorText(returned, d.ProductIdOffset, r.model);
         TakeDescriptorText(returned, d.SerialNumberOffset, r.serial);
         TakeDescriptorText(returned, d.ProductRevisionOffset, r.firmware);
     }
-    return r.busType;
+    return bus;
 }
 
 void ReadNvmeDrive(DeviceHandle device, DriveRecord& r)

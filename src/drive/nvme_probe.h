@@ -7,10 +7,10 @@
 #include "drive_table.h"
 #include "smart_os.h"
 
-// The drive's bus type from its device descriptor, kept in the record (0
-// when the query failed: the drive then goes the ATA way as before). For an
-// NVMe drive the descriptor's product, serial and revision texts are put in
-// the record as the names it has when Identify cannot give better ones.
+// The drive's bus type from its device descriptor (0 when the query failed:
+// the drive then goes the ATA way as before). An NVMe drive's record gets it,
+// and the descriptor's product, serial and revision texts as the names it has
+// when Identify cannot give better ones.
 int32_t QueryDriveBus(DeviceHandle device, DriveRecord& r);
 
 // Identify Controller, Identify Namespace 1 and the SMART / Health log, the
