@@ -51,31 +51,11 @@ def write(folder, name, data):
         f.write(data)
 
 
-def nvme_controller(model, serial, firmware, version=0x00010400, wctemp=356, cctemp=358):
+def nvme_structure(fields):
+    """An NVMe structure of 4096 bytes: (offset, struct format, values...)."""
     s = bytearray(4096)
-    s[4:24] = serial.encode().ljust(20, b" ")
-    s[24:64] = model.encode().ljust(40, b" ")
-    s[64:72] = firmware.encode().ljust(8, b" ")
-    struct.pack_into("<IHH", s, 80, version, 0, 0)
-    struct.pack_into("<HH", s, 266, wctemp, cctemp)
-    return bytes(s)
-
-
-def nvme_namespace(blocks, flbas, exponents):
-    s = bytearray(4096)
-    struct.pack_into("<QQQ", s, 0, blocks, blocks, blocks)
-    s[25] = len(exponents) - 1
-    s[26] = flbas
-    for i, e in enumerate(exponents):
-        s[128 + 4 * i + 2] = e
-    return bytes(s)
-
-
-def nvme_health(warning, kelvins, spare, threshold, used, counters):
-    s = bytearray(512)
-    struct.pack_into("<BHBBB", s, 0, warning, kelvins, spare, threshold, used)
-    for i, c in enumerate(counters):
-        s[32 + 16 * i:48 + 16 * i] = c.to_bytes(16, "little")
+    for offset, fmt, *values in fields:
+        struct.pack_into(fmt, s, offset, *values)
     return bytes(s)
 
 
@@ -110,14 +90,15 @@ def main():
     write("snapshot_fuzz", "duplicate", section(b"SMDT", failing[0]) + section(b"SMDT", failing[0]))
     write("snapshot_fuzz", "bad_size", section(b"SMTH", failing[1][:100]))
 
-    log = nvme_health(0, 316, 100, 10, 3, [15834308, 2 ** 64 + 5, 1, 2, 3, 4, 5, 6, 0, 2 ** 128 - 1])
-    write("nvme_fuzz", "controller", nvme_controller("Example NVMe 1TB", "S1234", "1.0"))
-    write("nvme_fuzz", "namespace_4k", nvme_namespace(244190646, 1, [9, 12]))
-    write("nvme_fuzz", "namespace_bad_format", nvme_namespace(1000, 3, [8]))
+    log = nvme_structure([(0, "<BHBBB", 0, 316, 100, 10, 3), (32, "<QQ", 15834308, 0),
+                          (48, "<QQ", 5, 2), (176, "<QQ", 2 ** 64 - 1, 2 ** 64 - 1)])[:512]
+    write("nvme_fuzz", "controller", nvme_structure([(4, "20s40s8s", b"S1234   ", b"Example NVMe 1TB", b"1.0"),
+                                                     (80, "<I", 0x10400), (266, "<HH", 356, 358)]))
+    write("nvme_fuzz", "namespace_4k", nvme_structure([(0, "<Q", 244190646), (25, "BB", 1, 1), (130, "B", 9),
+                                                       (134, "B", 12)]))
     write("nvme_fuzz", "health_log", log)
     write("nvme_fuzz", "protocol_answer", struct.pack("<2I10I", 48, 48, 3, 2, 2, 0, 40, 512, 0, 0, 0, 0) + log)
-    write("nvme_fuzz", "device_descriptor",
-          struct.pack("<2I4B6I4s", 1, 80, 0, 0, 0, 0, 0, 40, 57, 66, 17, 0, bytes(4))
+    write("nvme_fuzz", "device_descriptor", struct.pack("<2I4B6I4s", 1, 80, 0, 0, 0, 0, 0, 40, 57, 66, 17, 0, bytes(4))
           + b"Example NVMe 1TB\0" + b"1.0\0" + b"S1234\0")
 
     write("smtp_reply_fuzz", "dialogue",

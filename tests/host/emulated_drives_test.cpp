@@ -475,149 +475,84 @@ TEST_F(EmulatedDrivesTest, ScanReadsTheSnapshotsAndClosesEveryDevice)
 
 // ---- NVMe drives -------------------------------------------------------------------
 
-// An NVMe snapshot: model "NV DISK" at 24, TNVMCAP 1 MB, namespace 2048
-// blocks of 512 bytes (format FLBAS), health log with spare 5, threshold 10.
+// Model "NV DISK", TNVMCAP 1 MB, 2048 blocks of 512 bytes (format FLBAS),
+// spare 5 below its threshold 10.
 Bytes NvmeBlob(uint8_t flbas = 0)
 {
-    Bytes ct(4096, ' '), ns(4096, 0), log(512, 0);
+    Bytes ct(4096, 0), ns(4096, 0), log(512, 0);
     std::memcpy(ct.data() + 24, "NV DISK", 7);
-    std::memcpy(ct.data() + 4, "NV123", 5);
-    std::memset(ct.data() + 80, 0, 4000);
-    ct[280 + 2] = 0x10;  // 1,048,576 bytes
-    ns[1] = 0x08;
-    ns[26] = flbas;
-    ns[128 + 2] = 9;
-    log[3] = 5;
-    log[4] = 10;
+    ct[282] = 0x10;
+    ns[1] = 0x08, ns[26] = flbas, ns[130] = 9;
+    log[3] = 5, log[4] = 10;
     return Section("NVCT", ct) + Section("NVNS", ns) + Section("NVHL", log);
 }
 
-class EmulatedNvmeTest : public EmulatedDrivesTest {
-protected:
-    // Sends one NVMe request with the fields of the valid one for the health
-    // log changed by `change`; 0 when it worked, else the error code.
-    uint32_t Ask(DeviceHandle h, void (*change)(uint8_t*) = nullptr, uint32_t property = 50,
-                 uint32_t dataType = 2, uint32_t request = 2, uint32_t subValue = 0, uint32_t length = 512)
-    {
-        const uint32_t size = BuildNvmeQuery(query, property, dataType, request, subValue, length);
-        if (change)
-            change(query);
-        Fake().lastError = 0;
-        count = 0;
-        if (os->deviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, query, size, query, size, &count))
-            return 0;
-        return Fake().lastError;
-    }
-    uint32_t BusType(DeviceHandle h)
-    {
-        STORAGE_PROPERTY_QUERY q = {};
-        return os->deviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, &q, sizeof q, query, 1024, &count)
-                   ? DescriptorBusType(query, count)
-                   : 0;
-    }
-    uint8_t query[NvmeQueryBufferSize];
-};
-
-TEST_F(EmulatedNvmeTest, StorageQueriesAnsweredAsTheNvmeDriverDoes)
+TEST_F(EmulatedDrivesTest, NvmeDriveAnswersAsItsDriverDoesAlsoWithoutAdministratorRights)
 {
     Write("drive0.blob", NvmeBlob());
     Write("drive1.blob", FullBlob());
-    DeviceHandle nvme = Open(0), ata = Open(1);
-    ASSERT_NE(nvme, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(BusType(nvme), 17u);
-    STORAGE_DEVICE_DESCRIPTOR d;
-    std::memcpy(&d, query, sizeof d);
-    EXPECT_STREQ(DescriptorText(query, count, d.ProductIdOffset), "NV DISK");
-    EXPECT_STREQ(DescriptorText(query, count, d.SerialNumberOffset), "NV123");
-    EXPECT_EQ(BusType(ata), 11u);
-    EXPECT_EQ(Ask(ata), ERROR_INVALID_FUNCTION);
-
-    EXPECT_EQ(Ask(nvme), 0u);
-    EXPECT_EQ(count, 560u);
-    ASSERT_NE(NvmeAnswerData(query, count, 512), nullptr);
-    EXPECT_EQ(NvmeAnswerData(query, count, 512)[4], 10);
-    EXPECT_EQ(Ask(nvme, nullptr, 49, 1, 1, 0, 4096), 0u);
-    EXPECT_EQ(NvmeAnswerData(query, count, 4096)[24], 'N');
-    EXPECT_EQ(Ask(nvme, nullptr, 50, 1, 0, 1, 4096), 0u);
-    EXPECT_EQ(NvmeAnswerData(query, count, 4096)[1], 0x08);
-
-    // Each field of the request checked on its own.
-    EXPECT_EQ(Ask(nvme, [](uint8_t* q) { q[8] = 2; }), ERROR_INVALID_PARAMETER) << "protocol";
-    EXPECT_EQ(Ask(nvme, nullptr, 50, 3), ERROR_INVALID_PARAMETER) << "data type";
-    EXPECT_EQ(Ask(nvme, nullptr, 50, 2, 3), ERROR_INVALID_PARAMETER) << "log page";
-    EXPECT_EQ(Ask(nvme, nullptr, 50, 1, 0, 0, 4096), ERROR_INVALID_PARAMETER) << "namespace 0";
-    EXPECT_EQ(Ask(nvme, nullptr, 49, 1, 0, 1, 4096), ERROR_INVALID_PARAMETER) << "namespace from the adapter";
-    EXPECT_EQ(Ask(nvme, [](uint8_t* q) { q[24] = 44; }), ERROR_INVALID_PARAMETER) << "offset";
-    EXPECT_EQ(Ask(nvme, nullptr, 50, 2, 2, 0, 256), ERROR_INVALID_PARAMETER) << "length";
-    EXPECT_EQ(Ask(nvme, [](uint8_t* q) { q[4] = 1; }), ERROR_INVALID_PARAMETER) << "query type";
-
+    static uint8_t q[NvmeQueryBufferSize];
+    // One request: the health log's with one field changed; 0 or the error.
+    auto ask = [&](DeviceHandle h, int field = -1, uint32_t value = 0) {
+        const uint32_t size = BuildNvmeQuery(q, 50, 2, 2, 0, 512);
+        if (field >= 0)
+            std::memcpy(q + 4 * field, &value, 4);
+        Fake().lastError = 0;
+        return os->deviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, q, size, q, size, &count) ? 0 : Fake().lastError;
+    };
+    auto bus = [&](DeviceHandle h) {
+        std::memset(q, 0, 12);
+        return os->deviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, q, 12, q, 1024, &count) ? q[28] : 0;
+    };
+    DeviceHandle nvme = Open(0);
+    EXPECT_EQ(bus(nvme), 17);
+    EXPECT_STREQ(DescriptorText(q, count, q[16]), "NV DISK");
+    EXPECT_EQ(ask(nvme), 0u);
+    ASSERT_NE(NvmeAnswerData(q, count, 512), nullptr);
+    EXPECT_EQ(NvmeAnswerData(q, count, 512)[4], 10);
+    // Property, protocol, data type, log page, sub-value, offset, length.
+    const std::pair<int, uint32_t> wrong[] = {{0, 49}, {2, 2}, {3, 1}, {4, 3}, {5, 1}, {6, 44}, {7, 256}};
+    for (const auto& [field, value] : wrong)
+        EXPECT_EQ(ask(nvme, field, value), ERROR_INVALID_PARAMETER) << "field " << field;
     GETVERSIONINPARAMS v{};
     EXPECT_EQ(Version(nvme, &v), ERROR_INVALID_FUNCTION) << "no SMART requests";
-    uint8_t geometry[40] = {};
-    ASSERT_TRUE(os->deviceIoControl(nvme, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, nullptr, 0, geometry, 40, &count));
-    EXPECT_EQ(geometry[24 + 2], 0x10);
     os->closeHandle(nvme);
-    os->closeHandle(ata);
 
-    // The fault words.
-    WriteText("drive0.fail", "query 50\nhealth 1\nnvmeid\n");
-    nvme = Open(0);
-    EXPECT_EQ(BusType(nvme), 0u);
-    EXPECT_EQ(Fake().lastError, 50u);
-    EXPECT_EQ(Ask(nvme), ERROR_INVALID_FUNCTION);
-    EXPECT_EQ(Ask(nvme, nullptr, 49, 1, 1, 0, 4096), ERROR_IO_DEVICE);
-    os->closeHandle(nvme);
-}
-
-TEST_F(EmulatedNvmeTest, WithoutAdministratorRightsOnlyTheQueriesAnswer)
-{
-    Write("drive0.blob", NvmeBlob());
-    Write("drive1.blob", FullBlob());
-    WriteText("drive0.fail", "admin");
+    WriteText("drive0.fail", "admin\nhealth 50");
     WriteText("drive1.fail", "admin");
     for (int position : {0, 1}) {
         EXPECT_EQ(OpenError(position), ERROR_ACCESS_DENIED);
         DeviceHandle h = os->createFile(("\\\\.\\PhysicalDrive" + std::to_string(position)).c_str(), 0, 3, 3);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        EXPECT_EQ(BusType(h), position ? 11u : 17u);
-        GETVERSIONINPARAMS v{};
+        EXPECT_EQ(bus(h), position ? 11 : 17);
+        EXPECT_EQ(ask(h), position ? ERROR_INVALID_FUNCTION : 50u);
         EXPECT_EQ(Version(h, &v), ERROR_ACCESS_DENIED);
         os->closeHandle(h);
     }
     EXPECT_EQ(ScanDrives(), 1);
-    EXPECT_EQ(DriveTable[0].present, 1);
-    EXPECT_EQ(DriveTable[1].present, 0);
-    EXPECT_EQ(std::string(ErrorText, 4), "5 - ") << "the reason the ATA drive is not listed";
-    EXPECT_EQ(Fake().boxes.size(), 0u);
+    EXPECT_EQ(DriveTable[0].nvme.healthError, 50u);
+    EXPECT_EQ(DriveTable[1].present, 0) << "the ATA drive needs the rights";
+    EXPECT_EQ(std::string(ErrorText, 4), "5 - ");
     EXPECT_EQ(OpenEmulatedDevices(), 0);
 }
 
-TEST_F(EmulatedNvmeTest, ScanOfAnNvmeDriveThatCannotGiveEverything)
+TEST_F(EmulatedDrivesTest, NvmeDriveThatCannotGiveEverything)
 {
     Write("drive0.blob", NvmeBlob(0x03));  // a format beyond the table
-    WriteText("drive0.fail", "health 50");
-    Fake().majorVersion = 10;
-    ASSERT_EQ(ScanDrives(), 1);
-    const DriveRecord& r = DriveTable[0];
-    EXPECT_STREQ(r.model, "NV DISK");
-    EXPECT_EQ(r.smartEnabled, 0);
-    EXPECT_EQ(r.nvme.healthError, 50u);
-    EXPECT_EQ(r.nvme.olderSystem, 0);
-    EXPECT_EQ(r.nvme.blockSize, 0u);
-    EXPECT_EQ(r.nvme.capacityBytes, 1048576u) << "the disk's size instead";
-    EXPECT_EQ(GetDriveStatus(0), DriveStatus::NotAvailable);
-
-    WriteText("drive0.fail", "health 1\nnvmeid 1");
+    WriteText("drive0.fail", "nvmeid\nhealth 1");
     Fake().majorVersion = 6;
     ASSERT_EQ(ScanDrives(), 1);
+    const DriveRecord& r = DriveTable[0];
     EXPECT_STREQ(r.model, "NV DISK") << "from the device descriptor";
-    EXPECT_EQ(r.nvme.identifyRead, 0);
     EXPECT_EQ(r.nvme.namespaceRead, 0);
     EXPECT_EQ(r.nvme.olderSystem, 1);
-    EXPECT_EQ(r.nvme.capacityBytes, 1048576u);
-
+    EXPECT_EQ(GetDriveStatus(0), DriveStatus::NotAvailable);
+    WriteText("drive0.fail", "");
+    ASSERT_EQ(ScanDrives(), 1);
+    EXPECT_EQ(r.nvme.blockSize, 0u);
+    EXPECT_EQ(r.nvme.capacityBytes, 1048576u) << "the disk's size instead";
+    EXPECT_EQ(GetDriveStatus(0), DriveStatus::Alert) << "spare below its threshold";
     WriteText("drive0.fail", "query");
-    ASSERT_EQ(ScanDrives(), 0) << "taken for an ATA drive, which does not answer";
+    EXPECT_EQ(ScanDrives(), 0) << "taken for an ATA drive, which does not answer";
 }
 
 }  // namespace

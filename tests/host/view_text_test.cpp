@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "nvme_text.h"
 #include "view_text.h"
@@ -169,115 +168,61 @@ TEST_F(ViewTextTest, DefaultDetailDriveIsTheFirstListedDrive)
 
 }  // namespace
 
-namespace {
-
-// An NVMe drive as the scan leaves it after reading all three structures.
-DriveRecord& ReadNvmeDrive()
+TEST_F(ViewTextTest, NvmeDriveOnBothPages)
 {
     DriveRecord& r = DriveTable[0];
-    r.present = 1;
+    r.present = r.smartEnabled = 1;
     r.busType = DriveBusNvme;
-    r.smartEnabled = 1;
     std::strcpy(r.model, "Samsung SSD 960 PRO 2TB");
-    std::strcpy(r.serial, "DA410F2D81BE");
-    std::strcpy(r.firmware, "1B6QCXP7");
-    r.lastAccess = {2026, 12, 1, 7, 23, 5, 9, 0};
     NvmeRecord& n = r.nvme;
     n.identifyRead = n.namespaceRead = n.healthRead = 1;
     n.version = 0x10300;
     n.warningTemperature = 346;
-    n.criticalTemperature = 349;
     n.blockSize = 512;
     n.namespaceBlocks = 4000797360u;
     n.capacityBytes = 4000797360ull * 512;
-    NvmeHealth& h = n.health;
-    h.compositeTemperature = 317;
-    h.availableSpare = 99;
-    h.availableSpareThreshold = 10;
-    h.percentageUsed = 2;
-    h.counters[NvmeDataUnitsRead].word[0] = 15834308;
-    h.counters[NvmeDataUnitsWritten].word[2] = 1;  // 2^64 units
-    h.counters[NvmeMediaErrors].word[0] = 54;
-    return r;
-}
-
-std::vector<std::string> NvmeInfoValues(const DriveRecord& r)
-{
-    InfoRowText rows[InfoRowCount];
-    MakeInfoRows(r, rows);
-    std::vector<std::string> values;
-    for (const InfoRowText& row : rows)
-        values.push_back(row.value);
-    return values;
-}
-
-}  // namespace
-
-TEST_F(ViewTextTest, NvmeDriveInTheListAndOnTheInformationPage)
-{
-    DriveRecord& r = ReadNvmeDrive();
+    n.health.availableSpare = 99;
+    n.health.availableSpareThreshold = 10;
+    n.health.percentageUsed = 2;
+    n.health.compositeTemperature = 317;
+    n.health.counters[NvmeDataUnitsRead].word[0] = 15834308;
     EXPECT_STREQ(MakeDriveRow(0).controller, "NVMe");
-    EXPECT_STREQ(MakeDriveRow(0).smartEnabled, "Yes");
     EXPECT_STREQ(MakeDriveRow(0).status, "Ok");
     InfoRowText rows[InfoRowCount];
     MakeInfoRows(r, rows);
-    const char* labels[InfoRowCount] = {
-        "Model Number", "Size", "Serial Number", "Firmware Rev.", "NVMe", "NVMe Version", "Logical Block Size",
-        "Warning Temperature", "Total Addressable Sectors", "Critical Temperature", "Last Access"};
-    for (int i = 0; i < InfoRowCount; ++i) {
-        EXPECT_STREQ(rows[i].label, labels[i]);
-        EXPECT_EQ(rows[i].image, i == 4 ? ImageInfo : i == 10 ? ImageClock : ImageBlank) << i;
-    }
-    EXPECT_EQ(NvmeInfoValues(r),
-              (std::vector<std::string>{"Samsung SSD 960 PRO 2TB", "1953514 MB", "DA410F2D81BE", "1B6QCXP7", "",
-                                        "1.3", "512", "73 C", "4000797360", "76 C", "07/12/2026 23.05.09"}));
+    std::string shown;
+    for (const InfoRowText& row : rows)
+        shown += std::string(row.label) + "=" + row.value + ";";
+    EXPECT_EQ(shown, "Model Number=Samsung SSD 960 PRO 2TB;Size=1953514 MB;Serial Number=;Firmware Rev.=;NVMe=;"
+                     "NVMe Version=1.3;Logical Block Size=512;Warning Temperature=73 C;"
+                     "Total Addressable Sectors=4000797360;Critical Temperature=-;Last Access=00/00/0 00.00.00;");
+    EXPECT_EQ(rows[4].image, ImageInfo);
 
-    // A drive before NVMe 1.2, an unusable format, no temperature limits, no log.
-    r.nvme.version = 0;
-    r.nvme.blockSize = 0;
-    r.nvme.capacityBytes = 0;
-    r.nvme.warningTemperature = 0;
-    r.nvme.healthRead = 0;
-    r.smartEnabled = 0;
-    r.nvme.healthError = 50;
-    std::vector<std::string> v = NvmeInfoValues(r);
-    EXPECT_EQ(v[1], "-");
-    EXPECT_EQ(v[4], "not available from this driver (error 50)");
-    EXPECT_EQ(v[5], "-");
-    EXPECT_EQ(v[6], "-");
-    EXPECT_EQ(v[7], "-");
-    EXPECT_STREQ(MakeDriveRow(0).status, "N/A");
-    r.nvme.olderSystem = 1;
-    r.nvme.version = 0x10201;
-    r.nvme.namespaceRead = 0;
-    v = NvmeInfoValues(r);
-    EXPECT_EQ(v[4], "needs Windows 10");
-    EXPECT_EQ(v[5], "1.2.1");
-    EXPECT_EQ(v[8], "-");
-}
-
-TEST_F(ViewTextTest, NvmeHealthRowsWithDisplayOnlyThresholds)
-{
-    DriveRecord& r = ReadNvmeDrive();
-    std::vector<std::string> cells;
-    for (int k = 0; k < NvmeAttributeRowCount; ++k) {
+    shown.clear();
+    for (int k = 0; k < 6; ++k) {
         AttributeRowText row;
-        MakeNvmeAttributeRow(r.nvme, k, &row);
-        EXPECT_EQ(row.id, std::to_string(k + 1));
-        cells.push_back(std::string(row.name) + "|" + row.value + "|" + row.threshold);
+        MakeNvmeAttributeRow(n, k, &row);
+        shown += std::string(row.id) + " " + row.name + "=" + row.value + "/" + row.threshold + ";";
     }
-    EXPECT_EQ(cells, (std::vector<std::string>{
-                         "Critical Warning|0|", "Composite Temperature|44 C|73 C", "Available Spare|99|10",
-                         "Available Spare Threshold|10|", "Percentage Used|2|100",
-                         "Data Units Read|15834308 (8.1 TB)|",
-                         "Data Units Written|18446744073709551616 (9.4 YB)|", "Host Read Commands|0|",
-                         "Host Write Commands|0|", "Controller Busy Time|0|", "Power Cycles|0|",
-                         "Power On Hours|0|", "Unsafe Shutdowns|0|", "Media and Data Integrity Errors|54|",
-                         "Error Information Log Entries|0|"}));
-    r.nvme.health.compositeTemperature = 0;
-    r.nvme.warningTemperature = 0;
-    AttributeRowText row;
-    MakeNvmeAttributeRow(r.nvme, 1, &row);
-    EXPECT_STREQ(row.value, "-");
-    EXPECT_STREQ(row.threshold, "");
+    EXPECT_EQ(shown, "1 Critical Warning=0/;2 Composite Temperature=44 C/73 C;3 Available Spare=99/10;"
+                     "4 Available Spare Threshold=10/;5 Percentage Used=2/100;6 Data Units Read=15834308 (8.1 TB)/;");
+
+    // VER 0, a format outside the table, 0 K, no log: on a Windows before 10.
+    n = NvmeRecord{};
+    n.identifyRead = 1;
+    n.olderSystem = 1;
+    MakeInfoRows(r, rows);
+    EXPECT_STREQ(rows[1].value, "-");
+    EXPECT_STREQ(rows[4].value, "needs Windows 10");
+    for (int i : {5, 6, 7, 8})
+        EXPECT_STREQ(rows[i].value, "-") << i;
+    n.olderSystem = 0;
+    n.healthError = 50;
+    MakeInfoRows(r, rows);
+    EXPECT_STREQ(rows[4].value, "not available from this driver (error 50)");
+    AttributeRowText temperature;
+    MakeNvmeAttributeRow(n, 1, &temperature);
+    EXPECT_STREQ(temperature.value, "-");
+    EXPECT_STREQ(temperature.threshold, "");
+    EXPECT_STREQ(MakeDriveRow(0).status, "N/A");
 }
