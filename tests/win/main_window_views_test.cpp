@@ -292,6 +292,7 @@ TEST_F(MainWindowViewsTest, NvmeDriveBesideAnAtaDriveAlsoWithoutAdministratorRig
         ASSERT_EQ(health.size(), 15u);
         EXPECT_EQ(health[1], (std::vector<std::string>{"2", "Composite Temperature", celsius("Composite Temperature"),
                                                       celsius("wctemp")}));
+        EXPECT_EQ(health[4][3], "100");
         EXPECT_EQ(health[5][2].rfind(fact("Data Units Read") + " (", 0), 0u) << health[5][2];
         EXPECT_EQ(health[14], (std::vector<std::string>{"15", "Error Information Log Entries",
                                                        fact("Number of Error Information Log Entries"), ""}));
