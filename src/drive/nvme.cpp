@@ -86,8 +86,7 @@ DriveStatus GetNvmeStatus(const NvmeRecord& n)
     return DriveStatus::Ok;
 }
 
-// Out of line, so that the program holds one copy of the digit loop.
-[[gnu::noinline]] void FormatCounter128(const Counter128& c, char* text, size_t size)
+void FormatCounter128(const Counter128& c, char* text, size_t size)
 {
     uint32_t w[4] = {c.word[0], c.word[1], c.word[2], c.word[3]};
     char digits[CounterTextSize];
@@ -111,15 +110,12 @@ DriveStatus GetNvmeStatus(const NvmeRecord& n)
 void FormatDataUnits(const Counter128& c, char* text, size_t size)
 {
     static const char* const Units[] = {"KB", "MB", "GB", "TB", "PB", "EB", "ZB", "YB", "RB", "QB"};
-    char count[CounterTextSize];
-    FormatCounter128(c, count, sizeof count);
+    FormatCounter128(c, text, size);
     double amount = 0;
     for (int i = 3; i >= 0; --i)
         amount = amount * 4294967296.0 + c.word[i];
-    if (amount == 0) {
-        std::snprintf(text, size, "%s", count);
+    if (amount == 0)
         return;
-    }
     amount *= 512;  // kilobytes of 1,000 bytes
     unsigned unit = 0;
     while (amount >= 999.95 && unit + 1 < sizeof Units / sizeof *Units) {
@@ -128,5 +124,6 @@ void FormatDataUnits(const Counter128& c, char* text, size_t size)
     }
     // In tenths, without the C library's floating-point formatting.
     const unsigned long long tenths = static_cast<unsigned long long>(amount * 10 + 0.5);
-    std::snprintf(text, size, "%s (%llu.%llu %s)", count, tenths / 10, tenths % 10, Units[unit]);
+    const size_t length = std::strlen(text);
+    std::snprintf(text + length, size - length, " (%llu.%llu %s)", tenths / 10, tenths % 10, Units[unit]);
 }
