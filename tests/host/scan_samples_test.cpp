@@ -120,8 +120,11 @@ TEST_F(ScanSamplesTest, NvmeSamplesAlsoWithoutAdministratorRights)
             fs::create_directories(folder);
             fs::copy_file(samples / "modern" / (name + ".blob"), folder / "drive0.blob");
             fs::copy_file(samples / expected.begin()->first, folder / "drive2.blob");
-            for (const char* fail : {"drive0.fail", "drive2.fail"})
-                std::ofstream(folder / fail) << (admin ? "" : "admin\n");
+            for (const char* drive : {"drive0", "drive2"}) {
+                // The samples are read-only; Windows would not delete the copies.
+                fs::permissions(folder / (drive + std::string(".blob")), fs::perms::owner_write, fs::perm_options::add);
+                std::ofstream(folder / (drive + std::string(".fail"))) << (admin ? "" : "admin\n");
+            }
             ResetFake();
             SetSmartOs(StartEmulatedDrives(FakeSmartOs(), PosixDriveFiles(), folder.string().c_str()));
             ASSERT_EQ(ScanDrives(), 1);
