@@ -73,6 +73,7 @@ struct NvmeRecord {
     int32_t namespaceRead;         // Identify Namespace 1 decoded
     int32_t healthRead;            // the health log was read
     uint32_t healthError;          // system error of the failed log read, 0 when read
+    int32_t olderSystem;           // the log read failed on a Windows before 10
     uint32_t version;              // VER (0 before NVMe 1.2)
     uint16_t warningTemperature;   // WCTEMP, kelvins, 0 unknown
     uint16_t criticalTemperature;  // CCTEMP, kelvins, 0 unknown

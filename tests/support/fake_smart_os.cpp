@@ -183,10 +183,15 @@ int FakeMessageBox(const char* text, const char* caption, uint32_t type)
     return 1;
 }
 
+uint32_t FakeMajorVersion()
+{
+    return State.majorVersion;
+}
+
 const SmartOs FakeServices = {
     FakePlatformId,       FakeCreateFile,     FakeDeviceIoControl,    FakeCloseHandle, FakeGetLastError,
     FakeSetLastError,     FakeFormatSystemText, FakeFreeSystemText,   FakeGetLocalTime, FakeGetSystemDirectory,
-    FakePathExists,       FakeCopyFile,       FakeMessageBox,
+    FakePathExists,       FakeCopyFile,       FakeMessageBox,         FakeMajorVersion,
 };
 
 void PutAtaText(uint8_t* sector, size_t offset, size_t length, const char* text)

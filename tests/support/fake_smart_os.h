@@ -54,6 +54,7 @@ struct FakeSystem {
     bool copyWorks = true;
     uint32_t copyError = 5;
     LocalTime now = {2024, 3, 5, 14, 9, 26, 53, 120};
+    uint32_t majorVersion = 10;
 
     // What happened.
     std::vector<std::string> calls;  // service names in call order

@@ -55,7 +55,7 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     EXPECT_TRUE(ImportHook::ImportsFrom("kernel32.dll"));
     EXPECT_FALSE(ImportHook::ImportsFrom("wsock32.dll"));
     ASSERT_TRUE(server_.Start());
-    drives_.PutDemoDrives();
+    drives_.PutDemoDrives(true);
     Settings settings = {60, 10, "admin@example.org", "", 1};
     std::strcpy(settings.smtpServer, server_.Server().c_str());
     MainWindowSession session(drives_, &settings);
