@@ -278,7 +278,7 @@ TEST_F(DriveScanTest, FailedThresholdReadGivesThresholdsOfZero)
 {
     ++Fake().positions[0].thresholds[511];
     ProbeDrive(0);  // leaves thresholds of drive 0 in the shared buffer
-    EXPECT_TRUE(CommandsSent() == "VEIATT" && DriveTable[0].checksumFailed == 1 && DriveTable[1].checksumFailed == 0);
+    EXPECT_TRUE(CommandsSent() == "QVEIATT" && DriveTable[0].checksumFailed == 1 && DriveTable[1].checksumFailed == 0);
     Fake().positions[1].thresholdsWork = false;
     EXPECT_EQ(ProbeDrive(1), 1);
     EXPECT_EQ(DriveTable[1].attributes[0].id, 5);
