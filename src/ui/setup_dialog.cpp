@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include "autostart.h"
+#include "elevation.h"
 #include "monitor_step.h"
 #include "product.h"
 #include "refresh_timer.h"
@@ -62,6 +63,9 @@ void ShowSettings(HWND dialog, const Settings& settings)
     ShowTextField(dialog, IDC_SMTP_SERVER, settings.smtpServer);
     CheckDlgButton(dialog, settings.recallMode ? IDC_RECALL_HOTKEY : IDC_RECALL_ICON, BST_CHECKED);
     CheckDlgButton(dialog, IDC_AUTOSTART, QueryAutostart() ? BST_CHECKED : BST_UNCHECKED);
+    // The elevated copy may run as another account: its Run key is not the
+    // user's, so the choice stays with the user's own copy.
+    EnableWindow(GetDlgItem(dialog, IDC_AUTOSTART), !IsElevatedCopy());
 }
 
 bool IsChecked(HWND dialog, int id)
@@ -98,7 +102,8 @@ void OnCommand(HWND dialog, int id)
     case IDOK:
         ReadSettings(dialog, CurrentSettings);
         // Written on every OK, so a moved program gets its entry updated.
-        SetAutostart(IsChecked(dialog, IDC_AUTOSTART) ? 1 : 0);
+        if (!IsElevatedCopy())
+            SetAutostart(IsChecked(dialog, IDC_AUTOSTART) ? 1 : 0);
         EndDialog(dialog, 1);
         break;
     case IDCANCEL:
