@@ -39,12 +39,12 @@ LRESULT OnCreate(HWND window)
     CreateMainControls(window);
     if (!ScanDrives())
         return -1;
-    ShowDefaultDetails();
-    ShowElevationOffer(window);
     LoadSettings();
     AdmitRecallMessages(window);
     SetRecall(window, 1);
     StartMonitor(window);
+    ShowDefaultDetails();
+    ShowElevationOffer(window);
     ArmRefreshTimer(window);
     return 0;
 }

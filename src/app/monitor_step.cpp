@@ -35,6 +35,7 @@ void ShowMonitorLabel()
 void StartMonitor(HWND mainWindow)
 {
     MonitorStart(WindowsMonitorServices({mainWindow, IDC_STATUS_BAR, MonitorClockTimerId}));
+    MonitorKeepThresholds(DriveTable);
     ShowMonitorLabel();
     SetTimer(mainWindow, MonitorFirstCheckTimerId, MonitorFirstCheckDelayMs, nullptr);
 }
@@ -42,6 +43,7 @@ void StartMonitor(HWND mainWindow)
 void MonitorStep(HWND)
 {
     RereadDrives();
+    MonitorKeepThresholds(DriveTable);
     CheckTable();
 }
 

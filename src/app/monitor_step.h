@@ -10,12 +10,14 @@
 enum : UINT_PTR { MonitorFirstCheckTimerId = 2, MonitorClockTimerId = 3 };
 enum { MonitorFirstCheckDelayMs = 5000 };
 
-// At creation, once the settings are loaded: reads the state file and arms
-// the comparison of the start-up scan's values, about 5 seconds later.
+// At creation, once the settings are loaded and before the views are
+// filled: reads the state file, keeps the thresholds the scan read or gives
+// the drives read without rights those kept, and arms the comparison of the
+// start-up scan's values, about 5 seconds later.
 void StartMonitor(HWND mainWindow);
 
 // The refresh tick's turn, before the views are refilled: every position is
-// read again, then compared.
+// read again, its thresholds kept or given, then compared.
 void MonitorStep(HWND mainWindow);
 
 // WM_TIMER for any identifier but the refresh tick's.

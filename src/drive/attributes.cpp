@@ -179,7 +179,8 @@ void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSe
         TrimBlanks(slot.name);
         slot.id = entry[0];
         slot.value = entry[ValueOffset];
-        slot.threshold = thresholdSector[EntryBase + EntrySize * k + ThresholdOffset];
+        slot.threshold = thresholdSector ? thresholdSector[EntryBase + EntrySize * k + ThresholdOffset]
+                                         : int32_t{ThresholdUnknown};
         slot.flags = static_cast<uint16_t>(entry[FlagsOffset] | entry[FlagsOffset + 1] << 8);
         slot.raw = ReadRaw(entry);
     }
@@ -197,6 +198,8 @@ DriveStatus GetRecordStatus(const DriveRecord& r)
         return GetNvmeStatus(r.nvme);
     if (r.smartEnabled == 0)
         return DriveStatus::NotAvailable;
+    if (r.predictFailure)
+        return DriveStatus::Alert;
     for (const AttributeSlot& slot : r.attributes) {
         if (SlotInAlert(slot))
             return DriveStatus::Alert;

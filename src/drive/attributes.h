@@ -28,7 +28,8 @@ extern const int MoreAttributeNameCount;
 const char* AttributeName(int id);
 
 // Fills the attribute slots of DriveTable[driveIndex] from the attribute and
-// threshold sectors, pairing each entry with the threshold at the same position.
+// threshold sectors, pairing each entry with the threshold at the same
+// position; without a threshold sector every threshold is ThresholdUnknown.
 void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSector, int driveIndex);
 
 // True when the 512 bytes of a SMART data sector sum to 0 modulo 256 (the
@@ -41,7 +42,8 @@ enum class DriveStatus { Ok, Alert, NotAvailable };
 // the drive "Alert".
 bool SlotInAlert(const AttributeSlot& slot);
 
-// The status of one record, and of DriveTable[driveIndex].
+// The status of one record, and of DriveTable[driveIndex]. A drive that
+// predicts its own failure is "Alert" whatever its attributes say.
 DriveStatus GetRecordStatus(const DriveRecord& r);
 
 DriveStatus GetDriveStatus(int driveIndex);

@@ -131,6 +131,9 @@ bool PassesDeviceMap(const GETVERSIONINPARAMS& version, int driveIndex)
     return (version.bIDEDeviceMap | (driveIndex ^ 2)) != 0;
 }
 
+// The last device opened with access 0, its read-and-write open refused.
+bool OpenedWithoutRights;
+
 }  // namespace
 
 void FormatLastError(char* text)
@@ -145,6 +148,7 @@ DeviceHandle OpenDriveDevice(int driveIndex)
     const uint32_t shared = FILE_SHARE_READ | FILE_SHARE_WRITE;
     char name[DeviceNameSize];
     DeviceHandle device = INVALID_HANDLE_VALUE;
+    OpenedWithoutRights = false;
     switch (platform) {
     case VER_PLATFORM_WIN32_WINDOWS:
         device = os.createFile(NineXDevice, 0, 0, CREATE_NEW);
@@ -162,10 +166,13 @@ DeviceHandle OpenDriveDevice(int driveIndex)
         const uint32_t code = os.getLastError();
         NoteOpenFailure(code);
         // Without administrator rights a drive cannot be opened for reading
-        // or writing, but it can still be asked what it is, and an NVMe
-        // drive answers all the program asks of it that way.
-        if (code == ERROR_ACCESS_DENIED && platform == VER_PLATFORM_WIN32_NT)
+        // or writing, but it can still be asked what it is, an NVMe drive
+        // answers all the program asks of it that way, and others their
+        // attribute values.
+        if (code == ERROR_ACCESS_DENIED && platform == VER_PLATFORM_WIN32_NT) {
             device = os.createFile(name, 0, shared, OPEN_EXISTING);
+            OpenedWithoutRights = device != INVALID_HANDLE_VALUE;
+        }
     }
     return device;
 }
@@ -187,9 +194,13 @@ int ProbeDrive(int driveIndex)
     if (bus == DriveBusNvme) {
         answer = 1;
         ReadNvmeDrive(device, DriveTable[driveIndex]);
+    } else if (OpenedWithoutRights) {
+        // No SMART request passes on this handle; the descriptor answered.
+        answer = bus != DriveBusUnknown;
+        if (answer)
+            ReadLimitedDrive(device, driveIndex);
     } else if (QuerySmartVersion(device, &version, &bytesReturned) && PassesDeviceMap(version, driveIndex)) {
         answer = 1;
-        DriveTable[driveIndex].busType = bus;
         ReadDrive(device, driveIndex);
     }
     os.closeHandle(device);

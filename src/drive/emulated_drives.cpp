@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "drive_table.h"
+#include "identify.h"
 #include "platform_values.h"
 #include "smart_commands.h"
 #include "snapshot.h"
@@ -475,6 +476,36 @@ uint32_t PutNvmeText(uint8_t* out, uint32_t at, const uint8_t* controller, uint3
     return at;
 }
 
+// An IDENTIFY text in the form a SCSI layer gives it: byte pairs swapped,
+// trimmed, cut to keep characters.
+uint32_t PutAtaText(uint8_t* out, uint32_t at, const uint8_t* identify, uint32_t offset, uint32_t length,
+                    uint32_t keep)
+{
+    uint8_t range[40];
+    char text[TextSize];
+    std::memcpy(range, identify + offset, length);
+    ExtractAtaText(range, 0, length, text);
+    text[keep] = '\0';
+    std::memcpy(out + at, text, std::strlen(text) + 1);
+    return at;
+}
+
+// The worst serial form a disk driver gives: the raw IDENTIFY bytes (each
+// pair still swapped) in hexadecimal.
+uint32_t PutHexSerial(uint8_t* out, uint32_t at, const uint8_t* identify)
+{
+    static const char Digits[] = "0123456789abcdef";
+    for (int i = 0; i < 20; ++i) {
+        out[at + 2 * i] = static_cast<uint8_t>(Digits[identify[20 + i] >> 4]);
+        out[at + 2 * i + 1] = static_cast<uint8_t>(Digits[identify[20 + i] & 15]);
+    }
+    out[at + 40] = 0;
+    return at;
+}
+
+// An NVMe drive's texts from its Identify Controller; an ATA drive's as a
+// SCSI layer gives them: vendor "ATA", the model's first 16 characters, the
+// firmware and the serial in hexadecimal.
 int AnswerDescriptor(const Position& p, void* output, uint32_t outputLength, uint32_t* bytesReturned)
 {
     if (const uint32_t fault = Fault(p, Operation::Query))
@@ -484,6 +515,7 @@ int AnswerDescriptor(const Position& p, void* output, uint32_t outputLength, uin
     d.Version = sizeof d;
     d.BusType = DriveBusSata;
     uint32_t size = sizeof d;
+    const uint8_t* identify = SnapshotSector(p.snapshot, SnapshotSection::Identify);
     if (IsNvmeSnapshot(p.snapshot)) {
         const uint8_t* controller = SnapshotSector(p.snapshot, SnapshotSection::NvmeController);
         d.BusType = DriveBusNvme;
@@ -491,6 +523,13 @@ int AnswerDescriptor(const Position& p, void* output, uint32_t outputLength, uin
         d.ProductRevisionOffset = PutNvmeText(answer, size + 41, controller, 64, 8);
         d.SerialNumberOffset = PutNvmeText(answer, size + 50, controller, 4, 20);
         size = sizeof answer - 9;
+    } else if (identify) {
+        std::memcpy(answer + size, "ATA     ", 9);
+        d.VendorIdOffset = size;
+        d.ProductIdOffset = PutAtaText(answer, size + 9, identify, 54, 40, 16);
+        d.ProductRevisionOffset = PutAtaText(answer, size + 26, identify, 46, 8, 8);
+        d.SerialNumberOffset = PutHexSerial(answer, size + 35, identify);
+        size = sizeof answer - 4;
     }
     d.Size = size;
     std::memcpy(answer, &d, sizeof d);
@@ -554,22 +593,48 @@ int AnswerQuery(const Device& device, const void* input, uint32_t inputLength, v
                              outputLength, bytesReturned);
 }
 
-// The disk's size, which for an NVMe drive is its total NVM capacity.
+// The disk's size: an NVMe drive's total NVM capacity, an ATA drive's
+// sector count.
 int AnswerGeometry(const Device& device, void* output, uint32_t outputLength, uint32_t* bytesReturned)
 {
-    const uint8_t* controller =
-        device.model == Model::Nt ? SnapshotSector(Positions[device.position].snapshot, SnapshotSection::NvmeController)
-                                  : nullptr;
-    if (!controller)
+    const Snapshot* snapshot = device.model == Model::Nt ? &Positions[device.position].snapshot : nullptr;
+    const uint8_t* controller = snapshot ? SnapshotSector(*snapshot, SnapshotSection::NvmeController) : nullptr;
+    const uint8_t* identify = snapshot ? SnapshotSector(*snapshot, SnapshotSection::Identify) : nullptr;
+    if (!controller && !identify)
         return Fail(ERROR_INVALID_FUNCTION);
     enum { GeometrySize = 32 };
     if (!output || outputLength < GeometrySize)
         return Fail(ERROR_INSUFFICIENT_BUFFER);
     uint8_t* answer = static_cast<uint8_t*>(output);
     std::memset(answer, 0, GeometrySize);
-    answer[21] = 2;                                // BytesPerSector 512
-    std::memcpy(answer + 24, controller + 280, 8);  // DiskSize: TNVMCAP, low half
+    answer[21] = 2;  // BytesPerSector 512
+    const uint64_t bytes = identify ? IdentifyCapacity(identify) * 512 : 0;
+    std::memcpy(answer + 24, controller ? controller + 280 : reinterpret_cast<const uint8_t*>(&bytes), 8);
     *bytesReturned = GeometrySize;
+    return 1;
+}
+
+// As the disk driver answers for an ATA drive with SMART: the attribute
+// sector, and the failure flag of SMART RETURN STATUS (a status of 0; no
+// status section: none predicted). Fails as the attribute read does.
+int AnswerPredictFailure(const Device& device, void* output, uint32_t outputLength, uint32_t* bytesReturned)
+{
+    if (device.model != Model::Nt)
+        return Fail(ERROR_INVALID_FUNCTION);
+    const Position& p = Positions[device.position];
+    const uint8_t* values = SnapshotSector(p.snapshot, SnapshotSection::Attributes);
+    if (!values)
+        return Fail(ERROR_INVALID_FUNCTION);
+    if (!output || outputLength < sizeof(STORAGE_PREDICT_FAILURE))
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (const uint32_t fault = Fault(p, Operation::Attributes))
+        return Fail(fault);
+    const uint8_t* status = SnapshotSector(p.snapshot, SnapshotSection::Status);
+    STORAGE_PREDICT_FAILURE answer;
+    answer.PredictFailure = status && (status[0] | status[1] | status[2] | status[3]) == 0;
+    std::memcpy(answer.VendorSpecific, values, SmartSectorSize);
+    std::memcpy(output, &answer, sizeof answer);
+    *bytesReturned = sizeof answer;
     return 1;
 }
 
@@ -594,6 +659,8 @@ int EmulatedIoControl(DeviceHandle handle, uint32_t controlCode, void* input, ui
         return AnswerQuery(*device, input, inputLength, output, outputLength, bytesReturned);
     case IOCTL_DISK_GET_DRIVE_GEOMETRY_EX:
         return AnswerGeometry(*device, output, outputLength, bytesReturned);
+    case IOCTL_STORAGE_PREDICT_FAILURE:
+        return AnswerPredictFailure(*device, output, outputLength, bytesReturned);
     case SMART_GET_VERSION:
         return AnswerVersion(*device, inputLength, output, outputLength, bytesReturned);
     case SMART_SEND_DRIVE_COMMAND:

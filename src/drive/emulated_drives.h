@@ -20,13 +20,19 @@
 // with ERROR_IO_DEVICE.
 //
 // Windows NT also gets the storage queries: the device descriptor (bus type
-// 17 for a snapshot with NVMe sections, else 11, with the NVMe model, serial
-// and firmware as its texts), the three NVMe requests of the NVMe driver
-// (Identify Controller, Identify Namespace 1, the health log; any other
-// protocol, data type, request value, sub-value, offset or length is refused
-// with ERROR_INVALID_PARAMETER) and the disk geometry (its size: TNVMCAP).
-// An NVMe position refuses the SMART requests with ERROR_INVALID_FUNCTION; a
-// handle opened with access 0 gets them refused with ERROR_ACCESS_DENIED.
+// 17 for a snapshot with NVMe sections, with the NVMe model, serial and
+// firmware as its texts; else 11, with the texts in the worst form a SCSI
+// layer gives an ATA drive's: vendor "ATA     ", the model's first 16
+// characters, the firmware, the raw IDENTIFY serial bytes in hexadecimal),
+// the three NVMe requests of the NVMe driver (Identify Controller, Identify
+// Namespace 1, the health log; any other protocol, data type, request
+// value, sub-value, offset or length is refused with
+// ERROR_INVALID_PARAMETER), the disk geometry (its size: TNVMCAP, or the
+// IDENTIFY sector count) and, for an ATA snapshot with an attribute sector,
+// the failure prediction (the sector, and a failure predicted when the SMST
+// section holds 0; it fails as the attribute read does). An NVMe position
+// refuses the SMART requests with ERROR_INVALID_FUNCTION; a handle opened
+// with access 0 gets them refused with ERROR_ACCESS_DENIED.
 //
 // Fault injection: driveN.fail beside the snapshot lists, one per line, the
 // operations that fail for position N: open, version, enable, identify,

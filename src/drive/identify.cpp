@@ -47,6 +47,12 @@ uint64_t ReadLba48Sectors(const uint8_t* sector)
 
 }  // namespace
 
+uint64_t IdentifyCapacity(const uint8_t* sector)
+{
+    const uint64_t lba48 = ReadLba48Sectors(sector);
+    return lba48 ? lba48 : ReadDword(sector + TotalSectorsOffset);
+}
+
 void SwapBytePairs(uint8_t* bytes, size_t length)
 {
     for (size_t i = 0; i + 1 < length; i += 2) {

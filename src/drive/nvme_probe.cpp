@@ -1,8 +1,10 @@
 #include "nvme_probe.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
+#include "attributes.h"
 #include "identify.h"
 #include "nvme.h"
 #include "platform_values.h"
@@ -58,6 +60,20 @@ uint64_t DiskSize(DeviceHandle device)
     return size;
 }
 
+// The drive's name from its descriptor: the vendor before the product,
+// unless it is only the "ATA" of a SCSI layer.
+void TakeDescriptorModel(uint32_t returned, const STORAGE_DEVICE_DESCRIPTOR& d, char* model)
+{
+    char vendor[TextSize] = "";
+    TakeDescriptorText(returned, d.VendorIdOffset, vendor);
+    TakeDescriptorText(returned, d.ProductIdOffset, model);
+    if (vendor[0] && std::strcmp(vendor, "ATA") != 0) {
+        char product[TextSize];
+        std::memcpy(product, model, TextSize);
+        std::snprintf(model, TextSize, "%s %s", vendor, product);
+    }
+}
+
 }  // namespace
 
 int32_t QueryDriveBus(DeviceHandle device, DriveRecord& r)
@@ -71,15 +87,44 @@ int32_t QueryDriveBus(DeviceHandle device, DriveRecord& r)
     if (returned > DescriptorBufferSize)
         returned = DescriptorBufferSize;
     const int32_t bus = static_cast<int32_t>(DescriptorBusType(QueryBuffer, returned));
-    if (bus == DriveBusNvme) {
+    r.busType = bus;
+    if (returned >= sizeof(STORAGE_DEVICE_DESCRIPTOR)) {
         STORAGE_DEVICE_DESCRIPTOR d;
         std::memcpy(&d, QueryBuffer, sizeof d);
-        r.busType = bus;
-        TakeDescriptorText(returned, d.ProductIdOffset, r.model);
+        if (bus == DriveBusNvme)
+            TakeDescriptorText(returned, d.ProductIdOffset, r.model);
+        else
+            TakeDescriptorModel(returned, d, r.model);
         TakeDescriptorText(returned, d.SerialNumberOffset, r.serial);
         TakeDescriptorText(returned, d.ProductRevisionOffset, r.firmware);
     }
     return bus;
+}
+
+void ReadLimitedDrive(DeviceHandle device, int driveIndex)
+{
+    DriveRecord& r = DriveTable[driveIndex];
+    r.limitedRead = 1;
+    CurrentSmartOs().getLocalTime(&r.lastAccess);
+    r.totalSectors48 = DiskSize(device) / 512;
+    // A sector whose checksum is wrong is read once more, as SMART READ DATA is.
+    const uint8_t* values = QueryBuffer + offsetof(STORAGE_PREDICT_FAILURE, VendorSpecific);
+    bool read = false;
+    for (int attempt = 0; attempt < 2 && !(read && SectorChecksumGood(values)); ++attempt) {
+        uint32_t returned = 0;
+        std::memset(QueryBuffer, 0, sizeof(STORAGE_PREDICT_FAILURE));
+        read = Ask(device, IOCTL_STORAGE_PREDICT_FAILURE, 0, sizeof(STORAGE_PREDICT_FAILURE), &returned) &&
+               returned >= sizeof(STORAGE_PREDICT_FAILURE);
+    }
+    if (read) {
+        STORAGE_PREDICT_FAILURE answer;
+        std::memcpy(&answer.PredictFailure, QueryBuffer, sizeof answer.PredictFailure);
+        r.smartEnabled = 1;
+        r.predictFailure = answer.PredictFailure != 0;
+        r.checksumFailed = !SectorChecksumGood(values);
+        DecodeAttributes(values, nullptr, driveIndex);
+    }
+    r.present = r.model[0] != '\0';
 }
 
 void ReadNvmeDrive(DeviceHandle device, DriveRecord& r)

@@ -19,6 +19,7 @@ const SectionTag Tags[] = {
     {"NVCT", SnapshotSection::NvmeController, 4096},
     {"NVNS", SnapshotSection::NvmeNamespace, 4096},
     {"NVHL", SnapshotSection::NvmeHealth, 512},
+    {"SMST", SnapshotSection::Status, 4},  // nonzero: the drive passes
 };
 
 enum { HeaderSize = 8 };
@@ -62,7 +63,7 @@ SnapshotError ParseSnapshot(const uint8_t* data, size_t size, Snapshot* out)
             if (slot)
                 return SnapshotError::DuplicateSection;
             slot = data + at;
-            any = true;
+            any = any || t->section != SnapshotSection::Status;  // a status alone is no drive
         }
         at += length;
     }

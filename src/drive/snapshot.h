@@ -1,13 +1,14 @@
 // Drive snapshot files: what one drive answered, kept as tagged sections
 // (4-byte ASCII tag, 4-byte big-endian size, data). The emulated SMART driver
-// serves drives from them: an ATA drive's three sectors, or an NVMe drive's
-// Identify Controller, Identify Namespace and SMART / Health log.
+// serves drives from them: an ATA drive's three sectors and its SMART RETURN
+// STATUS, or an NVMe drive's Identify Controller, Identify Namespace and
+// SMART / Health log.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 enum class SnapshotSection {
-    Identify, Attributes, Thresholds, NvmeController, NvmeNamespace, NvmeHealth, Count
+    Identify, Attributes, Thresholds, NvmeController, NvmeNamespace, NvmeHealth, Status, Count
 };
 
 struct Snapshot {

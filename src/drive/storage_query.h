@@ -7,11 +7,12 @@
 #pragma once
 #include <cstdint>
 
-// Control codes; both need no access right, so a handle opened with access
+// Control codes; none needs an access right, so a handle opened with access
 // 0 (a user without administrator rights) may send them.
 enum : uint32_t {
     IOCTL_STORAGE_QUERY_PROPERTY = 0x2D1400,
     IOCTL_DISK_GET_DRIVE_GEOMETRY_EX = 0x700A0,
+    IOCTL_STORAGE_PREDICT_FAILURE = 0x2D1100,
 };
 
 enum : uint32_t {
@@ -69,6 +70,15 @@ struct STORAGE_PROTOCOL_DATA_DESCRIPTOR {
     STORAGE_PROTOCOL_SPECIFIC_DATA ProtocolSpecificData;
 };
 
+// The answer of IOCTL_STORAGE_PREDICT_FAILURE. For an ATA drive with SMART
+// the disk driver puts the SMART READ DATA sector (the attribute values,
+// without thresholds) into VendorSpecific.
+struct STORAGE_PREDICT_FAILURE {
+    uint32_t PredictFailure;  // nonzero: the drive predicts its failure
+    uint8_t VendorSpecific[512];
+};
+
+static_assert(sizeof(STORAGE_PREDICT_FAILURE) == 516);
 static_assert(sizeof(STORAGE_PROPERTY_QUERY) == 12);
 static_assert(sizeof(STORAGE_DEVICE_DESCRIPTOR) == 40);
 static_assert(sizeof(STORAGE_PROTOCOL_SPECIFIC_DATA) == 40);

@@ -255,7 +255,10 @@ void PutCondition(TextBuffer* out, const Condition& c, const DriveRecord& r)
         line = MakeTextBuffer(piece, sizeof piece);
     }
     AppendText(&line, c.attributeId != 0 ? "    " : "  ");
-    AppendFormat(&line, w.format, static_cast<int>(w.fromReference ? c.reference : c.current),
+    // A drive read without rights may not know the threshold.
+    const bool noThreshold = c.kind == ConditionKind::ValueFell && c.threshold == ThresholdUnknown;
+    const char* format = noThreshold ? "value fell from %d to %d" : w.format;
+    AppendFormat(&line, format, static_cast<int>(w.fromReference ? c.reference : c.current),
                  static_cast<int>(w.fromReference ? c.current : c.threshold), static_cast<int>(c.threshold));
     PutWrapped(out, piece, false);
 }

@@ -394,6 +394,12 @@ void MonitorStart(const MonitorServices* services)
              read == StateFileRead::Read ? "malformed or too large" : "unreadable");
 }
 
+void MonitorKeepThresholds(DriveRecord table[DriveCount])
+{
+    if (M.services && KeepThresholds(&M.state, table))
+        SaveState();
+}
+
 bool MonitorMailEnabled(const MonitorSettings& settings)
 {
     const OwnSettings s = Own(settings);

@@ -46,6 +46,11 @@ struct MonitorSettings {
 // fails, part 1 says "State not saved HH:MM".
 void MonitorStart(const MonitorServices* services);
 
+// After every read of the drives, before the views show them: the
+// thresholds of the drives read in full go into the state file, and the
+// drives read without rights get the thresholds kept for them.
+void MonitorKeepThresholds(DriveRecord table[DriveCount]);
+
 // Mail goes out only with a plain address, a good server and pollMinutes > 0.
 bool MonitorMailEnabled(const MonitorSettings& settings);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "attributes.h"
+#include "drive_identity.h"
 #include "text_buffer.h"
 
 namespace {
@@ -30,9 +31,12 @@ bool InUse(const AttributeSlot& slot)
     return slot.name[0] != '\0' && slot.id > 0 && slot.id <= 255;
 }
 
+// The same texts (even empty ones), or, since a drive read without rights
+// names itself in other forms than IDENTIFY, the same identity.
 bool SameDrive(const KnownDrive& known, const DriveRecord& r)
 {
-    return std::strcmp(known.model, r.model) == 0 && std::strcmp(known.serial, r.serial) == 0;
+    return (std::strcmp(known.model, r.model) == 0 && std::strcmp(known.serial, r.serial) == 0) ||
+           SameDriveIdentity(known.model, known.serial, r.model, r.serial);
 }
 
 // The known drive with the record's model and serial, or -1.
@@ -75,7 +79,8 @@ AttributeReference* ReferenceFor(KnownDrive& known, const AttributeSlot& slot, b
     *isNew = ref == nullptr;
     if (!ref && (ref = FindReference(known, 0)) != nullptr)
         *ref = {static_cast<uint8_t>(slot.id), static_cast<uint8_t>(slot.value), 0, slot.raw};
-    if (ref)
+    // A threshold that could not be read keeps the one read before.
+    if (ref && (isNew || slot.threshold != ThresholdUnknown))
         ref->threshold = static_cast<int16_t>(slot.threshold);
     return ref;
 }
@@ -246,6 +251,11 @@ void CheckPresentDrive(const CheckContext& c, MonitorState* state, const DriveRe
     KnownDrive& known = state->drives[c.known];
     known.lastSeen = state->checkCount;
     known.lastPosition = c.position;
+    if (!r.limitedRead) {
+        // IDENTIFY's texts are the drive's own: they name it in the mail.
+        CopyBounded(known.model, r.model);
+        CopyBounded(known.serial, r.serial);
+    }
     CopyBounded(known.firmware, r.firmware);
     if (!r.smartEnabled) {
         if (!known.vanishedReported)
@@ -348,4 +358,32 @@ void AcceptDelivered(MonitorState* state, const ConditionList& delivered)
             break;
         }
     }
+}
+
+bool KeepThresholds(MonitorState* state, DriveRecord table[DriveCount])
+{
+    bool changed = false;
+    const bool noneMatched[MonitorDriveMax] = {};
+    for (int d = 0; d < DriveCount; ++d) {
+        DriveRecord& r = table[d];
+        if (!r.present || !r.smartEnabled || r.checksumFailed || IsNvmeDrive(r))
+            continue;
+        int k = FindKnown(*state, r);
+        if (k < 0 && r.limitedRead)
+            continue;
+        if (k < 0) {
+            k = AddKnownDrive(state, r, noneMatched);
+            changed = true;
+        }
+        KnownDrive& known = state->drives[k];
+        for (AttributeSlot& slot : r.attributes) {
+            AttributeReference* ref = InUse(slot) ? FindReference(known, slot.id) : nullptr;
+            bool isNew = false;
+            if (r.limitedRead && ref && ref->threshold >= 0 && slot.threshold == ThresholdUnknown)
+                slot.threshold = ref->threshold;
+            else if (!r.limitedRead && InUse(slot) && (!ref || ref->threshold != slot.threshold))
+                changed = ReferenceFor(known, slot, &isNew) != nullptr || changed;
+        }
+    }
+    return changed;
 }

@@ -34,8 +34,9 @@ struct NvmeReference {
     uint64_t mediaErrors;    // Media and Data Integrity Errors (kept up to 2^64 - 1)
 };
 
-// A drive is known by model and serial, not by its position; the state
-// holds each identity once.
+// A drive is known by model and serial (as SameDriveIdentity compares them,
+// IDENTIFY's texts kept once read), not by its position; the state holds
+// each identity once.
 struct KnownDrive {
     char model[TextSize];
     char serial[TextSize];
@@ -113,6 +114,13 @@ uint32_t EffectiveChangePercent(uint32_t changePercent);
 // state changes at every check (checkCount, where each drive was seen).
 void CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint32_t changePercent,
                  ConditionList* found);
+
+// After every read of the drives: the thresholds of each drive read in full
+// are kept in its references (a drive not known yet is taken in as a check
+// would take it), and a drive read without rights, its thresholds unknown,
+// gets those kept for it. A drive is recognised across both reads by
+// SameDriveIdentity. True when the state changed.
+bool KeepThresholds(MonitorState* state, DriveRecord table[DriveCount]);
 
 // The conditions were delivered: the references of their attributes move to
 // the values they reported (values for the value kinds, raw values for the

@@ -7,9 +7,11 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "attributes.h"
+#include "drive_identity.h"
 #include "drive_scan.h"
 #include "emulated_drives.h"
 #include "expected_samples.h"
@@ -69,11 +71,34 @@ protected:
     std::map<std::string, ExpectedDrive> expected;
 };
 
-TEST_F(ScanSamplesTest, EverySampleAtEveryPositionOnBothModels)
+// A drive read without rights, against the same drive read in full: the
+// same values, raw values and size; no threshold, no geometry; the texts of
+// the descriptor name the same drive; no sample predicts its failure.
+void CheckLimitedRead(const DriveRecord& r, const DriveRecord& full)
+{
+    EXPECT_EQ(r.present + r.smartEnabled + r.limitedRead, 3);
+    EXPECT_TRUE(SameDriveIdentity(r.model, r.serial, full.model, full.serial)) << r.model << " / " << r.serial;
+    EXPECT_LE(std::string(r.model).size(), 16u);
+    EXPECT_STREQ(r.firmware, full.firmware);
+    EXPECT_EQ(DriveCapacity(r), DriveCapacity(full));
+    EXPECT_EQ(r.cylinders + r.heads + r.sectorsPerTrack, 0);
+    EXPECT_EQ(r.predictFailure, 0);
+    for (int s = 0; s < SlotCount; ++s) {
+        const AttributeSlot &a = r.attributes[s], &b = full.attributes[s];
+        EXPECT_EQ(std::make_tuple(std::string(a.name), a.id, a.value, a.raw, a.flags),
+                  std::make_tuple(std::string(b.name), b.id, b.value, b.raw, b.flags)) << "slot " << s;
+        EXPECT_EQ(a.threshold, b.name[0] ? int32_t{ThresholdUnknown} : 0) << "slot " << s;
+    }
+    EXPECT_EQ(GetRecordStatus(r), DriveStatus::Ok) << "no threshold to reach";
+}
+
+TEST_F(ScanSamplesTest, EverySampleAtEveryPositionOnBothModelsAlsoWithoutRights)
 {
     for (const auto& [name, drive] : expected) {
         for (int position = 0; position < DriveCount; ++position) {
-            for (uint32_t platform : {2u, 1u}) {
+            DriveRecord full{};
+            for (uint32_t platform : {2u, 1u, 0u}) {
+                // Platform 0 stands for Windows NT without administrator rights.
                 SCOPED_TRACE(name + " at " + std::to_string(position) + " on platform " + std::to_string(platform));
                 fs::remove_all(folder);
                 fs::create_directories(folder);
@@ -81,16 +106,23 @@ TEST_F(ScanSamplesTest, EverySampleAtEveryPositionOnBothModels)
                 fs::copy_file(samples / name, blob);
                 // The samples are read-only; Windows would not delete the copy.
                 fs::permissions(blob, fs::perms::owner_write, fs::perm_options::add);
+                std::ofstream(folder / ("drive" + std::to_string(position) + ".fail")) << (platform ? "" : "admin");
                 ResetFake();
-                Fake().platform = platform;
+                Fake().platform = platform ? platform : 2u;
                 SetSmartOs(StartEmulatedDrives(FakeSmartOs(), PosixDriveFiles(), folder.string().c_str()));
                 ASSERT_EQ(ScanDrives(), 1);
-                CheckDrive(name, drive, position);
+                if (platform)
+                    CheckDrive(name, drive, position);
+                else
+                    CheckLimitedRead(DriveTable[position], full);
+                if (platform == 2)
+                    full = DriveTable[position];
                 for (int other = 0; other < DriveCount; ++other) {
                     if (other != position) {
                         EXPECT_EQ(DriveTable[other].present, 0) << other;
                     }
                 }
+                EXPECT_TRUE(Fake().boxes.empty());
                 EXPECT_EQ(OpenEmulatedDevices(), 0);
             }
         }
@@ -154,7 +186,7 @@ TEST_F(ScanSamplesTest, NvmeSamplesAlsoWithoutAdministratorRights)
             EXPECT_EQ(r.attributes[0].name[0], '\0') << "no ATA slot in use";
             EXPECT_EQ(GetDriveStatus(0), std::stoi(want["Available Spare"]) < std::stoi(want["Available Spare Threshold"])
                                              ? DriveStatus::Alert : DriveStatus::Ok);
-            EXPECT_EQ(DriveTable[2].present, admin ? 1 : 0) << "the ATA drive needs the rights";
+            EXPECT_EQ(DriveTable[2].limitedRead, admin ? 0 : 1) << "the ATA drive reads the limited way";
             EXPECT_EQ(OpenEmulatedDevices(), 0);
         }
     }

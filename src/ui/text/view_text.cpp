@@ -103,9 +103,10 @@ void MakeInfoRows(const DriveRecord& drive, InfoRowText rows[InfoRowCount])
                   static_cast<unsigned long long>(SizeInMegabytes(capacity)));
     CopyText(rows[2].value, drive.serial);
     CopyText(rows[3].value, drive.firmware);
-    FormatNumber(rows[5].value, drive.cylinders);
-    FormatNumber(rows[6].value, drive.heads);
-    FormatNumber(rows[7].value, drive.sectorsPerTrack);
+    // A drive read without rights tells no geometry.
+    const uint16_t geometry[] = {drive.cylinders, drive.heads, drive.sectorsPerTrack};
+    for (int i = 0; i < 3; ++i)
+        drive.limitedRead ? CopyText(rows[5 + i].value, "-") : FormatNumber(rows[5 + i].value, geometry[i]);
     // Only drives that address sectors by LBA give a sector count.
     FormatNumber(rows[8].value, static_cast<long long>(capacity));
     CopyText(rows[9].value, YesNoText(capacity != 0));
@@ -117,7 +118,10 @@ void MakeAttributeRow(const AttributeSlot& slot, AttributeRowText* row)
     FormatNumber(row->id, slot.id);
     row->name = slot.name;
     FormatNumber(row->value, slot.value);
-    FormatNumber(row->threshold, slot.threshold);
+    if (slot.threshold == ThresholdUnknown)
+        CopyText(row->threshold, "-");
+    else
+        FormatNumber(row->threshold, slot.threshold);
 }
 
 int DefaultDetailDrive()
