@@ -616,7 +616,7 @@ int AnswerGeometry(const Device& device, void* output, uint32_t outputLength, ui
 
 // As the disk driver answers for an ATA drive with SMART: the attribute
 // sector, and the failure flag of SMART RETURN STATUS (a status of 0; no
-// status section: none predicted). Fails as the attribute read does.
+// status section: none predicted). Fails as ENABLE or the attribute read does.
 int AnswerPredictFailure(const Device& device, void* output, uint32_t outputLength, uint32_t* bytesReturned)
 {
     if (device.model != Model::Nt)
@@ -627,7 +627,9 @@ int AnswerPredictFailure(const Device& device, void* output, uint32_t outputLeng
         return Fail(ERROR_INVALID_FUNCTION);
     if (!output || outputLength < sizeof(STORAGE_PREDICT_FAILURE))
         return Fail(ERROR_INSUFFICIENT_BUFFER);
-    if (const uint32_t fault = Fault(p, Operation::Attributes))
+    // SMART refused or its data unread: no prediction either.
+    const uint32_t fault = Fault(p, Operation::Enable) ? Fault(p, Operation::Enable) : Fault(p, Operation::Attributes);
+    if (fault)
         return Fail(fault);
     const uint8_t* status = SnapshotSector(p.snapshot, SnapshotSection::Status);
     STORAGE_PREDICT_FAILURE answer;

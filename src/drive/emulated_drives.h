@@ -30,7 +30,7 @@
 // ERROR_INVALID_PARAMETER), the disk geometry (its size: TNVMCAP, or the
 // IDENTIFY sector count) and, for an ATA snapshot with an attribute sector,
 // the failure prediction (the sector, and a failure predicted when the SMST
-// section holds 0; it fails as the attribute read does). An NVMe position
+// section holds 0; it fails as the enable or attribute read does). An NVMe position
 // refuses the SMART requests with ERROR_INVALID_FUNCTION; a handle opened
 // with access 0 gets them refused with ERROR_ACCESS_DENIED.
 //

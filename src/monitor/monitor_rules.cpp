@@ -376,6 +376,11 @@ bool KeepThresholds(MonitorState* state, DriveRecord table[DriveCount])
             changed = true;
         }
         KnownDrive& known = state->drives[k];
+        if (r.limitedRead) {
+            // Recognised: named as IDENTIFY named it, not in the descriptor's forms.
+            CopyBounded(r.model, known.model);
+            CopyBounded(r.serial, known.serial);
+        }
         for (AttributeSlot& slot : r.attributes) {
             AttributeReference* ref = InUse(slot) ? FindReference(known, slot.id) : nullptr;
             bool isNew = false;

@@ -118,8 +118,9 @@ void CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint3
 // After every read of the drives: the thresholds of each drive read in full
 // are kept in its references (a drive not known yet is taken in as a check
 // would take it), and a drive read without rights, its thresholds unknown,
-// gets those kept for it. A drive is recognised across both reads by
-// SameDriveIdentity. True when the state changed.
+// gets those kept for it and the texts it is known by. A drive is
+// recognised across both reads by SameDriveIdentity. True when the state
+// changed.
 bool KeepThresholds(MonitorState* state, DriveRecord table[DriveCount]);
 
 // The conditions were delivered: the references of their attributes move to

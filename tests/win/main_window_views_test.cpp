@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <fstream>
@@ -13,6 +14,7 @@
 
 #include "layout.h"
 #include "refresh_timer.h"
+#include "resource.h"
 #include "window_session.h"
 
 namespace {
@@ -64,7 +66,7 @@ void ExpectAttributePage(const DriveFacts& facts)
         if (facts.nvme)
             continue;
         EXPECT_EQ(rows[k][2], std::to_string(a.value)) << "row " << k;
-        EXPECT_EQ(rows[k][3], std::to_string(a.threshold)) << "row " << k;
+        EXPECT_EQ(rows[k][3], a.threshold < 0 ? "-" : std::to_string(a.threshold)) << "row " << k;
         auto known = KnownNames.find(a.id);
         if (known != KnownNames.end()) {
             EXPECT_EQ(rows[k][1], known->second);
@@ -252,8 +254,10 @@ TEST_F(MainWindowViewsTest, RealDrivesOnAllFourPositions)
     ExpectDetailsOf(facts[2]);
 }
 
-// An NVMe drive at position 0 and an ATA drive at position 2, with the NVMe
-// drive's read-and-write open refused too: the texts of expected-nvme.tsv.
+// An NVMe drive at position 0 and an ATA drive at position 2, both also with
+// the read-and-write open refused: the NVMe texts of expected-nvme.tsv; the
+// ATA drive with its values and, after a full run on the same folder, its
+// thresholds and IDENTIFY's texts; the status bar says the read is limited.
 TEST_F(MainWindowViewsTest, NvmeDriveBesideAnAtaDriveAlsoWithoutAdministratorRights)
 {
     const std::string name = "SOLIDIGM_SSDPFKKW020X7--001C";
@@ -271,20 +275,30 @@ TEST_F(MainWindowViewsTest, NvmeDriveBesideAnAtaDriveAlsoWithoutAdministratorRig
     auto celsius = [&](const char* field) { return std::to_string(std::stoi(fact(field)) - 273) + " C"; };
     drives_.Put(0, nvme);
     drives_.Put(2, ata);
+    const DriveFacts ataFacts = ReadDriveFacts(ata);
     const Rows info = {{"Model Number", fact("model")},
                        {"Size", std::to_string(std::stoull(fact("nsze")) * 512 / 1048576) + " MB"},
                        {"Serial Number", fact("serial")}, {"Firmware Rev.", fact("firmware")}, {"NVMe", ""},
                        {"NVMe Version", "1.4"}, {"Logical Block Size", fact("lbaSize")},
                        {"Warning Temperature", celsius("wctemp")}, {"Total Addressable Sectors", fact("nsze")},
                        {"Critical Temperature", celsius("cctemp")}};
-    for (const char* fault : {"", "admin\n"}) {
-        SCOPED_TRACE(*fault ? "read-and-write open refused" : "administrator");
+    std::vector<uint8_t> state;  // the monitor's, from the run before
+    for (const char* fault : {"admin\n", "", "admin\n"}) {
+        const bool limited = *fault, thresholdsKept = limited && !state.empty();
+        SCOPED_TRACE(limited ? (thresholdsKept ? "limited after a full run" : "limited") : "administrator");
         drives_.Fail(0, fault);
-        MainWindowSession session(drives_);
+        drives_.Fail(2, fault);
+        MainWindowSession session(drives_, nullptr, &state);
         ASSERT_NE(session.Window(), nullptr);
-        EXPECT_EQ(ListCells(DriveList, 4),
-                  (Rows{{fact("model"), "NVMe", "Yes", "Ok"}, DriveRow(ReadDriveFacts(ata), 2, true)}));
-        Rows shown = ListCells(InfoList, 2);
+        EXPECT_TRUE(session.Boxes().empty());
+        char part0[80] = {};
+        SendDlgItemMessageA(session.Window(), IDC_STATUS_BAR, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(part0));
+        EXPECT_EQ(std::string(part0) == "Limited: run as administrator for thresholds", limited) << part0;
+        Rows shown = ListCells(DriveList, 4);
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[0], (std::vector<std::string>{fact("model"), "NVMe", "Yes", "Ok"}));
+        EXPECT_EQ(shown[1], DriveRow(ataFacts, 2, true));
+        shown = ListCells(InfoList, 2);
         ASSERT_EQ(shown.size(), 11u);
         EXPECT_EQ(Rows(shown.begin(), shown.begin() + 10), info);
         EXPECT_EQ(RowImage(InfoList, 4), 1);
@@ -298,7 +312,21 @@ TEST_F(MainWindowViewsTest, NvmeDriveBesideAnAtaDriveAlsoWithoutAdministratorRig
                                                        fact("Number of Error Information Log Entries"), ""}));
         SelectRow(DriveList, 1);
         SendDoubleClick(session.Window(), DriveList);
-        ExpectDetailsOf(ReadDriveFacts(ata));
+        DriveFacts withoutThresholds = ataFacts;
+        for (AttributeFact& a : withoutThresholds.attributes)
+            a.threshold = -1;
+        if (limited && !thresholdsKept) {
+            ExpectAttributePage(withoutThresholds);
+            EXPECT_EQ(CellText(InfoList, 0, 1), ataFacts.model);
+            EXPECT_NE(CellText(InfoList, 2, 1), ataFacts.serial) << "the descriptor's serial";
+        } else {
+            ExpectDetailsOf(ataFacts);
+        }
+        for (int row : {5, 6, 7})
+            EXPECT_EQ(CellText(InfoList, row, 1) == "-", limited) << "row " << row;
+        EXPECT_EQ(CellText(InfoList, 8, 1), std::to_string(ataFacts.totalSectors));
+        session.Close();
+        ReadWholeFile(session.WorkFile("ostrivel.mon"), &state);
     }
 }
 

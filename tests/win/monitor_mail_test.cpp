@@ -83,6 +83,18 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     EXPECT_EQ(CellText(AttributeList, 5, 2), "220");
     EXPECT_THAT(Tick(), StartsWith("Checked ")) << "nothing new, nothing sent twice";
 
+    // Read without administrator rights, then in full again: the same
+    // drives, shown with the thresholds kept for them; no drive vanished, no
+    // threshold crossed. Drive 2 refuses SMART either way.
+    const auto thresholds = ListCells(AttributeList, 4);
+    for (bool limited : {true, false}) {
+        for (int d = 0; d < 4; ++d)
+            drives_.Fail(d, d == 2 ? (limited ? "admin\nenable" : "enable") : (limited ? "admin" : ""));
+        EXPECT_THAT(Tick(), StartsWith("Checked ")) << limited;
+        EXPECT_EQ(ListCells(AttributeList, 4), thresholds);
+        EXPECT_EQ(CellText(InfoList, 5, 1) == "-", limited);
+    }
+
     // Attribute 4 of the WD (a usage attribute: no fall warning) at its
     // threshold; 3 reallocated sectors on the Maxtor, in the low 16 bits of
     // a raw value whose upper bytes carry other data; the WD stops answering.

@@ -81,7 +81,8 @@ std::vector<std::string> BoxCloser::Texts()
     return copy;
 }
 
-MainWindowSession::MainWindowSession(const DriveFolder& drives, const Settings* settings)
+MainWindowSession::MainWindowSession(const DriveFolder& drives, const Settings* settings,
+                                     const std::vector<uint8_t>* state)
     : work_("work")
 {
     GetCurrentDirectoryA(sizeof previousDirectory_, previousDirectory_);
@@ -92,6 +93,8 @@ MainWindowSession::MainWindowSession(const DriveFolder& drives, const Settings* 
     if (!settings)
         settings = &hotKey;
     WriteWholeFile(work_.File("ostrivel.ini"), settings, sizeof *settings);
+    if (state)
+        WriteWholeFile(work_.File("ostrivel.mon"), state->data(), state->size());
     SetCurrentDirectoryA(work_.Path().c_str());
     SetDrivesVariable(drives.Path());
     SelectDriveServices();

@@ -32,8 +32,10 @@ class MainWindowSession {
 public:
     // Points the emulated driver at `drives`, enters a fresh current directory
     // holding ostrivel.ini with `settings` (default: all zero but the hot key
-    // as recall method) and creates the window.
-    explicit MainWindowSession(const DriveFolder& drives, const Settings* settings = nullptr);
+    // as recall method) and, when given, the monitor's state file of an
+    // earlier session, and creates the window.
+    explicit MainWindowSession(const DriveFolder& drives, const Settings* settings = nullptr,
+                               const std::vector<uint8_t>* state = nullptr);
     ~MainWindowSession();
 
     HWND Window() const { return window_; }
