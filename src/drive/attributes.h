@@ -31,7 +31,9 @@ const char* AttributeName(int id);
 // threshold sectors, pairing each entry with the threshold at the same position.
 void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSector, int driveIndex);
 
-enum class DriveStatus { Ok, Alert, NotAvailable };
+// Caution is a level of the drive's verdict (verdict.h), between Ok and
+// Alert; GetRecordStatus never gives it.
+enum class DriveStatus { Ok, Alert, NotAvailable, Caution };
 
 // A slot in use whose value is at or below its non-zero threshold: it makes
 // the drive "Alert".
