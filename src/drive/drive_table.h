@@ -26,7 +26,7 @@ struct AttributeSlot {
     int32_t threshold;
     uint16_t flags;  // entry bytes 1-2; bit 0: pre-failure attribute
     uint64_t raw;    // entry bytes 5-10, 48 bits
-    int32_t worst;   // entry byte 4, the lowest value so far
+    int32_t worst = 0;  // entry byte 4, the lowest value so far
 };
 
 enum { PreFailureFlag = 0x0001 };

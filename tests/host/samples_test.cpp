@@ -17,6 +17,7 @@
 #include "expected_samples.h"
 #include "identify.h"
 #include "snapshot.h"
+#include "verdict.h"
 #include "view_text.h"
 
 namespace fs = std::filesystem;
@@ -191,6 +192,70 @@ TEST_F(SamplesTest, DriveBelowItsThresholdIsAlertAndTheOthersOk)
         DriveStatus want = name == "ST9100821AS--3.CME.blob" ? DriveStatus::Alert : DriveStatus::Ok;
         EXPECT_EQ(GetDriveStatus(0), want) << name;
     }
+}
+
+// The NVMe samples' health log as expected-nvme.tsv gives it.
+void FillNvmeHealth(const std::string& name, DriveRecord* r)
+{
+    std::ifstream in(SamplesDir / "modern" / "expected-nvme.tsv");
+    std::map<std::string, uint64_t> health;
+    std::string line;
+    while (NextDataLine(in, line)) {
+        std::vector<std::string> c = SplitTabs(line);
+        if (c.size() == 4 && c[0] == name && c[1] == "health")
+            health[c[2]] = std::stoull(c[3]);
+    }
+    ASSERT_FALSE(health.empty()) << name;
+    *r = {};
+    r->present = r->smartEnabled = 1;
+    r->busType = DriveBusNvme;
+    r->nvme.health.criticalWarning = static_cast<uint8_t>(health.at("Critical Warning"));
+    r->nvme.health.percentageUsed = static_cast<uint8_t>(health.at("Percentage Used"));
+    const uint64_t errors = health.at("Media and Data Integrity Errors");
+    r->nvme.health.counters[NvmeMediaErrors] = {{static_cast<uint32_t>(errors), static_cast<uint32_t>(errors >> 32)}};
+}
+
+TEST_F(SamplesTest, EverySampleHasItsLevelAndFirstReason)
+{
+    const struct {
+        const char* name;  // modern/ ones with their folder; NVMe ones without .blob
+        const char* health;
+    } samples[] = {
+        {"FUJITSU_MHY2120BH--0084000D.blob", "Ok"},
+        {"INTEL_SSDSA2CW120G3--4PC10302.blob", "Ok"},
+        {"MCCOE64GEMPP--2.9.09.blob", "Caution: 20480 reallocated sectors (5)"},  // packed raw value
+        {"Maxtor_96147H8--BAC51KJ0.blob", "Caution: 2 pending sectors (197)"},
+        {"SAMSUNG_HD501LJ--CR100-12.blob", "Caution: 1 pending sector (197)"},
+        {"ST320410A--3.39.blob", "Caution: 5 reallocated sectors (5)"},
+        {"ST9100821AS--3.CME.blob", "Alert: Start/Stop Count value 1 below threshold 20 (4)"},
+        {"TOSHIBA_MK1651GSY--38IGT0G5T.blob", "Caution: 1 reallocated sector (5)"},
+        {"WDC_WD2500JB--00REA0-20.00K20.blob", "Caution: 1 pending sector (197)"},
+        {"modern/ST10000DM0004-1ZC101--DN01.blob", "Ok"},
+        {"modern/ST4000VN000-1H4168--SC46.blob", "Ok"},
+        {"modern/Samsung_SSD_870_EVO_4TB--SVT03B6Q.blob", "Ok"},
+        {"modern/WDC_WD20EZRX-00D8PB0--80.00A80.blob", "Caution: 468 pending sectors (197)"},
+        {"KINGSTON_SA2000M81000G--S5Z42105", "Ok"},
+        {"PC_SN520_NVMe_WDC_128GB--20220012", "Ok"},
+        {"SK_hynix_BC711_HFM001TD3JX013N--HPS1", "Ok"},
+        {"SOLIDIGM_SSDPFKKW020X7--001C", "Ok"},
+        {"Samsung_SSD_960_PRO_2TB--1B6QCXP7", "Caution: 54 media errors"},
+    };
+    size_t blobs = 0;
+    for (const auto& s : samples) {
+        const std::string name = s.name;
+        if (name.ends_with(".blob")) {
+            ASSERT_NO_FATAL_FAILURE(DecodeSnapshot(ReadFile(SamplesDir / name))) << name;
+            ++blobs;
+        } else {
+            ASSERT_NO_FATAL_FAILURE(FillNvmeHealth(name, &DriveTable[0]));
+        }
+        DriveVerdict v;
+        JudgeDrive(DriveTable[0], &v);
+        char health[CellSize];
+        FormatHealth(v, health, sizeof health);
+        EXPECT_STREQ(health, s.health) << name;
+    }
+    EXPECT_EQ(blobs, BlobFiles().size() + 4) << "every ATA sample of both folders is listed";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "report_text.h"
 #include "view_text.h"
 
 namespace {
@@ -163,6 +164,139 @@ TEST_F(ViewTextTest, DefaultDetailDriveIsTheFirstListedDrive)
     DriveTable[0].present = 1;
     NumberPresentDrives();
     EXPECT_EQ(DefaultDetailDrive(), 0);
+}
+
+// Drive 2 at Caution, as a worn WD20EZRX; the rest as each test makes it.
+class HealthTextTest : public ViewTextTest {
+protected:
+    void SetUp() override
+    {
+        ViewTextTest::SetUp();
+        DriveRecord& r = DriveTable[2];
+        r.present = r.smartEnabled = 1;
+        std::strcpy(r.model, "WDC WD20EZRX-00D8PB0");
+        std::strcpy(r.serial, "WD-WCC4M1234567");
+        std::strcpy(r.firmware, "80.00A80");
+        r.totalSectors48 = 3907029168u;
+        Slot(r, 0, "Reallocated Sector Count", 5, 200, 140, 4);
+        Slot(r, 1, "Temperature", 194, 116, 0, 0x1F);
+        Slot(r, 2, "Current Pending Sector", 197, 199, 0, 468);
+    }
+    static void Slot(DriveRecord& r, int k, const char* name, int id, int value, int threshold, uint64_t raw)
+    {
+        AttributeSlot& s = r.attributes[k];
+        std::strcpy(s.name, name);
+        s.id = id;
+        s.value = value;
+        s.worst = value;
+        s.threshold = threshold;
+        s.raw = raw;
+    }
+    static std::string Tip()
+    {
+        char tip[TrayTipSize];
+        FormatTrayTip(DriveTable, tip);
+        return tip;
+    }
+};
+
+TEST_F(HealthTextTest, ListHealthRowAndTrayTipFollowTheWorstDrive)
+{
+    InfoRowText row;
+    MakeHealthRow(DriveTable[2], &row);
+    EXPECT_STREQ(row.label, "Health");
+    EXPECT_STREQ(row.value, "Caution: 468 pending sectors (197)");
+    EXPECT_EQ(row.image, ImageWarning);
+    EXPECT_STREQ(MakeDriveRow(2).status, "Caution");
+    // Cut at the last blank within 63 characters, the comma before it too.
+    EXPECT_EQ(Tip(), "Ostrivel - Caution: WDC WD20EZRX-00D8PB0, 468 pending sectors");
+
+    // A drive without S.M.A.R.T. is N/A whatever its slots: the blank image.
+    DriveRecord& off = DriveTable[0];
+    off.present = 1;
+    Slot(off, 0, "Start/Stop Count", 4, 1, 20, 0);
+    MakeHealthRow(off, &row);
+    EXPECT_STREQ(row.value, "N/A");
+    EXPECT_EQ(row.image, ImageBlank);
+    // A later drive at Alert is the worst.
+    DriveRecord& alert = DriveTable[3];
+    alert.present = alert.smartEnabled = 1;
+    std::strcpy(alert.model, "X");
+    Slot(alert, 0, "Start/Stop Count", 4, 1, 20, 0);
+    EXPECT_EQ(Tip(), "Ostrivel - Alert: X, Start/Stop Count value 1 below threshold");
+    // A model of 40 characters without a blank ends the tip.
+    std::memset(alert.model, 'M', 40);
+    EXPECT_EQ(Tip(), "Ostrivel - Alert: " + std::string(40, 'M'));
+
+    alert.present = 0;
+    DriveTable[2].attributes[0].raw = 0;
+    DriveTable[2].attributes[2].raw = 0x10000;
+    MakeHealthRow(DriveTable[2], &row);
+    EXPECT_STREQ(row.value, "Ok");
+    EXPECT_EQ(row.image, ImageBlank);
+    EXPECT_EQ(Tip(), "Ostrivel");
+}
+
+TEST_F(HealthTextTest, ReportHoldsEveryPresentDriveInAlignedLines)
+{
+    DriveRecord& nvme = DriveTable[3];
+    nvme.present = nvme.smartEnabled = 1;
+    nvme.busType = DriveBusNvme;
+    std::strcpy(nvme.model, "Samsung SSD 960 PRO 2TB");
+    nvme.nvme.capacityBytes = 2048408248320ull;
+    nvme.nvme.health.percentageUsed = 91;
+    nvme.nvme.health.compositeTemperature = 317;
+    nvme.nvme.health.counters[NvmeMediaErrors].word[0] = 38;
+    const ReportContext context = {"OFFICE-PC", {2002, 3, 2, 5, 9, 7, 3, 0}};
+    static char text[ReportTextMax];
+    const size_t length = FormatReport(context, DriveTable, text, sizeof text);
+    const std::string report(text, length);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(report.find("Ostrivel v1.0 drive report\r\nComputer: OFFICE-PC\r\nDate: 05/03/2002 09.07.03\r\n\r\n"
+                          "Secondary/Master: WDC WD20EZRX-00D8PB0\r\n  Serial number: WD-WCC4M1234567\r\n"
+                          "  Firmware revision: 80.00A80\r\n  Size: 1907729 MB\r\n  Health: Caution\r\n"
+                          "    468 pending sectors (197)\r\n    4 reallocated sectors (5)\r\n"),
+              0u);
+    EXPECT_NE(report.find("\r\n  194 Temperature                        116   116         0          31 C\r\n"),
+              std::string::npos);
+    EXPECT_NE(report.find("\r\nSecondary/Slave: Samsung SSD 960 PRO 2TB\r\n"), std::string::npos);
+    EXPECT_NE(report.find("  Size: 1953514 MB\r\n  Health: Caution\r\n    38 media errors\r\n"
+                          "    91% of rated life used\r\n"),
+              std::string::npos);
+    EXPECT_NE(report.find("  Temperature: 44 C\r\n"), std::string::npos);
+    EXPECT_NE(report.find("  Media and data integrity errors: 38\r\n"), std::string::npos);
+    // Every line ends in CR LF and fits a mail line; the raw column ends where
+    // its heading does.
+    size_t rawEnd = 0;
+    int rows = 0;
+    for (size_t at = 0, end; at < length; at = end + 2) {
+        end = report.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos);
+        const std::string line = report.substr(at, end - at);
+        EXPECT_LE(line.size(), 76u) << line;
+        if (line.starts_with("   ID ")) {
+            rawEnd = line.size();
+        } else if (rawEnd && !line.empty()) {
+            EXPECT_EQ(line.size(), rawEnd) << line;
+            ++rows;
+        } else {
+            rawEnd = 0;
+        }
+    }
+    EXPECT_EQ(rows, 3);
+
+    // The drive's section alone is the same text; a buffer one byte short
+    // gets nothing.
+    char section[4096];
+    const size_t sectionLength = FormatDriveSection(DriveTable[2], 2, section, sizeof section);
+    ASSERT_GT(sectionLength, 0u);
+    EXPECT_NE(report.find(std::string(section, sectionLength)), std::string::npos);
+    EXPECT_EQ(FormatDriveSection(DriveTable[2], 2, section, sectionLength + 1), sectionLength);
+    EXPECT_EQ(FormatDriveSection(DriveTable[2], 2, section, sectionLength), 0u);
+
+    ResetDriveTable();
+    const std::string none(text, FormatReport(context, DriveTable, text, sizeof text));
+    EXPECT_TRUE(none.ends_with("\r\n\r\nNo drive answered.\r\n")) << none;
 }
 
 }  // namespace

@@ -41,8 +41,8 @@ size_t Finish(const Lines& lines)
 }
 
 // ID, name (up to MoreAttributeNameMax characters), value, worst, threshold, raw.
-const char AttributeHeading[] = "  %3s %-32s %5s %5s %9s  %s";
-const char AttributeLine[] = "  %3d %-32s %5d %5d %9d  %s";
+const char AttributeHeading[] = "  %3s %-32s %5s %5s %9s  %12s";
+const char AttributeLine[] = "  %3d %-32s %5d %5d %9d  %12s";
 
 void PutAttributes(Lines* to, const DriveRecord& r)
 {
