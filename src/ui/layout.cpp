@@ -39,13 +39,13 @@ const Column InfoColumns[] = {
 };
 
 // Five columns and the vertical scroll bar within the list, without a
-// horizontal one.
+// horizontal one; the raw column holds 12 hexadecimal digits whole.
 const Column AttributeColumns[] = {
     {"Id", 30, LVCFMT_LEFT},
-    {"Attribute Name", 150, LVCFMT_LEFT},
+    {"Attribute Name", 144, LVCFMT_LEFT},
     {"Value", 45, LVCFMT_RIGHT},
     {"Threshold", 60, LVCFMT_RIGHT},
-    {"Raw", 90, LVCFMT_RIGHT},
+    {"Raw", 96, LVCFMT_RIGHT},
 };
 
 const int ImageIcons[] = {IDI_DRIVE, IDI_INFO, IDI_BLANK, IDI_CLOCK, IDI_WARN_SIGN};

@@ -75,10 +75,36 @@ TEST_F(MainWindowLayoutTest, ColumnsOfTheThreeLists)
                               {"SMART Enabled", 100, LVCFMT_LEFT},
                               {"Status", 50, LVCFMT_LEFT}});
     ExpectColumns(InfoList, {{"Type", 190, LVCFMT_LEFT}, {"Value", 180, LVCFMT_LEFT}});
-    ExpectColumns(AttributeList, {{"Id", 35, LVCFMT_LEFT},
-                                  {"Attribute Name", 220, LVCFMT_LEFT},
-                                  {"Value", 70, LVCFMT_RIGHT},
-                                  {"Threshold", 70, LVCFMT_RIGHT}});
+    ExpectColumns(AttributeList, {{"Id", 30, LVCFMT_LEFT},
+                                  {"Attribute Name", 144, LVCFMT_LEFT},
+                                  {"Value", 45, LVCFMT_RIGHT},
+                                  {"Threshold", 60, LVCFMT_RIGHT},
+                                  {"Raw", 96, LVCFMT_RIGHT}});
+}
+
+// The longest texts fit their columns (with the list's margins of 6 pixels a
+// side), and the attribute page's five columns fit beside its vertical
+// scroll bar, so it needs no horizontal one.
+TEST_F(MainWindowLayoutTest, LongestCellsFitWithoutAHorizontalScrollBar)
+{
+    const auto expectFits = [](HWND list, int column, const char* text) {
+        const LRESULT width = SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text));
+        EXPECT_GT(width, 0);
+        EXPECT_LE(width + 12, SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)) << text;
+    };
+    expectFits(DriveList, 3, "Caution");
+    expectFits(AttributeList, 4, "FFFFFFFFFFFF");
+    expectFits(AttributeList, 4, "4294967295");
+    SendMessageA(main_, WM_COMMAND, 801, 0);
+    ASSERT_GT(RowCount(AttributeList), 8) << "more rows than the page shows at once";
+    EXPECT_TRUE(GetWindowLongA(AttributeList, GWL_STYLE) & WS_VSCROLL);
+    EXPECT_FALSE(GetWindowLongA(AttributeList, GWL_STYLE) & WS_HSCROLL);
+    RECT client;
+    GetClientRect(AttributeList, &client);
+    int sum = 0;
+    for (int i = 0; i < 5; ++i)
+        sum += static_cast<int>(SendMessageA(AttributeList, LVM_GETCOLUMNWIDTH, i, 0));
+    EXPECT_LE(sum, client.right);
 }
 
 TEST_F(MainWindowLayoutTest, ListStylesAndIdentifiers)
@@ -223,7 +249,7 @@ TEST_F(MainWindowLayoutTest, ImageListIsSharedAndDestroyedOnce)
 {
     HIMAGELIST images = SmallImages;
     ASSERT_NE(images, nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images), 4);
+    EXPECT_EQ(ImageList_GetImageCount(images), 5);
     int cx = 0, cy = 0;
     ImageList_GetIconSize(images, &cx, &cy);
     EXPECT_EQ(cx, GetSystemMetrics(SM_CXSMICON));
@@ -234,7 +260,7 @@ TEST_F(MainWindowLayoutTest, ImageListIsSharedAndDestroyedOnce)
     // Neither list may free the list it shows: the window's teardown does, once.
     EXPECT_TRUE(GetWindowLongA(DriveList, GWL_STYLE) & LVS_SHAREIMAGELISTS);
     EXPECT_TRUE(GetWindowLongA(InfoList, GWL_STYLE) & LVS_SHAREIMAGELISTS);
-    EXPECT_EQ(ImageList_GetImageCount(images), 4) << "still alive while the window lives";
+    EXPECT_EQ(ImageList_GetImageCount(images), 5) << "still alive while the window lives";
 
     EXPECT_EQ(session_->Close(), 0);
     EXPECT_EQ(ImageList_GetImageCount(images), 0) << "freed with the window";

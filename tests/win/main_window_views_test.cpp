@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include <shellapi.h>
+
+#include "import_hook.h"
 #include "layout.h"
 #include "refresh_timer.h"
 #include "window_session.h"
@@ -45,16 +48,19 @@ bool FailsToEnable(const std::string& failFile)
     return false;
 }
 
-std::vector<std::string> DriveRow(const DriveFacts& facts, int driveIndex, bool enabled)
+// The demo drives are "Ok" or "Alert" when enabled; the shared samples say
+// what they are.
+std::vector<std::string> DriveRow(const DriveFacts& facts, int driveIndex, bool enabled,
+                                  const char* status = nullptr)
 {
     return {facts.model, Controllers[driveIndex], enabled ? "Yes" : "No",
-            enabled ? EnabledStatus(facts) : "N/A"};
+            !enabled ? "N/A" : status ? status : EnabledStatus(facts)};
 }
 
 // The attribute page must list the drive's attributes in sector order.
 void ExpectAttributePage(const DriveFacts& facts)
 {
-    Rows rows = ListCells(AttributeList, 4);
+    Rows rows = ListCells(AttributeList, 5);
     ASSERT_EQ(rows.size(), facts.attributes.size()) << facts.model;
     for (size_t k = 0; k < rows.size(); ++k) {
         const AttributeFact& a = facts.attributes[k];
@@ -62,6 +68,7 @@ void ExpectAttributePage(const DriveFacts& facts)
         EXPECT_FALSE(rows[k][1].empty()) << "row " << k;
         EXPECT_EQ(rows[k][2], std::to_string(a.value)) << "row " << k;
         EXPECT_EQ(rows[k][3], std::to_string(a.threshold)) << "row " << k;
+        EXPECT_FALSE(rows[k][4].empty()) << "row " << k;
         auto known = KnownNames.find(a.id);
         if (known != KnownNames.end()) {
             EXPECT_EQ(rows[k][1], known->second);
@@ -70,11 +77,12 @@ void ExpectAttributePage(const DriveFacts& facts)
 }
 
 // The detail pages show the drive whose model, serial and first attributes
-// these are.
+// these are, below the Health row.
 void ExpectDetailsOf(const DriveFacts& facts)
 {
-    EXPECT_EQ(CellText(InfoList, 0, 1), facts.model);
-    EXPECT_EQ(CellText(InfoList, 2, 1), facts.serial);
+    EXPECT_EQ(CellText(InfoList, 0, 0), "Health");
+    EXPECT_EQ(CellText(InfoList, 1, 1), facts.model);
+    EXPECT_EQ(CellText(InfoList, 3, 1), facts.serial);
     ExpectAttributePage(facts);
 }
 
@@ -184,6 +192,7 @@ TEST_F(MainWindowViewsTest, InformationPageOfARealDrive)
 
     // expected.tsv of the samples: 39100223 sectors; IDENTIFY words 1, 3, 6.
     const Rows expected = {
+        {"Health", "Caution: 5 reallocated sectors (5)"},
         {"Model Number", "ST320410A"},
         {"Size", "19091 MB"},
         {"Serial Number", "5FB3QF34"},
@@ -196,21 +205,28 @@ TEST_F(MainWindowViewsTest, InformationPageOfARealDrive)
         {"Logical Block Addressing", "Yes"},
     };
     Rows shown = ListCells(InfoList, 2);
-    ASSERT_EQ(shown.size(), 11u);
+    ASSERT_EQ(shown.size(), 12u);
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(shown[i], expected[i]) << "row " << i;
-    const int images[] = {2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 3};
-    for (int i = 0; i < 11; ++i)
+    const int images[] = {4, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 3};  // 4: the warning sign
+    for (int i = 0; i < 12; ++i)
         EXPECT_EQ(RowImage(InfoList, i), images[i]) << "row " << i;
+    // The raw values of expected-more.tsv, by the Raw column's formats.
+    const Rows raw = ListCells(AttributeList, 5);
+    ASSERT_EQ(raw.size(), 15u);
+    const std::pair<int, const char*> rawShown[] = {
+        {0, "0000019C5999"}, {3, "5"}, {4, "000133423729"}, {5, "30387"}, {8, "40 C"}, {12, "177"}};
+    for (const auto& [row, text] : rawShown)
+        EXPECT_EQ(raw[row][4], text) << "ID " << raw[row][0];
 
-    EXPECT_EQ(shown[10][0], "Last Access");
+    EXPECT_EQ(shown[11][0], "Last Access");
     LocalStamp read = {};
     char tail = 0;
-    int fields = std::sscanf(shown[10][1].c_str(), "%2d/%2d/%4d %2d.%2d.%2d%c", &read.day, &read.month,
+    int fields = std::sscanf(shown[11][1].c_str(), "%2d/%2d/%4d %2d.%2d.%2d%c", &read.day, &read.month,
                              &read.year, &read.hour, &read.minute, &read.second, &tail);
-    EXPECT_EQ(fields, 6) << shown[10][1];
-    EXPECT_EQ(shown[10][1].size(), 19u) << "dd/mm/yyyy hh.mm.ss";
-    EXPECT_TRUE(before <= read && read <= after) << "the time of the scan: " << shown[10][1];
+    EXPECT_EQ(fields, 6) << shown[11][1];
+    EXPECT_EQ(shown[11][1].size(), 19u) << "dd/mm/yyyy hh.mm.ss";
+    EXPECT_TRUE(before <= read && read <= after) << "the time of the scan: " << shown[11][1];
 }
 
 TEST_F(MainWindowViewsTest, NoAnsweringDriveMeansNoWindow)
@@ -223,30 +239,103 @@ TEST_F(MainWindowViewsTest, NoAnsweringDriveMeansNoWindow)
 
 TEST_F(MainWindowViewsTest, RealDrivesOnAllFourPositions)
 {
-    const char* names[] = {"ST320410A--3.39.blob", "ST9100821AS--3.CME.blob",
-                           "Maxtor_96147H8--BAC51KJ0.blob", "WDC_WD2500JB--00REA0-20.00K20.blob"};
+    // Reallocated sectors; ID 4 at value 1, threshold 20; pending sectors.
+    const std::pair<const char*, const char*> samples[] = {
+        {"ST320410A--3.39.blob", "Caution"},
+        {"ST9100821AS--3.CME.blob", "Alert"},
+        {"Maxtor_96147H8--BAC51KJ0.blob", "Caution"},
+        {"WDC_WD2500JB--00REA0-20.00K20.blob", "Caution"},
+    };
     Rows expected;
     std::vector<DriveFacts> facts;
     for (int d = 0; d < 4; ++d) {
-        std::string blob = SampleBlob(names[d]);
+        std::string blob = SampleBlob(samples[d].first);
         if (blob.empty())
             GTEST_SKIP() << "no drive samples on this machine";
         drives_.Put(d, blob);
         facts.push_back(ReadDriveFacts(blob));
-        expected.push_back(DriveRow(facts.back(), d, true));
+        expected.push_back(DriveRow(facts.back(), d, true, samples[d].second));
     }
     MainWindowSession session(drives_);
     ASSERT_NE(session.Window(), nullptr);
 
     EXPECT_EQ(ListCells(DriveList, 4), expected);
-    EXPECT_EQ(CellText(DriveList, 1, 3), "Alert") << "ID 4 at value 1, threshold 20";
-    EXPECT_EQ(CellText(DriveList, 0, 3), "Ok");
+    EXPECT_EQ(CellText(InfoList, 0, 1), "Caution: 5 reallocated sectors (5)");
     ExpectDetailsOf(facts[0]);
     // The Maxtor uses all 30 entries of its attribute sector.
     SelectRow(DriveList, 2);
     SendDoubleClick(session.Window(), DriveList);
     EXPECT_EQ(RowCount(AttributeList), 30);
     ExpectDetailsOf(facts[2]);
+    EXPECT_EQ(CellText(InfoList, 0, 1), "Caution: 2 pending sectors (197)");
+    EXPECT_EQ(RowImage(InfoList, 0), 4);
+    SelectRow(DriveList, 1);
+    SendDoubleClick(session.Window(), DriveList);
+    EXPECT_EQ(CellText(InfoList, 0, 1), "Alert: Start/Stop Count value 1 below threshold 20 (4)");
+}
+
+struct TrayCall {
+    DWORD message;
+    HICON icon;
+    std::string tip;
+};
+std::vector<TrayCall> TrayCalls;
+using NotifyIconCall = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+NotifyIconCall RealNotifyIcon;
+
+BOOL WINAPI RecordNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+{
+    TrayCalls.push_back({message, data->hIcon, data->szTip});
+    return RealNotifyIcon(message, data);
+}
+
+HICON SmallIcon(int id)
+{
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                         LR_SHARED));
+}
+
+// The notification-area icon and its tip follow the worst drive as each
+// refresh tick reads the drives again.
+TEST_F(MainWindowViewsTest, TrayIconFollowsTheWorstLevel)
+{
+    std::string worn = SampleBlob("modern/WDC_WD20EZRX-00D8PB0--80.00A80.blob");
+    if (worn.empty())
+        GTEST_SKIP() << "no drive samples on this machine";
+    drives_.Put(0, DemoBlob(0));
+    drives_.Put(2, worn);
+    ImportHook hook("shell32.dll", "Shell_NotifyIconA", reinterpret_cast<void*>(RecordNotifyIcon));
+    ASSERT_TRUE(hook.installed());
+    RealNotifyIcon = hook.original<NotifyIconCall>();
+    TrayCalls.clear();
+    Settings settings = {};  // the icon as recall method, no timer
+    MainWindowSession session(drives_, &settings);
+    ASSERT_NE(session.Window(), nullptr);
+    ASSERT_EQ(TrayCalls.size(), 1u);
+    EXPECT_EQ(TrayCalls[0].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(TrayCalls[0].icon, SmallIcon(1305));
+    EXPECT_EQ(TrayCalls[0].tip, "Ostrivel - Caution: WDC WD20EZRX-00D8PB0, 468 pending sectors");
+    EXPECT_EQ(CellText(DriveList, 1, 3), "Caution");
+
+    const auto tick = [&] {
+        TrayCalls.clear();
+        SendMessageA(session.Window(), WM_TIMER, RefreshTimerId, 0);
+        EXPECT_EQ(TrayCalls.size(), 1u);
+        return TrayCalls.empty() ? TrayCall{} : TrayCalls.back();
+    };
+    drives_.SetAttribute(2, 5, 100, 0);  // value 100 below threshold 140
+    TrayCall alert = tick();
+    EXPECT_EQ(alert.message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(alert.icon, SmallIcon(1306));
+    EXPECT_EQ(alert.tip, "Ostrivel - Alert: WDC WD20EZRX-00D8PB0, Reallocated Sector");
+    drives_.SetAttribute(2, 5, 200, 0);
+    drives_.SetAttribute(2, 197, 200, 0);
+    TrayCall ok = tick();
+    EXPECT_EQ(ok.icon, SmallIcon(1));
+    EXPECT_EQ(ok.tip, "Ostrivel");
+    EXPECT_EQ(CellText(DriveList, 1, 3), "Ok");
+    EXPECT_EQ(session.Close(), 0);
 }
 
 }  // namespace
