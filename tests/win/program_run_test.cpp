@@ -66,7 +66,8 @@ public:
     const fs::path& Exe() const { return exe_; }
     fs::path File(const char* name) const { return programFolder_ / name; }
     fs::path Settings() const { return File("ostrivel.ini"); }
-    std::string SettingsInStartFolder() const { return elsewhere_.File("ostrivel.ini"); }
+    std::string SettingsInStartFolder() const { return InStartFolder("ostrivel.ini"); }
+    std::string InStartFolder(const char* name) const { return elsewhere_.File(name); }
 
     // Starts the program (this copy, or the one at exe) with the tail and
     // show command, by the UTF-16 functions; the current directory is another
@@ -268,6 +269,87 @@ TEST_F(ProgramRunTest, StaleTemporaryFilesGoAndACutSaveIsFinished)
     std::vector<uint8_t> saved;
     ASSERT_TRUE(ReadWholeFile(run_.Settings(), &saved));
     EXPECT_EQ(saved, newer) << "the newer whole record became the settings file";
+}
+
+// Ctrl+C typed in the main window puts the report on the clipboard.
+TEST_F(ProgramRunTest, CtrlCCopiesTheReport)
+{
+    StartAndWait("");
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    SetForegroundWindow(main_);
+    INPUT keys[4] = {};
+    const WORD order[4][2] = {{VK_CONTROL, 0}, {'C', 0}, {'C', KEYEVENTF_KEYUP}, {VK_CONTROL, KEYEVENTF_KEYUP}};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = order[i][0];
+        keys[i].ki.dwFlags = order[i][1];
+    }
+    ASSERT_EQ(SendInput(4, keys, sizeof keys[0]), 4u);
+    for (DWORD start = GetTickCount(); !IsClipboardFormatAvailable(CF_TEXT) && GetTickCount() - start < Patience;)
+        Sleep(20);
+    std::string report;
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        report = static_cast<const char*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    EXPECT_EQ(report.rfind("Ostrivel v1.0 drive report\r\nComputer: ", 0), 0u) << report;
+    const DriveFacts alert = ReadDriveFacts(DemoBlob(1));
+    EXPECT_NE(report.find("\r\nPrimary/Slave: " + alert.model + "\r\n"), std::string::npos);
+    EXPECT_NE(report.find("\r\n  Health: Alert\r\n"), std::string::npos);
+    EXPECT_NE(report.find("\r\nSecondary/Slave: "), std::string::npos);
+    CloseAndExpectCleanExit();
+}
+
+// "/report FILE" writes the report into the caller's folder and ends at once
+// with the worst level's code, also beside a running copy of its folder; it
+// writes neither settings nor state.
+TEST_F(ProgramRunTest, ReportSwitchWritesTheFileAndEndsWithTheWorstLevel)
+{
+    StartAndWait("/i");
+    bool first = true;
+    const struct {
+        std::vector<std::string> blobs;  // positions 0 on
+        const char* tail;
+        int exitCode;
+        const char* health;  // a line the file holds
+    } runs[] = {
+        {{DemoBlob(0), DemoBlob(1)}, "/report report.txt", 2, "  Health: Alert"},
+        {{SampleBlob("modern/WDC_WD20EZRX-00D8PB0--80.00A80.blob")}, "/report \"my report.txt\"", 1,
+         "    468 pending sectors (197)"},
+        {{DemoBlob(0)}, "/i /report r.txt", 0, "  Health: Ok"},
+        {{}, "/report none.txt", 4, "No drive answered."},
+        {{DemoBlob(0)}, "/report no-such-folder\\r.txt", 3, nullptr},
+    };
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.tail);
+        if (!r.blobs.empty() && r.blobs[0].empty())
+            continue;  // no shared samples on this machine
+        DriveFolder drives;
+        for (size_t d = 0; d < r.blobs.size(); ++d)
+            drives.Put(static_cast<int>(d), r.blobs[d]);
+        ProgramRun report;
+        ASSERT_TRUE(report.Copied() && report.Start(drives, r.tail, SW_SHOWNORMAL, first ? run_.Exe() : fs::path()));
+        EXPECT_EQ(report.WaitForExit(), r.exitCode);
+        EXPECT_TRUE(first || !(FileExists(report.Settings()) || FileExists(report.File("ostrivel.mon"))));
+        first = false;
+        std::string name = r.tail;
+        name = name.substr(name.find("/report ") + 8);
+        if (name[0] == '"')
+            name = name.substr(1, name.size() - 2);
+        std::vector<uint8_t> bytes;
+        const bool written = ReadWholeFile(report.InStartFolder(name.c_str()), &bytes);
+        EXPECT_EQ(written, r.health != nullptr);
+        if (written) {
+            const std::string text(bytes.begin(), bytes.end());
+            EXPECT_NE(text.find("\r\n" + std::string(r.health) + "\r\n"), std::string::npos) << text;
+        }
+    }
+    EXPECT_TRUE(run_.Running()) << "the running copy is left alone";
+    CloseAndExpectCleanExit();
 }
 
 // A program folder whose name the code page cannot hold, whatever the locale.
