@@ -7,7 +7,6 @@
 
 #include "attributes.h"
 #include "drive_table.h"
-#include "verdict.h"
 
 #define FUZZ_REQUIRE(cond)                                                     \
     do {                                                                       \
@@ -68,21 +67,6 @@ inline void CheckStatus(int driveIndex)
     DriveStatus st = GetDriveStatus(driveIndex);
     FUZZ_REQUIRE(st == DriveStatus::Ok || st == DriveStatus::Alert || st == DriveStatus::NotAvailable);
     FUZZ_REQUIRE((st == DriveStatus::NotAvailable) == (DriveTable[driveIndex].smartEnabled == 0));
-}
-
-// The verdict keeps the status's Alert and N/A, gives reasons exactly for a
-// level above Ok, and every reason ends within its buffer.
-inline void CheckVerdict(int driveIndex)
-{
-    DriveVerdict v;
-    JudgeDrive(DriveTable[driveIndex], &v);
-    const DriveStatus st = GetDriveStatus(driveIndex);
-    FUZZ_REQUIRE((v.level == DriveStatus::NotAvailable) == (st == DriveStatus::NotAvailable));
-    FUZZ_REQUIRE(st != DriveStatus::Alert || v.level == DriveStatus::Alert);
-    FUZZ_REQUIRE(v.reasonCount >= 0 && v.reasonCount <= ReasonMax);
-    FUZZ_REQUIRE((v.reasonCount > 0) == (LevelRank(v.level) > 0));
-    for (int i = 0; i < v.reasonCount; ++i)
-        FUZZ_REQUIRE(v.reasons[i][0] != '\0' && std::memchr(v.reasons[i], '\0', ReasonSize) != nullptr);
 }
 
 // Records other than the decoded one are still in their reset state.

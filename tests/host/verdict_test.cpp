@@ -1,144 +1,124 @@
-// The verdict's rule table at each of its edges, on records filled here.
+// The verdict's rules at each edge, and the texts that show it: the raw
+// cells, the tray tip and the report.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "identify.h"
-#include "verdict.h"
+#include "report_text.h"
+#include "view_text.h"
 
 namespace {
 
-const char* const LevelNames[] = {"Ok", "Alert", "N/A", "Caution"};  // by DriveStatus
-
-class VerdictTest : public ::testing::Test {
-protected:
-    DriveRecord r = {};
-    int used = 0;
-
-    void SetUp() override { r.present = r.smartEnabled = 1; }
-
-    AttributeSlot& Attr(int id, int value, int worst, int threshold, uint64_t raw = 0)
-    {
-        AttributeSlot& s = r.attributes[used++];
-        std::snprintf(s.name, TextSize, "%s", AttributeName(id));
-        TrimBlanks(s.name);
-        s.id = id;
-        s.value = value;
-        s.worst = worst;
-        s.threshold = threshold;
-        s.raw = raw;
-        return s;
-    }
-    DriveRecord& Nvme()
-    {
-        r.busType = DriveBusNvme;
-        return r;
-    }
-    // "Level: reason; reason"
-    std::string Judged() const
-    {
-        DriveVerdict v;
-        JudgeDrive(r, &v);
-        std::string text = LevelNames[static_cast<int>(v.level)];
-        for (int i = 0; i < v.reasonCount; ++i)
-            text += (i ? "; " : ": ") + std::string(v.reasons[i]);
-        return text;
-    }
-};
-
-TEST_F(VerdictTest, SectorCountsTakeTheLow16BitsOnly)
+void Put(DriveRecord& r, int k, int id, int value, int worst, int threshold, uint64_t raw)
 {
-    AttributeSlot& pending = Attr(197, 100, 100, 0, 0xFFFF0000ull);
-    AttributeSlot& spin = Attr(10, 100, 100, 0, 0xABCD0000ull);
-    EXPECT_EQ(Judged(), "Ok");
-    pending.raw = 0xFFFF0001ull;
-    EXPECT_EQ(Judged(), "Caution: 1 pending sector (197)");
-    spin.raw = 0x10002ull;
-    Attr(5, 100, 100, 36, 0x300000003ull);
-    Attr(187, 100, 100, 0, 1);
-    Attr(198, 100, 100, 0, 0xFFFF);
-    pending.raw = 8;
-    // Worst first: pending, uncorrectable, reallocated, reported, spin retries.
-    EXPECT_EQ(Judged(),
-              "Caution: 8 pending sectors (197); 65535 offline uncorrectable sectors (198); "
-              "3 reallocated sectors (5); 1 reported uncorrectable error (187); 2 spin retries (10)");
+    r.present = r.smartEnabled = 1;
+    r.attributes[k] = {"", id, value, threshold, 0, raw, worst};
+    std::strcpy(r.attributes[k].name, AttributeName(id));
+    TrimBlanks(r.attributes[k].name);
 }
 
-TEST_F(VerdictTest, WorstAtANonZeroThresholdIsAPastFailure)
+// "Level: first reason; second reason"
+std::string Judged(const DriveRecord& r)
 {
-    AttributeSlot& realloc = Attr(5, 200, 141, 140);
-    AttributeSlot& noThreshold = Attr(1, 100, 0, 0);
-    EXPECT_EQ(Judged(), "Ok");
-    realloc.worst = 140;
-    EXPECT_EQ(Judged(), "Caution: Reallocated Sector Count worst 140 at threshold 140 (5)");
-    realloc.worst = 3;
-    EXPECT_EQ(Judged(), "Caution: Reallocated Sector Count worst 3 below threshold 140 (5)");
-    // Failing now: one Alert reason for the slot, the worst goes unsaid; a
-    // threshold of 0 never trips.
-    realloc.value = 140;
-    noThreshold.value = 0;
-    EXPECT_EQ(Judged(), "Alert: Reallocated Sector Count value 140 at threshold 140 (5)");
-    realloc.raw = 2;
-    EXPECT_EQ(Judged(), "Alert: Reallocated Sector Count value 140 at threshold 140 (5); 2 reallocated sectors (5)");
-    r.smartEnabled = 0;
-    EXPECT_EQ(Judged(), "N/A");
+    DriveVerdict v;
+    JudgeDrive(r, &v);
+    std::string text = StatusText(v.level);
+    for (int i = 0; i < v.reasonCount; ++i)
+        text += (i ? "; " : ": ") + std::string(v.reasons[i]);
+    return text;
 }
 
-TEST_F(VerdictTest, TemperatureOf194ElseOf190FromTheLowByte)
-{
-    AttributeSlot& airflow = Attr(190, 40, 30, 0, 0x3C);
-    EXPECT_EQ(Judged(), "Caution: temperature 60 C (190)");
-    AttributeSlot& temperature = Attr(194, 40, 30, 0, 0x4600000000ull | 59);
-    EXPECT_EQ(Judged(), "Ok") << "194 goes before 190";
-    temperature.raw = 0x1400000000ull | 60;
-    EXPECT_EQ(Judged(), "Caution: temperature 60 C (194)");
-    airflow.raw = 0;
-    temperature.raw = 63;
-    EXPECT_EQ(Judged(), "Caution: temperature 63 C (194)");
-}
-
-TEST_F(VerdictTest, NvmeHealthFields)
-{
-    NvmeHealth& h = Nvme().nvme.health;
-    Attr(197, 100, 100, 0, 5);  // ATA rules never judge an NVMe drive
-    h.percentageUsed = 89;
-    h.counters[NvmeMediaErrors].word[2] = 1;
-    EXPECT_EQ(Judged(), "Ok");
-    h.percentageUsed = 90;
-    EXPECT_EQ(Judged(), "Caution: 90% of rated life used");
-    h.counters[NvmeMediaErrors].word[1] = 1;
-    h.criticalWarning = 0x02;
-    EXPECT_EQ(Judged(), "Caution: 4294967296 media errors; 90% of rated life used; temperature warning");
-    h.counters[NvmeMediaErrors] = {{1, 0, 0, 0}};
-    h.percentageUsed = 0;
-    h.criticalWarning = 0x19;
-    EXPECT_EQ(Judged(),
-              "Alert: available spare below threshold; read-only mode; volatile memory backup failed; "
-              "1 media error");
-    h.criticalWarning = 0x04;
-    EXPECT_EQ(Judged(), "Alert: reliability degraded; 1 media error");
-}
-
-TEST_F(VerdictTest, RawColumnByTheTableOfFormats)
+TEST(VerdictTest, OneAttributeAtEachEdgeAndItsRawCell)
 {
     const struct {
-        int id;
+        int id, value, worst, threshold;
         uint64_t raw;
-        const char* shown;
+        const char *rawCell, *judged;
     } cases[] = {
-        {5, 0x123400010005ull, "5"},   {197, 0xFFFFFFFF0000ull, "0"}, {194, 0x2A00370021ull, "33 C"},
-        {190, 0x1FFull, "255 C"},          {9, 0x000100000064ull, "100"}, {199, 0xFFFFFFFFFFFFull, "4294967295"},
-        {1, 0xABCDEFull, "000000ABCDEF"}, {241, 0xFFFFFFFFFFFFull, "FFFFFFFFFFFF"},
+        {197, 100, 100, 0, 0xFFFF0000, "0", "Ok"},
+        {197, 100, 100, 0, 0xFFFF0001, "1", "Caution: 1 pending sector (197)"},
+        {5, 200, 200, 140, 0x123400000003, "3", "Caution: 3 reallocated sectors (5)"},
+        {5, 200, 141, 140, 0, "0", "Ok"},
+        {5, 200, 140, 140, 0, "0", "Caution: Reallocated Sector Count worst 140 at threshold 140 (5)"},
+        {1, 0, 0, 0, 0xABCDEF, "000000ABCDEF", "Ok"},  // a threshold of 0 never trips
+        {4, 1, 1, 20, 0x100000007, "7", "Alert: Start/Stop Count value 1 below threshold 20 (4)"},
+        {194, 100, 100, 0, 0x460000003B, "59 C", "Ok"},
+        {194, 100, 100, 0, 0x140000003C, "60 C", "Caution: temperature 60 C (194)"},
+        {190, 40, 30, 0, 0x3D, "61 C", "Caution: temperature 61 C (190)"},
+        {199, 200, 200, 0, 0xFFFFFFFFFFFF, "4294967295", "Ok"},
     };
     for (const auto& c : cases) {
-        AttributeSlot slot = {};
-        slot.id = c.id;
-        slot.raw = c.raw;
-        char text[32];
-        FormatRaw(slot, text, sizeof text);
-        EXPECT_STREQ(text, c.shown) << "ID " << c.id;
+        DriveRecord r = {};
+        Put(r, 0, c.id, c.value, c.worst, c.threshold, c.raw);
+        EXPECT_EQ(Judged(r), c.judged) << "ID " << c.id;
+        AttributeRowText row;
+        MakeAttributeRow(r.attributes[0], &row);
+        EXPECT_STREQ(row.raw, c.rawCell) << "ID " << c.id;
     }
+}
+
+TEST(VerdictTest, ReasonsWorstFirst)
+{
+    DriveRecord r = {};
+    const int slots[][4] = {{190, 0x30}, {10, 2}, {187, 1}, {5, 3}, {198, 0xFFFF}, {194, 63}, {197, 8}};
+    for (int k = 0; k < 7; ++k)
+        Put(r, k, slots[k][0], 100, 100, 36, static_cast<uint64_t>(slots[k][1]));
+    r.attributes[3].value = 36;
+    EXPECT_EQ(Judged(r), "Alert: Reallocated Sector Count value 36 at threshold 36 (5); 8 pending sectors (197); "
+                         "65535 offline uncorrectable sectors (198); 3 reallocated sectors (5); "
+                         "1 reported uncorrectable error (187); 2 spin retries (10); temperature 63 C (194)");
+
+    DriveRecord nvme = {};
+    Put(nvme, 0, 197, 100, 100, 0, 5);  // the ATA rules never judge an NVMe drive
+    nvme.busType = DriveBusNvme;
+    NvmeHealth& h = nvme.nvme.health;
+    h.percentageUsed = 89;
+    h.counters[NvmeMediaErrors] = {{0, 0, 1, 0}};  // past the low 64 bits
+    EXPECT_EQ(Judged(nvme), "Ok");
+    h.criticalWarning = 0x1F;
+    h.percentageUsed = 90;
+    h.counters[NvmeMediaErrors] = {{1, 1, 0, 0}};
+    EXPECT_EQ(Judged(nvme), "Alert: available spare below threshold; reliability degraded; read-only mode; "
+                            "volatile memory backup failed; 4294967297 media errors; 90% of rated life used; "
+                            "temperature warning");
+}
+
+// A worn WD20EZRX, then a drive at Alert beside it.
+TEST(VerdictTest, HealthRowTrayTipAndReportShowTheSameVerdict)
+{
+    ResetDriveTable();
+    DriveRecord& worn = DriveTable[2];
+    Put(worn, 0, 5, 200, 200, 140, 4);
+    Put(worn, 1, 197, 199, 199, 0, 468);
+    std::strcpy(worn.model, "WDC WD20EZRX-00D8PB0");
+    worn.totalSectors48 = 3907029168u;
+    char tip[TrayTipSize];
+    EXPECT_EQ(FormatTrayTip(DriveTable, tip), DriveStatus::Caution);
+    EXPECT_STREQ(tip, "Ostrivel - Caution: WDC WD20EZRX-00D8PB0, 468 pending sectors");
+
+    static char text[ReportTextMax];
+    const ReportContext context = {"OFFICE-PC", {2002, 3, 2, 5, 9, 7, 3, 0}};
+    const std::string report(text, FormatReport(context, DriveTable, text, sizeof text));
+    EXPECT_EQ(report, "Ostrivel v1.0 drive report\r\nComputer: OFFICE-PC\r\nDate: 05/03/2002 09.07.03\r\n\r\n"
+                      "Secondary/Master: WDC WD20EZRX-00D8PB0\r\n  Serial number: \r\n  Firmware revision: \r\n"
+                      "  Size: 1907729 MB\r\n  Health: Caution\r\n    468 pending sectors (197)\r\n"
+                      "    4 reallocated sectors (5)\r\n"
+                      "   ID Attribute name                   Value Worst Threshold           Raw\r\n"
+                      "    5 Reallocated Sector Count           200   200       140             4\r\n"
+                      "  197 Current Pending Sector             199   199         0           468\r\n");
+    // A drive's section alone, within its room or not at all.
+    char section[1024];
+    const size_t room = report.size() - 77;
+    EXPECT_EQ(std::string(section, FormatDriveSection(worn, 2, section, room)), report.substr(78));
+    EXPECT_EQ(FormatDriveSection(worn, 2, section, room - 1), 0u);
+
+    // The worst drive leads the tip, cut at a blank, the comma with it.
+    Put(DriveTable[1], 0, 4, 1, 1, 20, 0);
+    std::strcpy(DriveTable[1].model, "X");
+    EXPECT_EQ(FormatTrayTip(DriveTable, tip), DriveStatus::Alert);
+    EXPECT_STREQ(tip, "Ostrivel - Alert: X, Start/Stop Count value 1 below threshold");
 }
 
 }  // namespace
