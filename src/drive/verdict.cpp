@@ -2,55 +2,33 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-// How a raw value reads: which of its bits carry the number, and how.
-enum class RawKind : uint8_t { Hex, Count16, Celsius, Count32 };
-
-struct RawFormatRow {
-    uint8_t id;
-    RawKind kind;
-};
-
-// Drives pack other data into the upper bytes of these; the low bytes hold
-// the count or the temperature by common use.
-const RawFormatRow RawFormats[] = {
-    {5, RawKind::Count16},   {10, RawKind::Count16},  {187, RawKind::Count16}, {197, RawKind::Count16},
-    {198, RawKind::Count16}, {190, RawKind::Celsius}, {194, RawKind::Celsius}, {4, RawKind::Count32},
-    {9, RawKind::Count32},   {12, RawKind::Count32},  {193, RawKind::Count32}, {196, RawKind::Count32},
-    {199, RawKind::Count32},
-};
-
-struct RawKindText {
+// How a raw value reads: which of its bits carry the number, and how. Drives
+// pack other data into the upper bytes of these; the low bytes hold the count
+// or the temperature by common use.
+struct RawFormat {
+    const char* ids;  // the attribute IDs as characters
     uint64_t mask;
     const char* format;
 };
 
-// Indexed by RawKind.
-const RawKindText RawKindTexts[] = {
-    {0xFFFFFFFFFFFFull, "%012llX"},
-    {0xFFFFull, "%llu"},
-    {0xFFull, "%llu C"},
-    {0xFFFFFFFFull, "%llu"},
+const RawFormat RawFormats[] = {
+    {"\x05\x0A\xBB\xC5\xC6", 0xFFFF, "%llu"},           // 5, 10, 187, 197, 198: sectors, retries
+    {"\xBE\xC2", 0xFF, "%llu C"},                         // 190, 194: temperatures
+    {"\x04\x09\x0C\xC1\xC4\xC7", 0xFFFFFFFF, "%llu"},  // 4, 9, 12, 193, 196, 199: events, hours
 };
+const RawFormat WholeRaw = {"", 0xFFFFFFFFFFFF, "%012llX"};
 
-RawKind RawKindOf(int id)
+const RawFormat& RawFormatOf(int id)
 {
-    for (const RawFormatRow& f : RawFormats) {
-        if (f.id == id)
-            return f.kind;
+    for (const RawFormat& f : RawFormats) {
+        if (id > 0 && id < 256 && std::strchr(f.ids, id))
+            return f;
     }
-    return RawKind::Hex;
-}
-
-const AttributeSlot* FindSlot(const DriveRecord& r, int id)
-{
-    for (const AttributeSlot& slot : r.attributes) {
-        if (slot.name[0] != '\0' && slot.id == id)
-            return &slot;
-    }
-    return nullptr;
+    return WholeRaw;
 }
 
 void AddReason(DriveVerdict* v, DriveStatus level, const char* format, ...)
@@ -113,7 +91,7 @@ void JudgeWorst(const DriveRecord& r, const VerdictRule& rule, DriveVerdict* v)
 
 void JudgeCount(const DriveRecord& r, const VerdictRule& rule, DriveVerdict* v)
 {
-    const AttributeSlot* slot = FindSlot(r, rule.number);
+    const AttributeSlot* slot = FindAttributeSlot(r, rule.number);
     const uint64_t n = slot ? RawNumber(*slot) : 0;
     if (n > 0)
         AddReason(v, rule.level, "%llu %s (%d)", static_cast<unsigned long long>(n), CountWords(rule, n),
@@ -123,12 +101,12 @@ void JudgeCount(const DriveRecord& r, const VerdictRule& rule, DriveVerdict* v)
 // The temperature of 194, else of 190 (airflow).
 void JudgeTemperature(const DriveRecord& r, const VerdictRule& rule, DriveVerdict* v)
 {
-    const AttributeSlot* slot = FindSlot(r, 194);
+    const AttributeSlot* slot = FindAttributeSlot(r, 194);
     if (!slot)
-        slot = FindSlot(r, 190);
-    if (slot && RawNumber(*slot) >= static_cast<uint64_t>(rule.number))
-        AddReason(v, rule.level, "temperature %d C (%d)", static_cast<int>(RawNumber(*slot)),
-                  static_cast<int>(slot->id));
+        slot = FindAttributeSlot(r, 190);
+    const int celsius = slot ? static_cast<int>(RawNumber(*slot)) : 0;
+    if (celsius >= rule.number)
+        AddReason(v, rule.level, "temperature %d C (%d)", celsius, static_cast<int>(slot->id));
 }
 
 void JudgeWarningBit(const DriveRecord& r, const VerdictRule& rule, DriveVerdict* v)
@@ -167,6 +145,7 @@ const VerdictRule Rules[] = {
     {DriveStatus::Caution, true, JudgeMediaErrors, 0, "media error", "media errors"},
     {DriveStatus::Caution, true, JudgeLifeUsed, 90, nullptr, nullptr},
     {DriveStatus::Caution, true, JudgeWarningBit, 0x02, "temperature warning", nullptr},
+    {DriveStatus::Ok, false, nullptr, 0, nullptr, nullptr},  // the end
 };
 
 }  // namespace
@@ -183,13 +162,13 @@ uint64_t CounterLow64(const Counter128& c)
 
 uint64_t RawNumber(const AttributeSlot& slot)
 {
-    return slot.raw & RawKindTexts[static_cast<int>(RawKindOf(slot.id))].mask;
+    return slot.raw & RawFormatOf(slot.id).mask;
 }
 
 void FormatRaw(const AttributeSlot& slot, char* text, size_t size)
 {
-    std::snprintf(text, size, RawKindTexts[static_cast<int>(RawKindOf(slot.id))].format,
-                  static_cast<unsigned long long>(RawNumber(slot)));
+    const RawFormat& f = RawFormatOf(slot.id);
+    std::snprintf(text, size, f.format, static_cast<unsigned long long>(slot.raw & f.mask));
 }
 
 void JudgeDrive(const DriveRecord& r, DriveVerdict* out)
@@ -199,24 +178,8 @@ void JudgeDrive(const DriveRecord& r, DriveVerdict* out)
     out->reasons[0][0] = '\0';
     if (out->level == DriveStatus::NotAvailable)
         return;
-    for (const VerdictRule& rule : Rules) {
-        if (rule.nvme == IsNvmeDrive(r))
-            rule.judge(r, rule, out);
+    for (const VerdictRule* rule = Rules; rule->judge; ++rule) {
+        if (rule->nvme == IsNvmeDrive(r))
+            rule->judge(r, *rule, out);
     }
-}
-
-int FindWorstDrive(const DriveRecord table[DriveCount], DriveVerdict* worst)
-{
-    int found = NoDrive;
-    DriveVerdict v;
-    for (int d = 0; d < DriveCount; ++d) {
-        if (!table[d].present)
-            continue;
-        JudgeDrive(table[d], &v);
-        if (LevelRank(v.level) > (found == NoDrive ? 0 : LevelRank(worst->level))) {
-            *worst = v;
-            found = d;
-        }
-    }
-    return found;
 }

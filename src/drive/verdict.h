@@ -36,7 +36,3 @@ uint64_t RawNumber(const AttributeSlot& slot);
 // The low 64 bits of an NVMe counter: no drive counts past them in its
 // lifetime.
 uint64_t CounterLow64(const Counter128& c);
-
-// The present drive whose level ranks worst (the first of equals), or
-// NoDrive when every present drive is Ok or N/A.
-int FindWorstDrive(const DriveRecord table[DriveCount], DriveVerdict* worst);

@@ -4,7 +4,7 @@
 
 #include "drive_scan.h"
 #include "report_text.h"
-#include "verdict.h"
+#include "view_text.h"
 
 namespace {
 

@@ -133,6 +133,22 @@ void MakeHealthRow(const DriveRecord& drive, InfoRowText* row)
     FormatHealth(v, row->value, CellSize);
 }
 
+int FindWorstDrive(const DriveRecord table[DriveCount], DriveVerdict* worst)
+{
+    int found = NoDrive;
+    int worstRank = 0;
+    for (int d = 0; d < DriveCount; ++d) {
+        JudgeDrive(table[d], worst);
+        if (table[d].present && LevelRank(worst->level) > worstRank) {
+            worstRank = LevelRank(worst->level);
+            found = d;
+        }
+    }
+    if (found != NoDrive)
+        JudgeDrive(table[found], worst);
+    return found;
+}
+
 DriveStatus FormatTrayTip(const DriveRecord table[DriveCount], char (&tip)[TrayTipSize])
 {
     DriveVerdict v;

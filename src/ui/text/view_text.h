@@ -40,6 +40,10 @@ void MakeHealthRow(const DriveRecord& drive, InfoRowText* row);
 // "Caution: 8 pending sectors (197)", or the level alone without a reason.
 void FormatHealth(const DriveVerdict& v, char* text, size_t size);
 
+// The present drive whose level ranks worst (the first of equals), or
+// NoDrive when every present drive is Ok or N/A.
+int FindWorstDrive(const DriveRecord table[DriveCount], DriveVerdict* worst);
+
 // The tray icon's tip: "Ostrivel", or "Ostrivel - Caution: MODEL, first
 // reason" cut at the last blank that keeps it within 63 characters. Gives the
 // worst level, which picks the icon.
