@@ -138,8 +138,10 @@ int FindWorstDrive(const DriveRecord table[DriveCount], DriveVerdict* worst)
     int found = NoDrive;
     int worstRank = 0;
     for (int d = 0; d < DriveCount; ++d) {
+        if (!table[d].present)
+            continue;
         JudgeDrive(table[d], worst);
-        if (table[d].present && LevelRank(worst->level) > worstRank) {
+        if (LevelRank(worst->level) > worstRank) {
             worstRank = LevelRank(worst->level);
             found = d;
         }
