@@ -208,7 +208,7 @@ TEST_F(MainWindowViewsTest, InformationPageOfARealDrive)
     std::string raw;  // of expected-more.tsv, by the Raw column's formats
     for (int row = 0; row < 9; ++row)
         raw += CellText(AttributeList, row, 4) + " ";
-    EXPECT_EQ(raw, "0000019C5999 0 12459 5 000133423729 30387 0 1755 40 C ");
+    EXPECT_EQ(raw, "0000019C5999 000000000000 12459 5 000133423729 30387 0 1755 40 C ");
 
     EXPECT_EQ(shown[11][0], "Last Access");
     LocalStamp read = {};
