@@ -44,7 +44,7 @@ const Column AttributeColumns[] = {
     {"Id", 30, LVCFMT_LEFT},
     {"Attribute Name", 144, LVCFMT_LEFT},
     {"Value", 45, LVCFMT_RIGHT},
-    {"Threshold", 60, LVCFMT_RIGHT},
+    {"Threshold", 68, LVCFMT_RIGHT},
     {"Raw", 96, LVCFMT_RIGHT},
 };
 
