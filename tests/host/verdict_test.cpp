@@ -19,7 +19,6 @@ void Put(DriveRecord& r, int k, int id, int value, int worst, int threshold, uin
     TrimBlanks(r.attributes[k].name);
 }
 
-// "Level: first reason; second reason"
 std::string Judged(const DriveRecord& r)
 {
     DriveVerdict v;
@@ -85,7 +84,6 @@ TEST(VerdictTest, ReasonsWorstFirst)
                             "temperature warning");
 }
 
-// A worn WD20EZRX, then a drive at Alert beside it.
 TEST(VerdictTest, HealthRowTrayTipAndReportShowTheSameVerdict)
 {
     ResetDriveTable();

@@ -318,7 +318,6 @@ TEST_F(ProgramRunTest, CtrlCAndTheReportSwitchGiveTheReport)
         EXPECT_EQ(r.file && ReadWholeFile(report.InStartFolder(r.file), &bytes), r.file != nullptr);
         const std::string text(bytes.begin(), bytes.end());
         EXPECT_TRUE(!r.line || text.find("\r\n" + std::string(r.line) + "\r\n") != std::string::npos) << text;
-        // The same drives: all but the time is the same.
         EXPECT_TRUE(!beside || copied.substr(copied.find("\r\n\r\n")) == text.substr(text.find("\r\n\r\n")));
     }
     EXPECT_TRUE(run_.Running()) << "the running copy is left alone";
