@@ -1,5 +1,6 @@
 #include "drive_identity.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "drive_table.h"
@@ -11,8 +12,7 @@ enum { ModelCompared = 16 };
 
 void CopyTrimmed(char* out, const char* text)
 {
-    std::strncpy(out, text, TextSize - 1);
-    out[TextSize - 1] = '\0';
+    std::snprintf(out, TextSize, "%s", text);
     TrimBlanks(out);
 }
 
@@ -54,8 +54,7 @@ bool MatchesPlainOrSwapped(const char* a, const char* b)
     CopyTrimmed(right, b);
     if (left[0] == '\0' || std::strcmp(left, right) == 0)
         return left[0] != '\0';
-    std::strncpy(right, b, TextSize - 1);
-    right[TextSize - 1] = '\0';
+    std::snprintf(right, TextSize, "%s", b);
     SwapBytePairs(reinterpret_cast<uint8_t*>(right), std::strlen(right) & ~size_t{1});
     TrimBlanks(right);
     return std::strcmp(left, right) == 0;

@@ -190,7 +190,8 @@ int ProbeDrive(int driveIndex)
     std::memset(&version, 0, sizeof version);
     // An NVMe drive does not serve the SMART requests; the others go on to
     // them whatever the bus query answered.
-    const int32_t bus = os.platformId() == VER_PLATFORM_WIN32_NT ? QueryDriveBus(device, DriveTable[driveIndex]) : 0;
+    const bool nt = os.platformId() == VER_PLATFORM_WIN32_NT;
+    const int32_t bus = nt ? QueryDriveBus(device, DriveTable[driveIndex], OpenedWithoutRights) : 0;
     if (bus == DriveBusNvme) {
         answer = 1;
         ReadNvmeDrive(device, DriveTable[driveIndex]);
@@ -201,6 +202,7 @@ int ProbeDrive(int driveIndex)
             ReadLimitedDrive(device, driveIndex);
     } else if (QuerySmartVersion(device, &version, &bytesReturned) && PassesDeviceMap(version, driveIndex)) {
         answer = 1;
+        DriveTable[driveIndex].busType = bus;
         ReadDrive(device, driveIndex);
     }
     os.closeHandle(device);

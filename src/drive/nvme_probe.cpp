@@ -76,7 +76,7 @@ void TakeDescriptorModel(uint32_t returned, const STORAGE_DEVICE_DESCRIPTOR& d, 
 
 }  // namespace
 
-int32_t QueryDriveBus(DeviceHandle device, DriveRecord& r)
+int32_t QueryDriveBus(DeviceHandle device, DriveRecord& r, bool limited)
 {
     std::memset(QueryBuffer, 0, DescriptorBufferSize);
     const STORAGE_PROPERTY_QUERY query = {StorageDeviceProperty, PropertyStandardQuery, {}};
@@ -87,8 +87,8 @@ int32_t QueryDriveBus(DeviceHandle device, DriveRecord& r)
     if (returned > DescriptorBufferSize)
         returned = DescriptorBufferSize;
     const int32_t bus = static_cast<int32_t>(DescriptorBusType(QueryBuffer, returned));
-    r.busType = bus;
-    if (returned >= sizeof(STORAGE_DEVICE_DESCRIPTOR)) {
+    if ((bus == DriveBusNvme || limited) && returned >= sizeof(STORAGE_DEVICE_DESCRIPTOR)) {
+        r.busType = bus;
         STORAGE_DEVICE_DESCRIPTOR d;
         std::memcpy(&d, QueryBuffer, sizeof d);
         if (bus == DriveBusNvme)

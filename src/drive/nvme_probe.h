@@ -9,10 +9,11 @@
 #include "smart_os.h"
 
 // The drive's bus type from its device descriptor (0 when the query failed:
-// the drive then goes the ATA way as before). The record gets the
+// the drive then goes the ATA way as before). An NVMe drive's record, and
+// that of a drive opened without rights (limited), gets it and the
 // descriptor's product (behind a vendor other than "ATA"), serial and
 // revision texts as the names it has when IDENTIFY cannot give better ones.
-int32_t QueryDriveBus(DeviceHandle device, DriveRecord& r);
+int32_t QueryDriveBus(DeviceHandle device, DriveRecord& r, bool limited);
 
 // Identify Controller, Identify Namespace 1 and the SMART / Health log, the
 // capacity from the disk geometry when the namespace gives none, and

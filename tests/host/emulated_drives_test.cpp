@@ -20,6 +20,7 @@
 #include "posix_drive_files.h"
 #include "smart_commands.h"
 #include "storage_query.h"
+#include "verdict.h"
 
 namespace fs = std::filesystem;
 
@@ -559,6 +560,9 @@ TEST_F(EmulatedDrivesTest, NvmeDriveAnswersAsItsDriverDoes)
     EXPECT_EQ(DriveCapacity(limited), 4096u);
     EXPECT_EQ(limited.attributes[0].value + limited.attributes[0].threshold, 100 + ThresholdUnknown);
     EXPECT_EQ(GetDriveStatus(1), DriveStatus::Alert) << "its failure flag alone";
+    DriveVerdict verdict;
+    JudgeDrive(limited, &verdict);
+    EXPECT_STREQ(verdict.reasons[0], "the drive predicts its failure");
     EXPECT_EQ(std::string(ErrorText, 4), "5 - ");
     EXPECT_TRUE(Fake().boxes.empty());
     // No status section: no failure predicted; the attribute read failing

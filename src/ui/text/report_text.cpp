@@ -1,0 +1,126 @@
+#include "report_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "product.h"
+#include "verdict.h"
+#include "view_text.h"
+
+namespace {
+
+// Lines appended to a fixed buffer; one that does not fit spoils the text.
+struct Lines {
+    char* out;
+    size_t capacity;
+    size_t length;
+    bool overflow;
+};
+
+void PutLine(Lines* to, const char* format, ...)
+{
+    if (to->overflow)
+        return;
+    const size_t room = to->capacity - to->length;
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(to->out + to->length, room, format, args);
+    va_end(args);
+    if (n < 0 || static_cast<size_t>(n) + 2 >= room) {
+        to->overflow = true;
+        return;
+    }
+    to->length += static_cast<size_t>(n);
+    std::snprintf(to->out + to->length, 3, "\r\n");
+    to->length += 2;
+}
+
+size_t Finish(const Lines& lines)
+{
+    return lines.overflow ? 0 : lines.length;
+}
+
+// ID, name (up to MoreAttributeNameMax characters), value, worst, threshold, raw.
+const char AttributeHeading[] = "  %3s %-32s %5s %5s %9s  %12s";
+const char AttributeLine[] = "  %3d %-32s %5d %5d %9d  %12s";
+
+void PutAttributes(Lines* to, const DriveRecord& r)
+{
+    PutLine(to, AttributeHeading, "ID", "Attribute name", "Value", "Worst", "Threshold", "Raw");
+    for (const AttributeSlot& slot : r.attributes) {
+        if (slot.name[0] == '\0')
+            continue;
+        char raw[CellSize];
+        FormatRaw(slot, raw, sizeof raw);
+        PutLine(to, AttributeLine, static_cast<int>(slot.id), slot.name, static_cast<int>(slot.value),
+                static_cast<int>(slot.worst), static_cast<int>(slot.threshold), raw);
+    }
+}
+
+const char* const CounterNames[NvmeCounterCount] = {
+    "Data units read",   "Data units written", "Host read commands", "Host write commands",
+    "Controller busy time", "Power cycles",    "Power on hours",     "Unsafe shutdowns",
+    "Media and data integrity errors", "Error log entries",
+};
+
+void PutNvmeHealth(Lines* to, const NvmeHealth& h)
+{
+    PutLine(to, "  Critical warning: 0x%02X", h.criticalWarning);
+    PutLine(to, "  Temperature: %d C", h.compositeTemperature ? h.compositeTemperature - 273 : 0);
+    PutLine(to, "  Available spare: %d%% (threshold %d%%)", h.availableSpare, h.availableSpareThreshold);
+    PutLine(to, "  Percentage used: %d%%", h.percentageUsed);
+    for (int i = 0; i < NvmeCounterCount; ++i)
+        PutLine(to, "  %s: %llu", CounterNames[i], static_cast<unsigned long long>(CounterLow64(h.counters[i])));
+}
+
+void PutDrive(Lines* to, const DriveRecord& r, int driveIndex)
+{
+    const bool nvme = IsNvmeDrive(r);
+    const uint64_t megabytes = nvme ? r.nvme.capacityBytes >> 20 : SizeInMegabytes(DriveCapacity(r));
+    PutLine(to, "%s: %s", ControllerText(driveIndex), r.model);
+    PutLine(to, "  Serial number: %s", r.serial);
+    PutLine(to, "  Firmware revision: %s", r.firmware);
+    PutLine(to, "  Size: %llu MB", static_cast<unsigned long long>(megabytes));
+    DriveVerdict v;
+    JudgeDrive(r, &v);
+    PutLine(to, "  Health: %s", StatusText(v.level));
+    for (int i = 0; i < v.reasonCount; ++i)
+        PutLine(to, "    %s", v.reasons[i]);
+    if (nvme)
+        PutNvmeHealth(to, r.nvme.health);
+    else
+        PutAttributes(to, r);
+}
+
+}  // namespace
+
+size_t FormatDriveSection(const DriveRecord& r, int driveIndex, char* out, size_t capacity)
+{
+    Lines lines = {out, capacity, 0, false};
+    PutDrive(&lines, r, driveIndex);
+    return Finish(lines);
+}
+
+size_t FormatReport(const ReportContext& context, const DriveRecord table[DriveCount], char* out,
+                    size_t capacity)
+{
+    Lines lines = {out, capacity, 0, false};
+    char now[CellSize];
+    FormatLastAccess(context.now, now, sizeof now);
+    PutLine(&lines, "%s drive report", NameAndVersion);
+    PutLine(&lines, "Computer: %s", context.computerName);
+    PutLine(&lines, "Date: %s", now);
+    bool any = false;
+    for (int d = 0; d < DriveCount; ++d) {
+        if (!table[d].present)
+            continue;
+        PutLine(&lines, "");
+        PutDrive(&lines, table[d], d);
+        any = true;
+    }
+    if (!any) {
+        PutLine(&lines, "");
+        PutLine(&lines, "No drive answered.");
+    }
+    return Finish(lines);
+}
