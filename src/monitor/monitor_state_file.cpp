@@ -22,8 +22,9 @@
 // it has no nvme or shown lines. Texts stand in double
 // quotes; '"', '%' and every byte outside 0x20..0x7E are written %XX (hex),
 // so any byte of a drive's texts comes back as it was. A drive's texts are
-// kept to the widths drives give them (model 40, serial 20, firmware 8), so
-// that 16 drives always fit; a second drive line of one model and serial is
+// kept to the widths drives give them (model 40, serial 40: a storage
+// descriptor may give the 20 bytes in hexadecimal; firmware 8), so that 16
+// drives always fit; a second drive line of one model and serial is
 // read and dropped with its attributes.
 
 namespace {
@@ -32,7 +33,7 @@ const char VersionLine[] = "Ostrivel monitor state 2";
 const char VersionOneLine[] = "Ostrivel monitor state 1";
 const char HexDigits[] = "0123456789ABCDEF";
 constexpr uint64_t RawMax = (1ull << 48) - 1;
-constexpr size_t ModelMax = 40, SerialMax = 20, FirmwareMax = 8;
+constexpr size_t ModelMax = 40, SerialMax = 40, FirmwareMax = 8;
 
 bool Escaped(char c)
 {

@@ -39,6 +39,8 @@ def main():
           seed(0x10, blob, requests=well_formed(2, 0, at=4, value=0xD2) + well_formed(1, 0, room=5)
                + bytes([1, 6]) + bytes(32) + bytes([3, 6]) + bytes(32) + bytes([31])))
     write("emulated_drives_fuzz", "truncated", seed(0x10, blob[:700], requests=probe))
+    failing = section(b"IDFY", typical) + section(b"SMST", bytes(4)) + section(b"SMDT", a)
+    write("emulated_drives_fuzz", "nt_without_rights", seed(0x12, failing, b"admin\n", probe))
 
 
 if __name__ == "__main__":

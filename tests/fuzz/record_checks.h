@@ -34,7 +34,7 @@ inline void CheckIdentity(const DriveRecord& r)
 {
     CheckText(r.model, 40);
     CheckText(r.firmware, 8);
-    CheckText(r.serial, 20);
+    CheckText(r.serial, r.limitedRead ? 40 : 20);  // a descriptor's serial may be hexadecimal
     FUZZ_REQUIRE(r.present == (r.model[0] != '\0' ? 1 : 0));
     FUZZ_REQUIRE(r.present || r.listPosition == -1);
 }
@@ -53,7 +53,7 @@ inline int CheckSlots(const DriveRecord& r)
         ++used;
         FUZZ_REQUIRE(s.id >= 1 && s.id <= 255);
         FUZZ_REQUIRE(s.value >= 0 && s.value <= 255);
-        FUZZ_REQUIRE(s.threshold >= 0 && s.threshold <= 255);
+        FUZZ_REQUIRE(s.threshold == ThresholdUnknown || (s.threshold >= 0 && s.threshold <= 255));
     }
     FUZZ_REQUIRE(used <= AttributeEntries);
     FUZZ_REQUIRE(r.attributes[30].name[0] == '\0' && r.attributes[31].name[0] == '\0');

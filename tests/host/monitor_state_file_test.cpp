@@ -45,6 +45,7 @@ TEST(MonitorStateFile, LargestStateReadsAndWritesBack)
     ASSERT_TRUE(Parse(text, &back));
     EXPECT_EQ(back.driveCount, MonitorDriveMax);
     EXPECT_EQ(Format(back), text);
+    EXPECT_EQ(std::string(back.drives[0].serial).size(), 40u) << "a serial in hexadecimal, whole";
 }
 
 TEST(MonitorStateFile, VersionsOneAndTwoAndMalformedTextsGiveAFreshState)
