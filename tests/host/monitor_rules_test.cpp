@@ -153,42 +153,6 @@ TEST_F(MonitorRulesTest, FirstSightVanishingAndSmartOff)
     EXPECT_EQ(state.driveCount, 2);
 }
 
-// A drive read now without rights (the descriptor's texts: model behind
-// "ATA", the serial's raw bytes in hexadecimal; no thresholds), now in full,
-// is one drive: never "vanished", never a threshold it could not read; the
-// thresholds of a full read are kept and given to the next limited one.
-TEST_F(MonitorRulesTest, ReadsWithAndWithoutRightsAreOneDriveWithItsKeptThresholds)
-{
-    auto read = [&](bool limited, int value, uint64_t raw = 0) {
-        DriveRecord& r = Drive(0, limited ? "3153" : "S1");
-        std::snprintf(r.model, TextSize, limited ? "ATA MODEL S1" : "MODEL S1");
-        r.limitedRead = limited;
-        Attr(r, 0, 5, value, limited ? int{ThresholdUnknown} : 36, PreFailureFlag, raw);
-        return KeepThresholds(&state, table);
-    };
-    EXPECT_FALSE(read(true, 30)) << "nothing kept for a drive never read in full";
-    EXPECT_EQ(CheckAndDeliver(), "") << "at or below a threshold it could not read";
-    EXPECT_EQ(state.drives[0].references[0].threshold, -1);
-    EXPECT_TRUE(read(false, 30));
-    EXPECT_EQ(table[0].attributes[0].threshold, 36);
-    EXPECT_EQ(CheckAndDeliver(), "");
-    EXPECT_STREQ(state.drives[0].serial, "S1") << "IDENTIFY's texts are kept";
-    EXPECT_FALSE(read(false, 30)) << "nothing new to save";
-    EXPECT_FALSE(read(true, 30));
-    EXPECT_EQ(table[0].attributes[0].threshold, 36) << "given from the state";
-    EXPECT_EQ(CheckAndDeliver(), "");
-    read(true, 25, 1);
-    EXPECT_EQ(CheckAndDeliver(), "fell 5 30>25;count 5 0>1");
-    EXPECT_EQ(state.driveCount, 1);
-    EXPECT_STREQ(state.drives[0].serial, "S1");
-
-    // A drive first read in full is kept at once, as a check would take it in.
-    state = {};
-    EXPECT_TRUE(read(false, 30));
-    EXPECT_EQ(state.drives[0].firstSightPending, 1);
-    EXPECT_EQ(Check(), "alert-first 5 30>30");
-}
-
 // An NVMe drive's health log against its own references; its ATA slots,
 // had it any, are never read.
 TEST_F(MonitorRulesTest, NvmeHealthAtItsEdges)

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "attributes.h"
@@ -42,16 +41,19 @@ protected:
         fs::remove_all(folder, ignored);
     }
 
-    void CheckDrive(const std::string& name, const ExpectedDrive& e, int position)
+    // Read without rights (limited): the descriptor's texts name the same
+    // drive; no geometry, no thresholds, so no status but Ok.
+    void CheckDrive(const std::string& name, const ExpectedDrive& e, int position, bool limited = false)
     {
         const DriveRecord& r = DriveTable[position];
         EXPECT_EQ(r.present, 1);
         EXPECT_EQ(r.listPosition, 0);
-        EXPECT_EQ(r.smartEnabled, 1);
-        EXPECT_EQ(std::string(r.model), e.fields.at("model"));
-        EXPECT_EQ(std::string(r.serial), e.fields.at("serial"));
+        EXPECT_EQ(r.smartEnabled + r.limitedRead, 1 + limited);
+        const std::string model = e.fields.at("model"), serial = e.fields.at("serial");
+        EXPECT_TRUE(limited ? SameDriveIdentity(r.model, r.serial, model.c_str(), serial.c_str())
+                            : model == r.model && serial == r.serial) << r.model << " / " << r.serial;
         EXPECT_EQ(std::string(r.firmware), e.fields.at("firmware"));
-        EXPECT_EQ(std::to_string(r.totalSectors), e.fields.at("totalSectors"));
+        EXPECT_EQ(std::to_string(r.totalSectors), limited ? "0" : e.fields.at("totalSectors"));
         for (size_t s = 0; s < SlotCount; ++s) {
             const AttributeSlot& slot = r.attributes[s];
             if (s >= e.attributes.size()) {
@@ -62,43 +64,20 @@ protected:
             EXPECT_NE(slot.name[0], '\0') << "slot " << s;
             EXPECT_EQ(slot.id, a.id) << "slot " << s;
             EXPECT_EQ(slot.value, a.value) << "slot " << s;
-            EXPECT_EQ(slot.threshold, a.threshold) << "slot " << s;
+            EXPECT_EQ(slot.threshold, limited ? ThresholdUnknown : a.threshold) << "slot " << s;
         }
-        EXPECT_EQ(GetDriveStatus(position), ExpectsAlert(e) ? DriveStatus::Alert : DriveStatus::Ok) << name;
+        EXPECT_EQ(GetDriveStatus(position), ExpectsAlert(e) && !limited ? DriveStatus::Alert : DriveStatus::Ok) << name;
     }
 
     fs::path samples, folder;
     std::map<std::string, ExpectedDrive> expected;
 };
 
-// A drive read without rights, against the same drive read in full: the
-// same values, raw values and size; no threshold, no geometry; the texts of
-// the descriptor name the same drive; no sample predicts its failure.
-void CheckLimitedRead(const DriveRecord& r, const DriveRecord& full)
-{
-    EXPECT_EQ(r.present + r.smartEnabled + r.limitedRead, 3);
-    EXPECT_TRUE(SameDriveIdentity(r.model, r.serial, full.model, full.serial)) << r.model << " / " << r.serial;
-    EXPECT_LE(std::string(r.model).size(), 16u);
-    EXPECT_STREQ(r.firmware, full.firmware);
-    EXPECT_EQ(DriveCapacity(r), DriveCapacity(full));
-    EXPECT_EQ(r.cylinders + r.heads + r.sectorsPerTrack, 0);
-    EXPECT_EQ(r.predictFailure, 0);
-    for (int s = 0; s < SlotCount; ++s) {
-        const AttributeSlot &a = r.attributes[s], &b = full.attributes[s];
-        EXPECT_EQ(std::make_tuple(std::string(a.name), a.id, a.value, a.raw, a.flags),
-                  std::make_tuple(std::string(b.name), b.id, b.value, b.raw, b.flags)) << "slot " << s;
-        EXPECT_EQ(a.threshold, b.name[0] ? int32_t{ThresholdUnknown} : 0) << "slot " << s;
-    }
-    EXPECT_EQ(GetRecordStatus(r), DriveStatus::Ok) << "no threshold to reach";
-}
-
 TEST_F(ScanSamplesTest, EverySampleAtEveryPositionOnBothModelsAlsoWithoutRights)
 {
     for (const auto& [name, drive] : expected) {
         for (int position = 0; position < DriveCount; ++position) {
-            DriveRecord full{};
-            for (uint32_t platform : {2u, 1u, 0u}) {
-                // Platform 0 stands for Windows NT without administrator rights.
+            for (uint32_t platform : {2u, 1u, 0u}) {  // 0: Windows NT without administrator rights
                 SCOPED_TRACE(name + " at " + std::to_string(position) + " on platform " + std::to_string(platform));
                 fs::remove_all(folder);
                 fs::create_directories(folder);
@@ -111,18 +90,13 @@ TEST_F(ScanSamplesTest, EverySampleAtEveryPositionOnBothModelsAlsoWithoutRights)
                 Fake().platform = platform ? platform : 2u;
                 SetSmartOs(StartEmulatedDrives(FakeSmartOs(), PosixDriveFiles(), folder.string().c_str()));
                 ASSERT_EQ(ScanDrives(), 1);
-                if (platform)
-                    CheckDrive(name, drive, position);
-                else
-                    CheckLimitedRead(DriveTable[position], full);
-                if (platform == 2)
-                    full = DriveTable[position];
+                CheckDrive(name, drive, position, platform == 0);
+                EXPECT_TRUE(Fake().boxes.empty());
                 for (int other = 0; other < DriveCount; ++other) {
                     if (other != position) {
                         EXPECT_EQ(DriveTable[other].present, 0) << other;
                     }
                 }
-                EXPECT_TRUE(Fake().boxes.empty());
                 EXPECT_EQ(OpenEmulatedDevices(), 0);
             }
         }

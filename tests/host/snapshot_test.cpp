@@ -81,7 +81,6 @@ TEST(SnapshotTest, FindsTheThreeSectorsInAnyOrderAndSkipsUnknownTags)
     EXPECT_EQ(Sector(s, SnapshotSection::Identify), f.At(identify));
     EXPECT_EQ(Sector(s, SnapshotSection::Attributes), f.At(attributes));
     EXPECT_EQ(Sector(s, SnapshotSection::Thresholds), f.At(thresholds));
-    EXPECT_EQ(Sector(s, SnapshotSection::Status), f.At(thresholds + 520));
 }
 
 TEST(SnapshotTest, MissingSectionIsNull)
@@ -163,7 +162,7 @@ TEST(SnapshotTest, DuplicateSector)
     EXPECT_EQ(f.Parse(&s), SnapshotError::DuplicateSection);
 }
 
-TEST(SnapshotTest, OnlyUnknownSectionsAndAStatusHaveNoSectors)
+TEST(SnapshotTest, OnlyUnknownSectionsHaveNoSectors)
 {
     SnapshotFile f;
     f.Section("SMST", 4).Section("idfy", 512).Section("IDF ", 512);
