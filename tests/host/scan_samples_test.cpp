@@ -41,8 +41,7 @@ protected:
         fs::remove_all(folder, ignored);
     }
 
-    // Read without rights (limited): the descriptor's texts name the same
-    // drive; no geometry, no thresholds, so no status but Ok.
+    // Limited (read without rights): the descriptor names the same drive; no thresholds: Ok.
     void CheckDrive(const std::string& name, const ExpectedDrive& e, int position, bool limited = false)
     {
         const DriveRecord& r = DriveTable[position];

@@ -267,9 +267,8 @@ TEST_F(MainWindowViewsTest, RealDrivesOnAllFourPositions)
 }
 
 // An NVMe drive at position 0 and an ATA drive at position 2, both also with
-// the read-and-write open refused: the NVMe texts of expected-nvme.tsv; the
-// ATA drive with its values and, after a full run on the same folder, its
-// thresholds and IDENTIFY's texts; the status bar says the read is limited.
+// the read-and-write open refused (then said in the status bar): the texts of
+// expected-nvme.tsv; the ATA drive's thresholds after a full run on the folder.
 TEST_F(MainWindowViewsTest, NvmeDriveBesideAnAtaDriveAlsoWithoutAdministratorRights)
 {
     const std::string name = "SOLIDIGM_SSDPFKKW020X7--001C";

@@ -83,9 +83,8 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     EXPECT_EQ(CellText(AttributeList, 5, 2), "220");
     EXPECT_THAT(Tick(), StartsWith("Checked ")) << "nothing new, nothing sent twice";
 
-    // Read without administrator rights, then in full again: the same
-    // drives, shown with the thresholds kept for them; no drive vanished, no
-    // threshold crossed. Drive 2 refuses SMART either way.
+    // Read without rights, then in full: the same drives with their kept
+    // thresholds, none vanished, no threshold crossed (drive 2 refuses SMART).
     const auto thresholds = ListCells(AttributeList, 4);
     for (bool limited : {true, false}) {
         for (int d = 0; d < 4; ++d)
