@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "nvme_text.h"
 #include "product.h"
 #include "verdict.h"
 #include "view_text.h"
@@ -57,20 +58,15 @@ void PutAttributes(Lines* to, const DriveRecord& r)
     }
 }
 
-const char* const CounterNames[NvmeCounterCount] = {
-    "Data units read",   "Data units written", "Host read commands", "Host write commands",
-    "Controller busy time", "Power cycles",    "Power on hours",     "Unsafe shutdowns",
-    "Media and data integrity errors", "Error log entries",
-};
-
-void PutNvmeHealth(Lines* to, const NvmeHealth& h)
+// The health log's rows as the attribute page shows them.
+void PutNvmeHealth(Lines* to, const NvmeRecord& n)
 {
-    PutLine(to, "  Critical warning: 0x%02X", h.criticalWarning);
-    PutLine(to, "  Temperature: %d C", h.compositeTemperature ? h.compositeTemperature - 273 : 0);
-    PutLine(to, "  Available spare: %d%% (threshold %d%%)", h.availableSpare, h.availableSpareThreshold);
-    PutLine(to, "  Percentage used: %d%%", h.percentageUsed);
-    for (int i = 0; i < NvmeCounterCount; ++i)
-        PutLine(to, "  %s: %llu", CounterNames[i], static_cast<unsigned long long>(CounterLow64(h.counters[i])));
+    PutLine(to, "  %3s %-32s %-20s %s", "ID", "Field", "Value", "Threshold");
+    for (int k = 0; k < NvmeAttributeRowCount; ++k) {
+        AttributeRowText row;
+        MakeNvmeAttributeRow(n, k, &row);
+        PutLine(to, "  %3s %-32s %-20s %s", row.id, row.name, row.value, row.threshold);
+    }
 }
 
 void PutDrive(Lines* to, const DriveRecord& r, int driveIndex)
@@ -86,10 +82,10 @@ void PutDrive(Lines* to, const DriveRecord& r, int driveIndex)
     PutLine(to, "  Health: %s", StatusText(v.level));
     for (int i = 0; i < v.reasonCount; ++i)
         PutLine(to, "    %s", v.reasons[i]);
-    if (nvme)
-        PutNvmeHealth(to, r.nvme.health);
-    else
+    if (!nvme)
         PutAttributes(to, r);
+    else if (r.nvme.healthRead)
+        PutNvmeHealth(to, r.nvme);
 }
 
 }  // namespace
