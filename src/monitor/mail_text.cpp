@@ -169,19 +169,10 @@ void PutHeaders(TextBuffer* out, const MailContext& c, const char* date, const c
     PutLine(out, false, "");
 }
 
-const AttributeSlot* FindSlot(const DriveRecord& r, int32_t id)
-{
-    for (const AttributeSlot& slot : r.attributes) {
-        if (slot.name[0] != '\0' && slot.id == id)
-            return &slot;
-    }
-    return nullptr;
-}
-
 // The attribute's name as the drive table shows it.
 void AppendAttributeName(TextBuffer* out, const DriveRecord& r, int32_t id)
 {
-    const AttributeSlot* slot = FindSlot(r, id);
+    const AttributeSlot* slot = FindAttributeSlot(r, id);
     const char* name = slot ? slot->name : AttributeName(id);
     size_t length = std::strlen(name);
     while (length > 0 && name[length - 1] == ' ')

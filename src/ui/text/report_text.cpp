@@ -5,35 +5,22 @@
 
 #include "nvme_text.h"
 #include "product.h"
+#include "text_buffer.h"
 #include "verdict.h"
 #include "view_text.h"
 
 namespace {
 
-// Lines appended to a fixed buffer; one that does not fit spoils the text.
-struct Lines {
-    char* out;
-    size_t capacity;
-    size_t length;
-    bool overflow;
-};
+using Lines = TextBuffer;
 
+// One line and its CR LF; a line that does not fit spoils the text.
 void PutLine(Lines* to, const char* format, ...)
 {
-    if (to->overflow)
-        return;
-    const size_t room = to->capacity - to->length;
     va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(to->out + to->length, room, format, args);
+    AppendFormatList(to, format, args);
     va_end(args);
-    if (n < 0 || static_cast<size_t>(n) + 2 >= room) {
-        to->overflow = true;
-        return;
-    }
-    to->length += static_cast<size_t>(n);
-    std::snprintf(to->out + to->length, 3, "\r\n");
-    to->length += 2;
+    AppendText(to, "\r\n");
 }
 
 size_t Finish(const Lines& lines)
@@ -92,7 +79,7 @@ void PutDrive(Lines* to, const DriveRecord& r, int driveIndex)
 
 size_t FormatDriveSection(const DriveRecord& r, int driveIndex, char* out, size_t capacity)
 {
-    Lines lines = {out, capacity, 0, false};
+    Lines lines = MakeTextBuffer(out, capacity);
     PutDrive(&lines, r, driveIndex);
     return Finish(lines);
 }
@@ -100,7 +87,7 @@ size_t FormatDriveSection(const DriveRecord& r, int driveIndex, char* out, size_
 size_t FormatReport(const ReportContext& context, const DriveRecord table[DriveCount], char* out,
                     size_t capacity)
 {
-    Lines lines = {out, capacity, 0, false};
+    Lines lines = MakeTextBuffer(out, capacity);
     char now[CellSize];
     FormatLastAccess(context.now, now, sizeof now);
     PutLine(&lines, "%s drive report", NameAndVersion);
