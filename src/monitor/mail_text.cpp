@@ -4,6 +4,7 @@
 
 #include "attributes.h"
 #include "nvme.h"
+#include "report_text.h"
 #include "text_buffer.h"
 #include "view_text.h"
 
@@ -253,11 +254,27 @@ bool HasVanished(const ConditionList& list, int from, int known)
     return false;
 }
 
-// The drive's identity and status, before its conditions.
+// A drive that answers: its section of the drive report, line by line.
+bool PutReportSection(TextBuffer* out, const DriveRecord& r, int position)
+{
+    static char section[ReportTextMax];
+    const size_t n = r.present ? FormatDriveSection(r, position, section, sizeof section) : 0;
+    for (size_t start = 0, end; start < n; start = end + 2) {
+        end = static_cast<size_t>(std::strstr(section + start, "\r\n") - section);
+        section[end] = '\0';
+        PutWrapped(out, section + start, false);
+    }
+    return n > 0;
+}
+
+// The drive's section (its identity and state, for one that no longer
+// answers), before its conditions.
 void PutDrive(TextBuffer* out, const KnownDrive& drive, int position, const DriveRecord& r, bool vanished)
 {
     const bool valid = position >= 0 && position < DriveCount;
     PutLine(out, false, "");
+    if (!vanished && valid && PutReportSection(out, r, position))
+        return;
     PutLine(out, false, "%s: %s", valid ? ControllerText(position) : "Position unknown", drive.model);
     PutLine(out, false, "  Serial number: %s", drive.serial);
     PutLine(out, false, "  Firmware revision: %s", drive.firmware);
