@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "nvme.h"
+
 namespace {
 
 // How a raw value reads: which of its bits carry the number, and how. Drives
@@ -109,15 +111,28 @@ void JudgeTemperature(const DriveRecord& r, const VerdictRule& rule, DriveVerdic
         AddReason(v, rule.level, "temperature %d C (%d)", celsius, static_cast<int>(slot->id));
 }
 
-void JudgeWarningBit(const DriveRecord& r, const VerdictRule& rule, DriveVerdict* v)
+// The critical-warning bits in rule.number, each a reason of its own.
+void JudgeWarningBits(const DriveRecord& r, const VerdictRule& rule, DriveVerdict* v)
 {
-    if (r.nvme.health.criticalWarning & rule.number)
-        AddReason(v, rule.level, "%s", rule.one);
+    for (int bit = 0; bit < 8; ++bit) {
+        if (r.nvme.health.criticalWarning & rule.number & 1 << bit)
+            AddReason(v, rule.level, "critical warning: %s", NvmeWarningName(bit));
+    }
+}
+
+// The spare below its threshold, which a drive says by its bit 0 only when
+// it keeps to the standard.
+void JudgeSpare(const DriveRecord& r, const VerdictRule& rule, DriveVerdict* v)
+{
+    const NvmeHealth& h = r.nvme.health;
+    if (h.availableSpare < h.availableSpareThreshold && !(h.criticalWarning & 0x01))
+        AddReason(v, rule.level, "available spare %d%% below threshold %d%%", h.availableSpare,
+                  h.availableSpareThreshold);
 }
 
 void JudgeMediaErrors(const DriveRecord& r, const VerdictRule& rule, DriveVerdict* v)
 {
-    const uint64_t n = CounterLow64(r.nvme.health.counters[NvmeMediaErrors]);
+    const uint64_t n = CountUpTo64Bits(r.nvme.health.counters[NvmeMediaErrors]);
     if (n > 0)
         AddReason(v, rule.level, "%llu %s", static_cast<unsigned long long>(n), CountWords(rule, n));
 }
@@ -140,10 +155,9 @@ void JudgeFailureFlag(const DriveRecord& r, const VerdictRule& rule, DriveVerdic
 const VerdictRule Rules[] = {
     {DriveStatus::Alert, false, JudgeFailureFlag, 0, "the drive predicts its failure", nullptr},
     {DriveStatus::Alert, false, JudgeValues, 0, nullptr, nullptr},
-    {DriveStatus::Alert, true, JudgeWarningBit, 0x01, "available spare below threshold", nullptr},
-    {DriveStatus::Alert, true, JudgeWarningBit, 0x04, "reliability degraded", nullptr},
-    {DriveStatus::Alert, true, JudgeWarningBit, 0x08, "read-only mode", nullptr},
-    {DriveStatus::Alert, true, JudgeWarningBit, 0x10, "volatile memory backup failed", nullptr},
+    // Every critical-warning bit but the temperature's says the drive fails.
+    {DriveStatus::Alert, true, JudgeWarningBits, 0xFD, nullptr, nullptr},
+    {DriveStatus::Alert, true, JudgeSpare, 0, nullptr, nullptr},
     {DriveStatus::Caution, false, JudgeCount, 197, "pending sector", "pending sectors"},
     {DriveStatus::Caution, false, JudgeCount, 198, "offline uncorrectable sector", "offline uncorrectable sectors"},
     {DriveStatus::Caution, false, JudgeCount, 5, "reallocated sector", "reallocated sectors"},
@@ -153,7 +167,7 @@ const VerdictRule Rules[] = {
     {DriveStatus::Caution, false, JudgeTemperature, 60, nullptr, nullptr},
     {DriveStatus::Caution, true, JudgeMediaErrors, 0, "media error", "media errors"},
     {DriveStatus::Caution, true, JudgeLifeUsed, 90, nullptr, nullptr},
-    {DriveStatus::Caution, true, JudgeWarningBit, 0x02, "temperature warning", nullptr},
+    {DriveStatus::Caution, true, JudgeWarningBits, 0x02, nullptr, nullptr},
     {DriveStatus::Ok, false, nullptr, 0, nullptr, nullptr},  // the end
 };
 
@@ -162,11 +176,6 @@ const VerdictRule Rules[] = {
 int LevelRank(DriveStatus level)
 {
     return level == DriveStatus::Alert ? 2 : level == DriveStatus::Caution ? 1 : 0;
-}
-
-uint64_t CounterLow64(const Counter128& c)
-{
-    return static_cast<uint64_t>(c.word[1]) << 32 | c.word[0];
 }
 
 uint64_t RawNumber(const AttributeSlot& slot)

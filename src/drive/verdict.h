@@ -33,6 +33,3 @@ void FormatRaw(const AttributeSlot& slot, char* text, size_t size);
 // low 16, 8 or 32 bits), else the whole 48 bits.
 uint64_t RawNumber(const AttributeSlot& slot);
 
-// The low 64 bits of an NVMe counter: no drive counts past them in its
-// lifetime.
-uint64_t CounterLow64(const Counter128& c);

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "attributes.h"
+#include "nvme.h"
+#include "report_text.h"
 #include "text_buffer.h"
 #include "view_text.h"
 
@@ -34,19 +36,13 @@ const ConditionWording Wordings[] = {
     {ConditionKind::HealthLogUnread, false, "The drive answers without its health log."},
 };
 
-// The critical-warning bits of an NVMe health log: the name the mail gives
-// each, and what it means.
-struct WarningBit {
-    const char* name;
-    const char* meaning;
-};
-
-const WarningBit WarningBits[] = {
-    {"spare below threshold", "the spare capacity fell below its threshold"},
-    {"temperature", "the temperature is beyond its limits"},
-    {"reliability degraded", "media or internal errors degrade its reliability"},
-    {"read-only", "the drive has made its media read-only"},
-    {"volatile memory backup failed", "the backup of its volatile memory failed"},
+// What the named critical-warning bits of an NVMe health log mean.
+const char* const WarningMeanings[] = {
+    "the spare capacity fell below its threshold",
+    "the temperature is beyond its limits",
+    "media or internal errors degrade its reliability",
+    "the drive has made its media read-only",
+    "the backup of its volatile memory failed",
 };
 
 // How the NVMe conditions read below their field's name; the arguments
@@ -174,19 +170,10 @@ void PutHeaders(TextBuffer* out, const MailContext& c, const char* date, const c
     PutLine(out, false, "");
 }
 
-const AttributeSlot* FindSlot(const DriveRecord& r, int32_t id)
-{
-    for (const AttributeSlot& slot : r.attributes) {
-        if (slot.name[0] != '\0' && slot.id == id)
-            return &slot;
-    }
-    return nullptr;
-}
-
 // The attribute's name as the drive table shows it.
 void AppendAttributeName(TextBuffer* out, const DriveRecord& r, int32_t id)
 {
-    const AttributeSlot* slot = FindSlot(r, id);
+    const AttributeSlot* slot = FindAttributeSlot(r, id);
     const char* name = slot ? slot->name : AttributeName(id);
     size_t length = std::strlen(name);
     while (length > 0 && name[length - 1] == ' ')
@@ -208,18 +195,16 @@ void PutNvmeCondition(TextBuffer* out, const NvmeWording& w, const Condition& c)
     TextBuffer line = MakeTextBuffer(piece, sizeof piece);
     const bool warning = c.kind == ConditionKind::NvmeWarningSet || c.kind == ConditionKind::NvmeWarningAtFirstSight;
     const int bit = warning ? static_cast<int>(c.current & 7) : 0;
-    const bool named = bit < static_cast<int>(sizeof WarningBits / sizeof WarningBits[0]);
+    const bool named = bit < static_cast<int>(sizeof WarningMeanings / sizeof WarningMeanings[0]);
     AppendFormat(&line, "  %s", w.field);
-    if (warning && named)
-        AppendFormat(&line, ", %s", WarningBits[bit].name);
-    else if (warning)
-        AppendFormat(&line, ", bit %d", bit);
+    if (warning)
+        AppendFormat(&line, ", %s", NvmeWarningName(bit));
     AppendText(&line, ":");
     PutWrapped(out, piece, false);
     line = MakeTextBuffer(piece, sizeof piece);
     AppendText(&line, "    ");
     if (warning)
-        AppendFormat(&line, w.format, named ? WarningBits[bit].meaning : "a warning this program does not know");
+        AppendFormat(&line, w.format, named ? WarningMeanings[bit] : "a warning this program does not know");
     else if (c.kind == ConditionKind::NvmeErrorsRose || c.kind == ConditionKind::NvmeErrorsAtFirstSight)
         AppendFormat(&line, w.format, static_cast<unsigned long long>(c.kind == ConditionKind::NvmeErrorsRose
                                                                           ? c.referenceRaw
@@ -272,11 +257,27 @@ bool HasVanished(const ConditionList& list, int from, int known)
     return false;
 }
 
-// The drive's identity and status, before its conditions.
+// A drive that answers: its section of the drive report, line by line.
+bool PutReportSection(TextBuffer* out, const DriveRecord& r, int position)
+{
+    static char section[ReportTextMax];
+    const size_t n = r.present ? FormatDriveSection(r, position, section, sizeof section) : 0;
+    for (size_t start = 0, end; start < n; start = end + 2) {
+        end = static_cast<size_t>(std::strstr(section + start, "\r\n") - section);
+        section[end] = '\0';
+        PutWrapped(out, section + start, false);
+    }
+    return n > 0;
+}
+
+// The drive's section (its identity and state, for one that no longer
+// answers), before its conditions.
 void PutDrive(TextBuffer* out, const KnownDrive& drive, int position, const DriveRecord& r, bool vanished)
 {
     const bool valid = position >= 0 && position < DriveCount;
     PutLine(out, false, "");
+    if (!vanished && valid && PutReportSection(out, r, position))
+        return;
     PutLine(out, false, "%s: %s", valid ? ControllerText(position) : "Position unknown", drive.model);
     PutLine(out, false, "  Serial number: %s", drive.serial);
     PutLine(out, false, "  Firmware revision: %s", drive.firmware);

@@ -110,13 +110,16 @@ TEST_F(MailTextTest, NvmeConditionsSayWhatTheyMean)
     DriveRecord& r = table[0];
     r.present = r.smartEnabled = 1;
     r.busType = DriveBusNvme;
+    r.nvme.healthRead = 1;
     r.nvme.health = {0, 100, 10, 89, 0, {}, 0, 0, {}};
     CheckDrives(&state, table, 0, &conditions);
     r.nvme.health = {0x84, 100, 10, 90, 0, {{}, {}, {}, {}, {}, {}, {}, {}, {{7}}}, 0, 0, {}};
     CheckDrives(&state, table, 0, &conditions);
     const std::vector<std::string> lines =
         Lines(std::string(text, FormatWarningMail(context, state, table, conditions, text, sizeof text)));
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 16, lines.end() - 2),
+    // The drive's report section, then its conditions.
+    EXPECT_EQ(lines[16], "  Health: Alert");
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 10, lines.end() - 2),
               (std::vector<std::string>{
                   "  Critical Warning, reliability degraded:",
                   "    newly set: media or internal errors degrade its reliability",

@@ -3,36 +3,24 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "nvme_text.h"
 #include "product.h"
+#include "text_buffer.h"
 #include "verdict.h"
 #include "view_text.h"
 
 namespace {
 
-// Lines appended to a fixed buffer; one that does not fit spoils the text.
-struct Lines {
-    char* out;
-    size_t capacity;
-    size_t length;
-    bool overflow;
-};
+using Lines = TextBuffer;
 
+// One line and its CR LF; a line that does not fit spoils the text.
 void PutLine(Lines* to, const char* format, ...)
 {
-    if (to->overflow)
-        return;
-    const size_t room = to->capacity - to->length;
     va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(to->out + to->length, room, format, args);
+    AppendFormatList(to, format, args);
     va_end(args);
-    if (n < 0 || static_cast<size_t>(n) + 2 >= room) {
-        to->overflow = true;
-        return;
-    }
-    to->length += static_cast<size_t>(n);
-    std::snprintf(to->out + to->length, 3, "\r\n");
-    to->length += 2;
+    AppendText(to, "\r\n");
 }
 
 size_t Finish(const Lines& lines)
@@ -57,20 +45,15 @@ void PutAttributes(Lines* to, const DriveRecord& r)
     }
 }
 
-const char* const CounterNames[NvmeCounterCount] = {
-    "Data units read",   "Data units written", "Host read commands", "Host write commands",
-    "Controller busy time", "Power cycles",    "Power on hours",     "Unsafe shutdowns",
-    "Media and data integrity errors", "Error log entries",
-};
-
-void PutNvmeHealth(Lines* to, const NvmeHealth& h)
+// The health log's rows as the attribute page shows them.
+void PutNvmeHealth(Lines* to, const NvmeRecord& n)
 {
-    PutLine(to, "  Critical warning: 0x%02X", h.criticalWarning);
-    PutLine(to, "  Temperature: %d C", h.compositeTemperature ? h.compositeTemperature - 273 : 0);
-    PutLine(to, "  Available spare: %d%% (threshold %d%%)", h.availableSpare, h.availableSpareThreshold);
-    PutLine(to, "  Percentage used: %d%%", h.percentageUsed);
-    for (int i = 0; i < NvmeCounterCount; ++i)
-        PutLine(to, "  %s: %llu", CounterNames[i], static_cast<unsigned long long>(CounterLow64(h.counters[i])));
+    PutLine(to, "  %3s %-32s %-20s %s", "ID", "Field", "Value", "Threshold");
+    for (int k = 0; k < NvmeAttributeRowCount; ++k) {
+        AttributeRowText row;
+        MakeNvmeAttributeRow(n, k, &row);
+        PutLine(to, "  %3s %-32s %-20s %s", row.id, row.name, row.value, row.threshold);
+    }
 }
 
 void PutDrive(Lines* to, const DriveRecord& r, int driveIndex)
@@ -86,17 +69,17 @@ void PutDrive(Lines* to, const DriveRecord& r, int driveIndex)
     PutLine(to, "  Health: %s", StatusText(v.level));
     for (int i = 0; i < v.reasonCount; ++i)
         PutLine(to, "    %s", v.reasons[i]);
-    if (nvme)
-        PutNvmeHealth(to, r.nvme.health);
-    else
+    if (!nvme)
         PutAttributes(to, r);
+    else if (r.nvme.healthRead)
+        PutNvmeHealth(to, r.nvme);
 }
 
 }  // namespace
 
 size_t FormatDriveSection(const DriveRecord& r, int driveIndex, char* out, size_t capacity)
 {
-    Lines lines = {out, capacity, 0, false};
+    Lines lines = MakeTextBuffer(out, capacity);
     PutDrive(&lines, r, driveIndex);
     return Finish(lines);
 }
@@ -104,7 +87,7 @@ size_t FormatDriveSection(const DriveRecord& r, int driveIndex, char* out, size_
 size_t FormatReport(const ReportContext& context, const DriveRecord table[DriveCount], char* out,
                     size_t capacity)
 {
-    Lines lines = {out, capacity, 0, false};
+    Lines lines = MakeTextBuffer(out, capacity);
     char now[CellSize];
     FormatLastAccess(context.now, now, sizeof now);
     PutLine(&lines, "%s drive report", NameAndVersion);
