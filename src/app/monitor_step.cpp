@@ -2,6 +2,7 @@
 
 #include "drive_scan.h"
 #include "layout.h"
+#include "mail_config_file.h"
 #include "monitor.h"
 #include "monitor_windows.h"
 #include "product.h"
@@ -14,9 +15,9 @@ const char MonitorEnabledText[] = "Monitor enabled";
 const char MonitorDisabledText[] = "Monitor disabled";
 const char NoOutcomeText[] = "The monitor has nothing to report yet.";
 
-MonitorSettings MonitorSettingsOf(const Settings& settings)
+MonitorSettings MonitorSettingsOf(const Settings& settings, const MailConfig& mail = CurrentMailConfig)
 {
-    return {settings.emailAddress, settings.smtpServer, settings.pollMinutes, settings.changePercent};
+    return {settings.emailAddress, settings.smtpServer, settings.pollMinutes, settings.changePercent, &mail};
 }
 
 void CheckTable()
@@ -34,6 +35,7 @@ void ShowMonitorLabel()
 
 void StartMonitor(HWND mainWindow)
 {
+    LoadMailConfig();
     MonitorStart(WindowsMonitorServices({mainWindow, IDC_STATUS_BAR, MonitorClockTimerId}));
     ShowMonitorLabel();
     SetTimer(mainWindow, MonitorFirstCheckTimerId, MonitorFirstCheckDelayMs, nullptr);
@@ -56,11 +58,11 @@ void OnMonitorTimer(HWND mainWindow, UINT_PTR id)
     }
 }
 
-void MonitorSetupEnded(const Settings& before, bool confirmed)
+void MonitorSetupEnded(const Settings& before, const MailConfig& beforeMail, bool confirmed)
 {
     ShowMonitorLabel();
     if (confirmed)
-        MonitorSettingsChanged(MonitorSettingsOf(before), MonitorSettingsOf(CurrentSettings));
+        MonitorSettingsChanged(MonitorSettingsOf(before, beforeMail), MonitorSettingsOf(CurrentSettings));
 }
 
 void ShowMonitorOutcome(HWND mainWindow)

@@ -7,6 +7,7 @@
 #include "mail_text.h"
 #include "monitor_rules.h"
 #include "monitor_state_file.h"
+#include "smtp_auth.h"
 #include "text_buffer.h"
 
 namespace {
@@ -20,6 +21,7 @@ struct OwnSettings {
     char smtpServer[FieldSize];
     int32_t pollMinutes;
     uint32_t changePercent;
+    MailConfig mail;
 };
 
 enum class Job { None, Warning, Test };
@@ -40,6 +42,11 @@ const OutcomeWords OutcomeTable[] = {
     {SmtpOutcome::Rejected, "", "the server refused the message"},
     {SmtpOutcome::Closed, "closed", "the server closed the connection before accepting the message"},
     {SmtpOutcome::Failed, "error", "the connection failed or the server's answers did not follow SMTP"},
+    {SmtpOutcome::NoStartTls, "no STARTTLS", "the server does not offer STARTTLS, and nothing goes out unprotected"},
+    {SmtpOutcome::Certificate, "certificate", "the server's certificate failed the check"},
+    {SmtpOutcome::TlsFailed, "TLS failed", "TLS 1.2 or later could not be set up"},
+    {SmtpOutcome::LoginRefused, "login refused", "the server refused the user name or password"},
+    {SmtpOutcome::NoLogin, "no login", "the server offers no login that this program speaks (AUTH PLAIN or LOGIN)"},
 };
 
 struct Monitor {
@@ -60,6 +67,7 @@ struct Monitor {
     char computerName[ComputerNameSize];
     char heloName[HeloNameSize];
     char mail[MailTextMax];
+    char password[MailPasswordMax + 1];  // while a dialogue runs
     uint32_t messageCount;
     char stateText[MonitorStateFileMax + 1];
 };
@@ -73,6 +81,8 @@ OwnSettings Own(const MonitorSettings& s)
     CopyBounded(own.smtpServer, s.smtpServer);
     own.pollMinutes = s.pollMinutes;
     own.changePercent = s.changePercent;
+    if (s.mail)
+        own.mail = *s.mail;
     return own;
 }
 
@@ -179,19 +189,24 @@ const OutcomeWords& WordsOf(SmtpOutcome outcome)
     return OutcomeTable[sizeof OutcomeTable / sizeof OutcomeTable[0] - 1];
 }
 
-void ShowDialogueOutcome(Job job, SmtpOutcome outcome, const char* reason = nullptr)
+void ShowDialogueOutcome(Job job, SmtpOutcome outcome, const char* reason = nullptr, const char* shortWord = nullptr)
 {
     const Stamp at = StampOf(LocalNow());
     const OutcomeWords& words = WordsOf(outcome);
     const char* reply = reason ? "" : SmtpLastReply();  // a reason of our own: no server was asked
+    char tls[SmtpReplyLineMax + 80];
+    if (!reason && SmtpTlsProblem()[0]) {
+        std::snprintf(tls, sizeof tls, "%s: %s", words.reason, SmtpTlsProblem());
+        reason = tls;
+    }
     reason = reason ? reason : words.reason;
-    char shortText[40];
+    char shortText[64];
     if (outcome == SmtpOutcome::Sent)
         std::snprintf(shortText, sizeof shortText, "Sent %s", at.hhmm);
     else if (outcome == SmtpOutcome::Rejected)
         std::snprintf(shortText, sizeof shortText, "Not sent %s: %d", at.hhmm, SmtpReplyCode());
     else
-        std::snprintf(shortText, sizeof shortText, "Not sent %s: %s", at.hhmm, words.shortWord);
+        std::snprintf(shortText, sizeof shortText, "Not sent %s: %s", at.hhmm, shortWord ? shortWord : words.shortWord);
     char what[48];
     if (job == Job::Test)
         std::snprintf(what, sizeof what, "Test message");
@@ -209,6 +224,7 @@ void FinishDialogue()
 {
     const Job job = M.job;
     M.job = Job::None;
+    Wipe(M.password, sizeof M.password);
     M.services->armClock(M.services->context, 0);
     const SmtpOutcome outcome = SmtpResult();
     if (outcome == SmtpOutcome::Sent && job == Job::Warning)
@@ -229,17 +245,35 @@ void AfterEvent()
 }
 
 // Starts the dialogue for the text in M.mail; the settings have passed the checks.
+// The login's password, unprotected for this dialogue only; false when the
+// system cannot unprotect it (it was stored by another account or computer).
+bool RevealPassword(const MailConfig& mail)
+{
+    M.password[0] = '\0';
+    return mail.security == SmtpSecurity::None || !mail.user[0] || !mail.password[0] ||
+           M.services->revealPassword(M.services->context, mail.password, M.password, sizeof M.password);
+}
+
 void StartDialogue(Job job, const OwnSettings& s, size_t mailLength)
 {
     M.sendingSettings = s;
-    ParseSmtpServer(s.smtpServer, M.host, sizeof M.host, &M.port);
+    const MailConfig& mail = M.sendingSettings.mail;
+    ParseSmtpServer(s.smtpServer, M.host, sizeof M.host, &M.port, DefaultSmtpPort(mail.security));
     if (mailLength == 0) {
         ShowDialogueOutcome(job, SmtpOutcome::Failed, "the message was too long to write");
         return;
     }
+    if (!RevealPassword(mail)) {
+        ShowDialogueOutcome(job, SmtpOutcome::NoLogin,
+                            "the stored password was protected by another account or computer and must be entered "
+                            "again (Setup, Mail Server)",
+                            "password must be entered again");
+        return;
+    }
     M.job = job;
     MakeHeloName(M.computerName, M.heloName, sizeof M.heloName);
-    const SmtpRequest request{M.host, M.port, M.heloName, M.sendingSettings.emailAddress, M.mail, mailLength};
+    const SmtpRequest request{M.host,     M.port,        M.heloName, M.sendingSettings.emailAddress,
+                              M.mail,     mailLength,    mail.security, mail.user, M.password};
     SmtpStart(M.services->network(M.services->context), request, Now());
     AfterEvent();
 }
@@ -346,9 +380,11 @@ void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& se
 
 void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings& after)
 {
-    const OwnSettings was = Own(before), now = Own(after);
+    static OwnSettings was, now;
+    was = Own(before);
+    now = Own(after);
     if (!M.services || (std::strcmp(was.emailAddress, now.emailAddress) == 0 &&
-                        std::strcmp(was.smtpServer, now.smtpServer) == 0))
+                        std::strcmp(was.smtpServer, now.smtpServer) == 0 && SameMailConfig(was.mail, now.mail)))
         return;
     if ((now.emailAddress[0] == '\0' && now.smtpServer[0] == '\0') || ShowBadField(now))
         return;  // mail turned off, or a field is wrong
@@ -358,6 +394,21 @@ void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings
         return;
     }
     StartTest(now);
+}
+
+bool MonitorSendTest(const MonitorSettings& settings)
+{
+    if (!M.services || M.job != Job::None)
+        return false;
+    M.testSettings = Own(settings);
+    if (!ShowBadField(M.testSettings))
+        StartTest(M.testSettings);
+    return true;
+}
+
+bool MonitorBusy()
+{
+    return M.job != Job::None;
 }
 
 void MonitorHostFound(bool found, uint32_t address)

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "drive_table.h"
+#include "mail_config.h"
 #include "smtp_dialogue.h"
 
 struct MonitorServices {
@@ -26,6 +27,9 @@ struct MonitorServices {
     // Asks for MonitorClockTick after delayMs, replacing any earlier request
     // (0: no tick needed any more). Asked again after every network event.
     void (*armClock)(void* context, uint32_t delayMs);
+    // The password of MailConfig::password, as the system unprotects it for
+    // this account on this computer; false when it cannot (made elsewhere).
+    bool (*revealPassword)(void* context, const char* protectedText, char* out, size_t capacity) = nullptr;
 };
 
 // The three Setup fields and the refresh period, as the monitor reads them.
@@ -35,6 +39,7 @@ struct MonitorSettings {
     const char* smtpServer;
     int32_t pollMinutes;
     uint32_t changePercent;
+    const MailConfig* mail = nullptr;  // security, login, command; null: none of them
 };
 
 // Forgets everything, then reads the state file (a missing, unreadable or
@@ -57,6 +62,14 @@ void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& se
 // address" or "Not sent: bad server" when they do not; nothing when both
 // fields were emptied (mail turned off). Waits for a running dialogue.
 void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings& after);
+
+// "Send Test": a test message at once with these settings, whatever
+// pollMinutes holds. False, doing nothing, while a message is on its way;
+// a bad field is shown as the outcome at once.
+bool MonitorSendTest(const MonitorSettings& settings);
+
+// A message (a warning or a test) is on its way.
+bool MonitorBusy();
 
 // Network events and the clock, passed on to the dialogue; each finishes the
 // dialogue's delivery when it has ended. Without a dialogue they do nothing.

@@ -4,6 +4,7 @@
 
 #include "drive_services.h"
 #include "file_replace.h"
+#include "mail_config_file.h"
 #include "monitor_state_file.h"
 #include "smtp_winsock.h"
 
@@ -88,8 +89,13 @@ void ArmClock(void*, uint32_t delayMs)
     }
 }
 
+bool Reveal(void*, const char* protectedText, char* out, size_t capacity)
+{
+    return RevealPassword(protectedText, out, capacity);
+}
+
 const MonitorServices Services = {
-    nullptr, ReadState, WriteState, LocalTimeNow, Milliseconds, ComputerName, Network, ShowOutcome, ArmClock,
+    nullptr, ReadState, WriteState, LocalTimeNow, Milliseconds, ComputerName, Network, ShowOutcome, ArmClock, Reveal,
 };
 
 }  // namespace

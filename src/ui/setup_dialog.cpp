@@ -3,6 +3,8 @@
 #include "commands.h"
 
 #include "autostart.h"
+#include "mail_config_file.h"
+#include "mail_server_dialog.h"
 #include "monitor_step.h"
 #include "product.h"
 #include "refresh_timer.h"
@@ -87,6 +89,7 @@ void OnInitDialog(HWND dialog)
     ApplyDefaults(CurrentSettings);
     AcceptSignedNumberOnly(GetDlgItem(dialog, IDC_POLL_MINUTES));
     ShowSettings(dialog, CurrentSettings);
+    BeginMailDraft();
 }
 
 void OnCommand(HWND dialog, int id)
@@ -96,10 +99,14 @@ void OnCommand(HWND dialog, int id)
         ReadSettings(dialog, CurrentSettings);
         // Written on every OK, so a moved program gets its entry updated.
         SetAutostart(IsChecked(dialog, IDC_AUTOSTART) ? 1 : 0);
+        CommitMailDraft();
         EndDialog(dialog, 1);
         break;
     case IDCANCEL:
         EndDialog(dialog, 0);
+        break;
+    case IDC_MAIL_SERVER:
+        RunMailServerDialog(dialog);
         break;
     case IDC_SETUP_HELP:
         WinHelpA(dialog, HelpFileName, HELP_CONTEXT, SetupHelpContext);
@@ -144,9 +151,11 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 void RunSetupCommand(HWND mainWindow)
 {
     const Settings before = CurrentSettings;
+    static MailConfig beforeMail;
+    beforeMail = CurrentMailConfig;
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
     const INT_PTR ended = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), mainWindow, SetupDialogProc, 0);
-    MonitorSetupEnded(before, ended == IDOK);
+    MonitorSetupEnded(before, beforeMail, ended == IDOK);
     // An unchanged interval leaves the running countdown alone.
     if (CurrentSettings.pollMinutes == before.pollMinutes)
         return;

@@ -3,7 +3,9 @@
 #include <string>
 
 #include "mail_address.h"
+#include "mail_config.h"
 #include "recording_smtp.h"
+#include "smtp_auth.h"
 #include "smtp_dialogue.h"
 
 namespace {
@@ -61,6 +63,63 @@ TEST(MailAddress, AddressServerAndHeloName)
     EXPECT_STREQ(name, "localhost");
     MakeHeloName("My PC_1 is a long name", name, sizeof name);
     EXPECT_STREQ(name, "MyPC1isalongnam");
+}
+
+TEST(SmtpAuth, Base64AndTheTwoLogins)
+{
+    char out[17];
+    const struct {
+        std::string bytes, text;
+    } pairs[] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {std::string("\0\xFF\xFE", 3), "AP/+"}};
+    for (const auto& p : pairs) {
+        ASSERT_TRUE(EncodeBase64(p.bytes.data(), p.bytes.size(), out, sizeof out));
+        EXPECT_EQ(out, p.text);
+        uint8_t bytes[8];
+        size_t n = 0;
+        ASSERT_TRUE(DecodeBase64(p.text.c_str(), bytes, sizeof bytes, &n)) << p.text;
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), n), p.bytes);
+    }
+    EXPECT_FALSE(EncodeBase64("0123456789ab", 12, out, 16)) << "16 characters and the terminator";
+    EXPECT_TRUE(EncodeBase64("0123456789ab", 12, out, 17));
+    uint8_t bytes[4];
+    size_t n = 0;
+    for (const char* bad : {"Zg=", "Z===", "Zg=a", "Zm=v", "Zm9v=", "Zm 9", "Zg==Zg=="})
+        EXPECT_FALSE(DecodeBase64(bad, bytes, sizeof bytes, &n)) << bad;
+    EXPECT_FALSE(DecodeBase64("Zm9vYmFy", bytes, 4, &n)) << "six bytes into four";
+
+    char login[64];
+    ASSERT_TRUE(EncodePlainLogin("me@x.example", "app pass", login, sizeof login));
+    EXPECT_STREQ(login, "AG1lQHguZXhhbXBsZQBhcHAgcGFzcw==");
+}
+
+TEST(MailConfigFile, ReadsItsKeysAndRefusesMalformedTextsWhole)
+{
+    MailConfig c;
+    const std::string good = "; comment\r\n[Other]\r\nUser=not this\r\n\r\n[MAIL]\r\n security = StartTLS \n"
+                             "User=me@example.com\r\nPassword=AQID\r\nCommand=C:\\n.exe --a=b\r\nLater=1\r\n";
+    ASSERT_TRUE(ParseMailConfig(good.data(), good.size(), &c));
+    EXPECT_TRUE(c.security == SmtpSecurity::StartTls && std::string(c.user) == "me@example.com");
+    EXPECT_STREQ(c.password, "AQID");
+    EXPECT_STREQ(c.command, "C:\\n.exe --a=b");
+    char text[MailConfigFileMax];
+    const size_t n = FormatMailConfig(c, text, sizeof text);
+    EXPECT_EQ(std::string(text, n), "[Mail]\r\nSecurity=starttls\r\nUser=me@example.com\r\nPassword=AQID\r\n"
+                                    "Command=C:\\n.exe --a=b\r\n");
+    EXPECT_TRUE(ParseMailConfig("", 0, &c) && c.security == SmtpSecurity::None && !c.user[0]);
+
+    const std::string longest(MailUserSize - 1, 'u');
+    EXPECT_TRUE(ParseMailConfig(("[Mail]\nUser=" + longest).c_str(), 12 + longest.size(), &c) && c.user == longest);
+    for (const std::string& bad : {"[Mail]\nUser=" + longest + "u", std::string("[Mail]\nSecurity=ssl"),
+                                  std::string("[Mail]\nPassword=AQI"), std::string("[Mail\nUser=a"),
+                                  std::string("[Mail]\nUser a"), std::string("[Mail]\nUser=a\0b", 15),
+                                  "[Mail]\n;" + std::string(MailConfigFileMax, 'x')}) {
+        c.security = SmtpSecurity::Tls;
+        EXPECT_FALSE(ParseMailConfig(bad.data(), bad.size(), &c)) << bad.substr(0, 40);
+        EXPECT_TRUE(c.security == SmtpSecurity::None && !c.user[0]) << "the defaults";
+    }
+    EXPECT_EQ(DefaultSmtpPort(SmtpSecurity::None), 25);
+    EXPECT_EQ(DefaultSmtpPort(SmtpSecurity::StartTls), 587);
+    EXPECT_EQ(DefaultSmtpPort(SmtpSecurity::Tls), 465);
 }
 
 class SmtpDialogueTest : public ::testing::Test {

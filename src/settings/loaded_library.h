@@ -1,0 +1,15 @@
+// Functions of system libraries that a process does not load by itself
+// (crypt32, secur32) and that older systems lack: the library is loaded on
+// first use and stays, so Windows 95 still starts the program without them.
+#pragma once
+#include <windows.h>
+
+// The function, or null where the library or the function is missing. A
+// missing library brings up no system message box.
+FARPROC LoadSystemProc(const char* library, const char* name);
+
+template <typename Function>
+Function LoadSystemCall(const char* library, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(LoadSystemProc(library, name)));
+}
