@@ -431,6 +431,11 @@ void MonitorWritable()
     PassOn(SmtpWritable);
 }
 
+void MonitorSecured(SmtpOutcome result, const char* problem)
+{
+    PassOn(SmtpSecured, result, problem);
+}
+
 void MonitorClosed()
 {
     PassOn(SmtpClosed);

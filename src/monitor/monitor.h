@@ -77,6 +77,7 @@ void MonitorHostFound(bool found, uint32_t address);
 void MonitorConnected(int error);
 void MonitorReceived(const char* bytes, size_t length);
 void MonitorWritable();
+void MonitorSecured(SmtpOutcome result, const char* problem);
 void MonitorClosed();
 void MonitorClockTick();
 

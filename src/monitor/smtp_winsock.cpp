@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "monitor.h"
+#include "tls_schannel.h"
 #include "unicode_calls.h"
 
 namespace {
@@ -126,7 +127,7 @@ bool StartConnect(void*, uint32_t address, uint16_t port)
     return true;
 }
 
-int SendBytes(void*, const char* data, int length)
+int SendRaw(const char* data, int length)
 {
     if (Live == INVALID_SOCKET)
         return -1;
@@ -136,8 +137,19 @@ int SendBytes(void*, const char* data, int length)
     return Api.getLastError() == WSAEWOULDBLOCK ? 0 : -1;
 }
 
+int SendBytes(void*, const char* data, int length)
+{
+    return TlsEngaged() ? TlsSend(data, length) : SendRaw(data, length);
+}
+
+bool StartTls(void*, const char* host)
+{
+    return TlsStart(host, SendRaw);
+}
+
 void CloseConnection(void*)
 {
+    TlsStop();
     if (LookupTask)
         Api.cancelAsyncRequest(LookupTask);
     LookupTask = nullptr;
@@ -150,7 +162,7 @@ void CloseConnection(void*)
     LiveMessage = 0;
 }
 
-const SmtpServices Services = {nullptr, StartLookup, StartConnect, SendBytes, CloseConnection};
+const SmtpServices Services = {nullptr, StartLookup, StartConnect, SendBytes, CloseConnection, StartTls};
 
 void OnLookup(WPARAM wParam, LPARAM lParam)
 {
@@ -173,6 +185,15 @@ void OnLookup(WPARAM wParam, LPARAM lParam)
     MonitorHostFound(found, address);
 }
 
+// Bytes from the socket: through TLS while it is engaged.
+void Deliver(const char* bytes, size_t length)
+{
+    if (TlsEngaged())
+        TlsReceived(bytes, length);
+    else
+        MonitorReceived(bytes, length);
+}
+
 bool StillLive(SOCKET s)
 {
     return Live == s && s != INVALID_SOCKET;
@@ -183,7 +204,7 @@ void ReadSome(SOCKET s)
 {
     const int n = Api.recv(s, ReceiveBuffer, sizeof ReceiveBuffer, 0);
     if (n > 0)
-        MonitorReceived(ReceiveBuffer, static_cast<size_t>(n));
+        Deliver(ReceiveBuffer, static_cast<size_t>(n));
     else if (n == SOCKET_ERROR && Api.getLastError() != WSAEWOULDBLOCK)
         MonitorClosed();
 }
@@ -194,7 +215,7 @@ void ReadToTheEnd(SOCKET s)
 {
     int n = 0;
     while (StillLive(s) && (n = Api.recv(s, ReceiveBuffer, sizeof ReceiveBuffer, 0)) > 0)
-        MonitorReceived(ReceiveBuffer, static_cast<size_t>(n));
+        Deliver(ReceiveBuffer, static_cast<size_t>(n));
     if (StillLive(s))
         MonitorClosed();
 }
@@ -207,7 +228,10 @@ void OnSocket(UINT message, WPARAM wParam, LPARAM lParam)
     switch (WSAGETSELECTEVENT(lParam)) {
     case FD_CONNECT: MonitorConnected(WSAGETSELECTERROR(lParam)); break;
     case FD_READ: ReadSome(s); break;
-    case FD_WRITE: MonitorWritable(); break;
+    case FD_WRITE:
+        if (TlsFlush())
+            MonitorWritable();
+        break;
     case FD_CLOSE: ReadToTheEnd(s); break;
     default: break;
     }

@@ -17,6 +17,7 @@ struct RecordingSmtp {
     int takeAtMost = 1 << 30;  // bytes per sendBytes call
     bool blocked = false;      // sendBytes would block
     bool lookupWorks = true;
+    std::string tlsHost;       // hosts, one per TLS handshake begun, ';'-separated
 
     static RecordingSmtp& Of(void* c) { return *static_cast<RecordingSmtp*>(c); }
     SmtpServices services{
@@ -28,6 +29,7 @@ struct RecordingSmtp {
             return Of(c).sent.append(data, static_cast<size_t>(n)), n;
         },
         [](void* c) { ++Of(c).closes; },
+        [](void* c, const char* host) { return Of(c).tlsHost += std::string(host) + ";", true; },
     };
 
     // The sent bytes since the last call.

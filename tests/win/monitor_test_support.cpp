@@ -33,19 +33,38 @@ SmtpTestServer::~SmtpTestServer()
     std::filesystem::remove_all(File(""));
 }
 
-bool SmtpTestServer::Start(const std::string& mode)
+static void RunPython(const std::string& script, const std::string& arguments)
 {
-    Stop();
-    std::filesystem::remove(File("stopped"));
-    std::string line = "Z:\\usr\\bin\\python3 " + std::string(OSTRIVEL_SOURCE_DIR).substr(2) +
-                       "/tests/support/smtp_test_server.py " + folder_ + " " + std::to_string(port_) + " \"" +
-                       mode + "\"";
+    std::string line = "Z:\\usr\\bin\\python3 " + std::string(OSTRIVEL_SOURCE_DIR).substr(2) + "/tests/support/" +
+                       script + " " + arguments;
     STARTUPINFOA start = {};
     start.cb = sizeof start;
     PROCESS_INFORMATION process = {};
     CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process);
+}
+
+bool SmtpTestServer::Start(const std::string& mode, const std::string& tls)
+{
+    Stop();
+    std::filesystem::remove(File("stopped"));
+    RunPython("smtp_test_server.py", folder_ + " " + std::to_string(port_) + " \"" + mode + "\" " + tls);
     port_ = std::atoi(TextOf(File("port")).c_str());
     return port_ > 0;
+}
+
+std::string SmtpTestServer::Logins() const
+{
+    std::vector<uint8_t> bytes;
+    ReadWholeFile(File("auth.log"), &bytes);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string SmtpTestServer::Certificates()
+{
+    std::filesystem::remove(File("certificates-made"));
+    RunPython("make_test_certificates.py", folder_);
+    TextOf(File("certificates-made"));
+    return folder_ + "/";
 }
 
 void SmtpTestServer::Stop()

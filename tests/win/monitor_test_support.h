@@ -12,16 +12,23 @@ class SmtpTestServer {
 public:
     SmtpTestServer();
     ~SmtpTestServer();
-    // Again on its first port; mode "silent", or a reply line for RCPT.
-    bool Start(const std::string& mode = "");
+    // Again on its first port; mode "silent", or a reply line for RCPT;
+    // then "starttls" or "tls", a certificate and key of Certificates(), a
+    // user and a password.
+    bool Start(const std::string& mode = "", const std::string& tls = "");
     void Stop();
     std::string Server() const { return "127.0.0.1:" + std::to_string(port_); }
     size_t MessageCount() const;
     // The k-th message stored, from 1, after lines "HELO", "MAIL FROM", "RCPT TO".
     std::string Message(size_t k) const;
+    // The logins the server saw, one line each ("AUTH PLAIN me accepted").
+    std::string Logins() const;
+    // Makes the test certificates with openssl (tests/support/make_test_certificates.py)
+    // in the server's folder; their Linux folder.
+    std::string Certificates();
+    std::string File(const std::string& name) const { return "Z:" + folder_ + "/" + name; }
 
 private:
-    std::string File(const std::string& name) const { return "Z:" + folder_ + "/" + name; }
     std::string folder_;
     int port_ = 0;
 };
