@@ -258,6 +258,7 @@ TEST_F(SmtpDialogueTest, StartTlsAndLoginWithEveryWayTheyEnd)
     start(SmtpSecurity::None);
     Reply("220 hi\r\n250 AUTH PLAIN\r\n");
     EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nMAIL FROM:<a@b.example>\r\n") << "never a login in plain text";
+    SmtpAbort();
 }
 
 }  // namespace
