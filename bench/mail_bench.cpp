@@ -65,7 +65,7 @@ int main(int argc, char** argv)
         return 1;
     }
     DriveFolder drives;
-    drives.PutDemoDrives();
+    drives.PutDemoDrives(true);
     Settings settings = {};
     settings.pollMinutes = 60;
     settings.recallMode = 1;

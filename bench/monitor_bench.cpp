@@ -28,8 +28,8 @@ size_t StateLength;
 char Shown[64];
 uint32_t Clock;
 
-bool ReadState(void*, char*, size_t, size_t*) { return false; }
-bool WriteState(void*, const char* text, size_t length)
+StateFileRead ReadState(void*, char*, size_t, size_t*) { return StateFileRead::Missing; }
+bool WriteState(void*, const char* text, size_t length, char*, size_t)
 {
     std::memcpy(StateFile, text, length);
     StateLength = length;

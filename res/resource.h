@@ -17,6 +17,7 @@
 #define CMD_WEBSITE      103
 #define CMD_EXIT         105
 #define CMD_SETUP        106
+#define CMD_RUN_AS_ADMIN 107
 #define CMD_INFO_PAGE    800
 #define CMD_SMART_PAGE   801
 

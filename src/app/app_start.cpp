@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "drive_services.h"
+#include "elevation.h"
 #include "main_window.h"
 #include "settings.h"
 #include "single_copy.h"
@@ -37,6 +38,8 @@ int RunWindow(HINSTANCE instance, const char* commandTail, int showCommand)
 
 int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
 {
+    WCHAR settingsFolder[MAX_PATH];
+    SetElevatedCopy(ReadElevatedSwitch(GetWideCommandLine(), settingsFolder));
     SelectDriveServices();
     RegisterMainClass(instance);
     // The settings and help files are opened by bare name, so they must
@@ -46,7 +49,11 @@ int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
     const bool folderKnown = GetProgramFolder(folder);
     const bool inFolder = folderKnown && SetCurrentFolder(folder);
     int exitCode = 0;
-    if (folderKnown && !TakeFolderGuard(folder)) {
+    // The copy started elevated takes over from the one that started it
+    // rather than handing the user back to it.
+    const bool firstCopy = !folderKnown || TakeFolderGuard(folder) ||
+                           (IsElevatedCopy() && WaitForFolderGuard(folder));
+    if (!firstCopy) {
         RecallFirstCopy(StartsHidden(commandTail));
     } else {
         if (inFolder)

@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "drive_scan.h"
+#include "elevation.h"
 #include "layout.h"
 #include "monitor_step.h"
 #include "recall.h"
@@ -39,7 +40,9 @@ LRESULT OnCreate(HWND window)
     if (!ScanDrives())
         return -1;
     ShowDefaultDetails();
+    ShowElevationOffer(window);
     LoadSettings();
+    AdmitRecallMessages(window);
     SetRecall(window, 1);
     StartMonitor(window);
     ArmRefreshTimer(window);
@@ -61,6 +64,7 @@ void OnTimer(HWND window)
     StopRefreshTimer(window);
     MonitorStep(window);
     ShowDefaultDetails();
+    ShowElevationOffer(window);
     ArmRefreshTimer(window);
 }
 
@@ -78,6 +82,10 @@ void OnCommand(HWND window, int id)
     case CMD_WEBSITE: OpenHomePage(window); break;
     case CMD_EXIT: DestroyWindow(window); break;
     case CMD_SETUP: RunSetupCommand(window); break;
+    case CMD_RUN_AS_ADMIN:
+        if (OffersElevation())
+            RunAsAdministrator(window);
+        break;
     case CMD_INFO_PAGE: ShowListPage(InfoList, AttributeList); break;
     case CMD_SMART_PAGE: ShowListPage(AttributeList, InfoList); break;
     default: break;

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "elevation.h"
 #include "recall.h"
 #include "unicode_calls.h"
 
@@ -78,12 +79,23 @@ int TakeFolderGuard(const WCHAR* folder)
     WCHAR name[MAX_PATH];
     MakeGuardName(folder, name);
     bool existed = false;
-    Guard = CreateSharedMemory(name, sizeof(SharedRecord), &existed);
+    Guard = CreateSharedMemory(name, sizeof(SharedRecord), GuardSecurity(), &existed);
     if (!Guard)
         return 1;
     Shared = static_cast<SharedRecord*>(MapViewOfFile(Guard, FILE_MAP_WRITE, 0, 0, sizeof(SharedRecord)));
     FirstCopy = !existed;
     return FirstCopy;
+}
+
+int WaitForFolderGuard(const WCHAR* folder)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < FirstWindowPatience;) {
+        ReleaseFolderGuard();
+        Sleep(FirstWindowPoll);
+        if (TakeFolderGuard(folder))
+            return 1;
+    }
+    return 0;
 }
 
 void ShowWindowToLaterCopies(HWND window)
@@ -117,4 +129,5 @@ void ReleaseFolderGuard()
     Guard = nullptr;
     Shared = nullptr;
     FirstCopy = false;
+    FreeGuardSecurity();
 }

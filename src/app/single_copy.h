@@ -10,6 +10,10 @@
 // also when no guard can be had (this copy then runs on its own).
 int TakeFolderGuard(const WCHAR* folder);
 
+// For the copy started elevated by the first one: waits up to 10 seconds
+// for the first copy to end and give the guard up. 1 once this copy holds it.
+int WaitForFolderGuard(const WCHAR* folder);
+
 // Leaves the first copy's main window where later copies look for it.
 void ShowWindowToLaterCopies(HWND window);
 

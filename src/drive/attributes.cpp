@@ -4,6 +4,7 @@
 
 #include "drive_table.h"
 #include "identify.h"
+#include "nvme.h"
 
 const char* const AttributeNameTable[AttributeNameCount] = {
     "No Attribute Here       ",
@@ -192,6 +193,8 @@ bool SlotInAlert(const AttributeSlot& slot)
 
 DriveStatus GetRecordStatus(const DriveRecord& r)
 {
+    if (IsNvmeDrive(r))
+        return GetNvmeStatus(r.nvme);
     if (r.smartEnabled == 0)
         return DriveStatus::NotAvailable;
     for (const AttributeSlot& slot : r.attributes) {
@@ -204,4 +207,12 @@ DriveStatus GetRecordStatus(const DriveRecord& r)
 DriveStatus GetDriveStatus(int driveIndex)
 {
     return GetRecordStatus(DriveTable[driveIndex]);
+}
+
+bool SectorChecksumGood(const uint8_t* sector)
+{
+    uint8_t sum = 0;
+    for (int i = 0; i < 512; ++i)
+        sum = static_cast<uint8_t>(sum + sector[i]);
+    return sum == 0;
 }

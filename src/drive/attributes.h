@@ -31,6 +31,10 @@ const char* AttributeName(int id);
 // threshold sectors, pairing each entry with the threshold at the same position.
 void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSector, int driveIndex);
 
+// True when the 512 bytes of a SMART data sector sum to 0 modulo 256 (the
+// drive's checksum in its last byte).
+bool SectorChecksumGood(const uint8_t* sector);
+
 enum class DriveStatus { Ok, Alert, NotAvailable };
 
 // A slot in use whose value is at or below its non-zero threshold: it makes

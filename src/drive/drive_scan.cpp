@@ -7,6 +7,7 @@
 #include "attributes.h"
 #include "drive_table.h"
 #include "identify.h"
+#include "nvme_probe.h"
 #include "platform_values.h"
 #include "smart_commands.h"
 #include "product.h"
@@ -39,6 +40,24 @@ int ShowBox(const char* text, uint32_t icon)
     return CurrentSmartOs().messageBox(text, ProgramCaption, MB_OK | icon);
 }
 
+using SectorRead = int (*)(DeviceHandle, SENDCMDINPARAMS*, SmartAnswerBuffer&, uint8_t);
+
+// One SMART data sector; one whose checksum is wrong is read once more, and
+// *checksumFailed is set when it still is. False when a read failed.
+bool ReadCheckedSector(SectorRead read, DeviceHandle device, SENDCMDINPARAMS* command, SmartAnswerBuffer& answer,
+                       uint8_t drive, int32_t* checksumFailed)
+{
+    if (!read(device, command, answer, drive))
+        return false;
+    if (SectorChecksumGood(answer + SmartAnswerHeaderSize))
+        return true;
+    std::memset(answer, 0, sizeof answer);
+    const bool again = read(device, command, answer, drive) != 0;
+    if (again && !SectorChecksumGood(answer + SmartAnswerHeaderSize))
+        *checksumFailed = 1;
+    return again;
+}
+
 // Steps 6 to 12 of a probe, once the position has answered.
 void ReadDrive(DeviceHandle device, int driveIndex)
 {
@@ -62,9 +81,11 @@ void ReadDrive(DeviceHandle device, int driveIndex)
     // The command record stays as it is: both reads rewrite every field they use.
     std::memset(AttributeBuffer, 0, sizeof AttributeBuffer);
     std::memset(ThresholdBuffer, 0, sizeof ThresholdBuffer);
-    const uint8_t attributesRead = ReadSmartAttributes(device, &command, AttributeBuffer, drive) ? 1 : 0;
+    int32_t* checksumFailed = &record.checksumFailed;
+    const bool attributesRead =
+        ReadCheckedSector(ReadSmartAttributes, device, &command, AttributeBuffer, drive, checksumFailed);
     if (attributesRead)
-        ReadSmartThresholds(device, &command, ThresholdBuffer, drive);
+        ReadCheckedSector(ReadSmartThresholds, device, &command, ThresholdBuffer, drive, checksumFailed);
     if (attributesRead) {
         DecodeAttributes(AttributeBuffer + SmartAnswerHeaderSize, ThresholdBuffer + SmartAnswerHeaderSize,
                          driveIndex);
@@ -97,9 +118,8 @@ bool ErrorTextTellsMore()
 
 // A failure such as "access denied" tells the user what to do; the empty
 // positions probed after it must not replace it.
-void NoteOpenFailure()
+void NoteOpenFailure(uint32_t code)
 {
-    const uint32_t code = CurrentSmartOs().getLastError();
     if (SaysPositionIsEmpty(code) && ErrorTextTellsMore())
         return;
     FormatErrorText(ErrorText, code);
@@ -121,25 +141,32 @@ void FormatLastError(char* text)
 DeviceHandle OpenDriveDevice(int driveIndex)
 {
     const SmartOs& os = CurrentSmartOs();
+    const uint32_t platform = os.platformId();
+    const uint32_t shared = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    char name[DeviceNameSize];
     DeviceHandle device = INVALID_HANDLE_VALUE;
-    switch (os.platformId()) {
+    switch (platform) {
     case VER_PLATFORM_WIN32_WINDOWS:
         device = os.createFile(NineXDevice, 0, 0, CREATE_NEW);
         break;
-    case VER_PLATFORM_WIN32_NT: {
-        char name[DeviceNameSize];
+    case VER_PLATFORM_WIN32_NT:
         std::snprintf(name, sizeof name, NtDeviceFormat, driveIndex);
-        device = os.createFile(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               OPEN_EXISTING);
+        device = os.createFile(name, GENERIC_READ | GENERIC_WRITE, shared, OPEN_EXISTING);
         break;
-    }
     default:
         // CheckSmartDriver stops every other platform before the scan; no
         // device is tried, so there is no failure to describe.
         return INVALID_HANDLE_VALUE;
     }
-    if (device == INVALID_HANDLE_VALUE)
-        NoteOpenFailure();
+    if (device == INVALID_HANDLE_VALUE) {
+        const uint32_t code = os.getLastError();
+        NoteOpenFailure(code);
+        // Without administrator rights a drive cannot be opened for reading
+        // or writing, but it can still be asked what it is, and an NVMe
+        // drive answers all the program asks of it that way.
+        if (code == ERROR_ACCESS_DENIED && platform == VER_PLATFORM_WIN32_NT)
+            device = os.createFile(name, 0, shared, OPEN_EXISTING);
+    }
     return device;
 }
 
@@ -154,8 +181,15 @@ int ProbeDrive(int driveIndex)
     GETVERSIONINPARAMS version;
     uint32_t bytesReturned = 0;
     std::memset(&version, 0, sizeof version);
-    if (QuerySmartVersion(device, &version, &bytesReturned) && PassesDeviceMap(version, driveIndex)) {
+    // An NVMe drive does not serve the SMART requests; the others go on to
+    // them whatever the bus query answered.
+    const int32_t bus = os.platformId() == VER_PLATFORM_WIN32_NT ? QueryDriveBus(device, DriveTable[driveIndex]) : 0;
+    if (bus == DriveBusNvme) {
         answer = 1;
+        ReadNvmeDrive(device, DriveTable[driveIndex]);
+    } else if (QuerySmartVersion(device, &version, &bytesReturned) && PassesDeviceMap(version, driveIndex)) {
+        answer = 1;
+        DriveTable[driveIndex].busType = bus;
         ReadDrive(device, driveIndex);
     }
     os.closeHandle(device);

@@ -27,3 +27,12 @@ int NumberPresentDrives()
     }
     return n;
 }
+
+bool AnyDriveLimited()
+{
+    for (const DriveRecord& r : DriveTable) {
+        if (r.present && r.limitedRead)
+            return true;
+    }
+    return false;
+}

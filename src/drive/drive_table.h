@@ -30,6 +30,11 @@ struct AttributeSlot {
 
 enum { PreFailureFlag = 0x0001 };
 
+// The threshold of a slot read without its threshold sector (a user without
+// administrator rights gets the values only). Below every value, so no rule
+// that compares a value with its threshold ever fires on it.
+enum : int32_t { ThresholdUnknown = -1 };
+
 // Bus types of the storage device descriptor (STORAGE_BUS_TYPE) that the
 // program tells apart; 0 when the query was not made or failed.
 enum : int32_t { DriveBusUnknown = 0, DriveBusAta = 3, DriveBusSata = 11, DriveBusNvme = 17 };
@@ -68,6 +73,7 @@ struct NvmeRecord {
     int32_t namespaceRead;         // Identify Namespace 1 decoded
     int32_t healthRead;            // the health log was read
     uint32_t healthError;          // system error of the failed log read, 0 when read
+    int32_t olderSystem;           // the log read failed on a Windows before 10
     uint32_t version;              // VER (0 before NVMe 1.2)
     uint16_t warningTemperature;   // WCTEMP, kelvins, 0 unknown
     uint16_t criticalTemperature;  // CCTEMP, kelvins, 0 unknown
@@ -92,7 +98,15 @@ struct DriveRecord {
     AttributeSlot attributes[SlotCount];
     LocalTime lastAccess;
     int32_t busType;  // STORAGE_BUS_TYPE on Windows NT, else DriveBusUnknown
+    // Read through the storage queries that need no rights, because the
+    // read-and-write open was refused: no geometry, thresholds unknown
+    // unless remembered, and the drive's own failure flag below.
+    int32_t limitedRead;
+    int32_t predictFailure;  // the drive predicts its failure (limited read)
     NvmeRecord nvme;  // in use when busType is DriveBusNvme
+    // The attribute or threshold sector failed its checksum, read twice: the
+    // slots show what was read, but the monitor takes nothing from them.
+    int32_t checksumFailed;
 };
 
 inline bool IsNvmeDrive(const DriveRecord& r)
@@ -106,6 +120,9 @@ inline uint64_t DriveCapacity(const DriveRecord& r)
 {
     return r.totalSectors48 ? r.totalSectors48 : r.totalSectors;
 }
+
+// 1 when any present drive was read the limited way.
+bool AnyDriveLimited();
 
 // Indexed by DriveIndex: 0 Primary/Master, 1 Primary/Slave,
 // 2 Secondary/Master, 3 Secondary/Slave.

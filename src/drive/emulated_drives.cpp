@@ -7,14 +7,15 @@
 #include "platform_values.h"
 #include "smart_commands.h"
 #include "snapshot.h"
+#include "storage_query.h"
 
 namespace {
 
-enum class Operation { Open, Version, Enable, Identify, Attributes, Thresholds, Count };
+enum class Operation { Open, Version, Enable, Identify, Attributes, Thresholds, Query, Health, NvmeId, Admin, Count };
 enum { OperationCount = static_cast<int>(Operation::Count), DeviceSlots = 8, NoSection = -1 };
 
 const char* const OperationNames[OperationCount] = {
-    "open", "version", "enable", "identify", "attributes", "thresholds",
+    "open", "version", "enable", "identify", "attributes", "thresholds", "query", "health", "nvmeid", "admin",
 };
 
 // What the driver serves at one position, as read at the last open.
@@ -31,6 +32,7 @@ struct Device {
     bool open;
     Model model;
     int position;  // NT: the opened position
+    bool limited;  // opened with access 0: only the requests that need no right
 };
 
 // The drive commands a SMART driver accepts, with the register values of the
@@ -121,7 +123,9 @@ bool ParseFaultLine(const char* line, size_t length, uint32_t* faults)
 
     while (at < length && IsBlank(line[at]))
         ++at;
-    uint64_t code = op == static_cast<int>(Operation::Open) ? ERROR_FILE_NOT_FOUND : ERROR_IO_DEVICE;
+    uint64_t code = op == static_cast<int>(Operation::Open)    ? ERROR_FILE_NOT_FOUND
+                    : op == static_cast<int>(Operation::Admin) ? ERROR_ACCESS_DENIED
+                                                               : ERROR_IO_DEVICE;
     if (at < length) {
         code = 0;
         int digits = 0;
@@ -270,12 +274,16 @@ uint32_t AnyFault(Operation operation)
     return ERROR_SUCCESS;
 }
 
-uint32_t OpenNt(int position)
+uint32_t OpenNt(int position, uint32_t access)
 {
     LoadPosition(position);
     const Position& p = Positions[position];
     if (p.faults[static_cast<int>(Operation::Open)])
         return p.faults[static_cast<int>(Operation::Open)];
+    // A user without administrator rights may open a drive only to ask it
+    // what it is.
+    if (p.faults[static_cast<int>(Operation::Admin)] && (access & (GENERIC_READ | GENERIC_WRITE)))
+        return p.faults[static_cast<int>(Operation::Admin)];
     return p.fileError;
 }
 
@@ -288,7 +296,7 @@ uint32_t OpenNineX()
     return AnyFault(Operation::Open);
 }
 
-DeviceHandle EmulatedCreateFile(const char* name, uint32_t, uint32_t, uint32_t)
+DeviceHandle EmulatedCreateFile(const char* name, uint32_t access, uint32_t, uint32_t)
 {
     if (!FolderUsable)
         return FailOpen(ERROR_FILENAME_EXCED_RANGE);
@@ -299,10 +307,10 @@ DeviceHandle EmulatedCreateFile(const char* name, uint32_t, uint32_t, uint32_t)
     Device* device = FreeDevice();
     if (!device)
         return FailOpen(ERROR_TOO_MANY_OPEN_FILES);
-    const uint32_t error = nineX ? OpenNineX() : OpenNt(ntPosition);
+    const uint32_t error = nineX ? OpenNineX() : OpenNt(ntPosition, access);
     if (error != ERROR_SUCCESS)
         return FailOpen(error);
-    *device = Device{true, nineX ? Model::NineX : Model::Nt, ntPosition};
+    *device = Device{true, nineX ? Model::NineX : Model::Nt, ntPosition, !nineX && access == 0};
     return static_cast<DeviceHandle>(device);
 }
 
@@ -426,6 +434,145 @@ int AnswerCommand(const Device& device, uint32_t controlCode, const void* input,
     return 1;
 }
 
+// ---- Storage queries (Windows NT) ---------------------------------------
+// As the NVMe driver answers them: the device descriptor with the bus type,
+// and the three NVMe requests, each checked field by field.
+
+// An NVMe request that the driver passes on to the drive.
+struct AcceptedNvmeRequest {
+    uint32_t propertyId;
+    uint32_t dataType;
+    uint32_t requestValue;
+    uint32_t subValue;
+    uint32_t dataLength;
+    SnapshotSection section;
+    Operation operation;
+};
+
+const AcceptedNvmeRequest AcceptedNvmeRequests[] = {
+    {StorageAdapterProtocolSpecificProperty, NVMeDataTypeIdentify, NVME_IDENTIFY_CNS_CONTROLLER, 0, 4096,
+     SnapshotSection::NvmeController, Operation::NvmeId},
+    {StorageDeviceProtocolSpecificProperty, NVMeDataTypeIdentify, NVME_IDENTIFY_CNS_SPECIFIC_NAMESPACE, 1, 4096,
+     SnapshotSection::NvmeNamespace, Operation::NvmeId},
+    {StorageDeviceProtocolSpecificProperty, NVMeDataTypeLogPage, NVME_LOG_PAGE_HEALTH_INFO, 0, 512,
+     SnapshotSection::NvmeHealth, Operation::Health},
+};
+
+uint32_t Fault(const Position& p, Operation operation)
+{
+    return p.faults[static_cast<int>(operation)];
+}
+
+// A blank-padded text of an Identify Controller field, trimmed, into out.
+uint32_t PutNvmeText(uint8_t* out, uint32_t at, const uint8_t* controller, uint32_t offset, uint32_t length)
+{
+    if (!controller)
+        return 0;
+    while (length > 0 && (controller[offset + length - 1] == ' ' || controller[offset + length - 1] == 0))
+        --length;
+    std::memcpy(out + at, controller + offset, length);
+    out[at + length] = 0;
+    return at;
+}
+
+int AnswerDescriptor(const Position& p, void* output, uint32_t outputLength, uint32_t* bytesReturned)
+{
+    if (const uint32_t fault = Fault(p, Operation::Query))
+        return Fail(fault);
+    uint8_t answer[sizeof(STORAGE_DEVICE_DESCRIPTOR) + 80] = {};
+    STORAGE_DEVICE_DESCRIPTOR d = {};
+    d.Version = sizeof d;
+    d.BusType = DriveBusSata;
+    uint32_t size = sizeof d;
+    if (IsNvmeSnapshot(p.snapshot)) {
+        const uint8_t* controller = SnapshotSector(p.snapshot, SnapshotSection::NvmeController);
+        d.BusType = DriveBusNvme;
+        d.ProductIdOffset = PutNvmeText(answer, size, controller, 24, 40);
+        d.ProductRevisionOffset = PutNvmeText(answer, size + 41, controller, 64, 8);
+        d.SerialNumberOffset = PutNvmeText(answer, size + 50, controller, 4, 20);
+        size = sizeof answer - 9;
+    }
+    d.Size = size;
+    std::memcpy(answer, &d, sizeof d);
+    if (!output || outputLength < 8)
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    *bytesReturned = outputLength < size ? outputLength : size;
+    std::memcpy(output, answer, *bytesReturned);
+    return 1;
+}
+
+int AnswerNvmeRequest(const Position& p, uint32_t propertyId, const uint8_t* input, uint32_t inputLength,
+                      void* output, uint32_t outputLength, uint32_t* bytesReturned)
+{
+    if (!IsNvmeSnapshot(p.snapshot))
+        return Fail(ERROR_INVALID_FUNCTION);
+    if (inputLength < ProtocolDataStart)
+        return Fail(ERROR_INVALID_PARAMETER);
+    STORAGE_PROTOCOL_SPECIFIC_DATA in;
+    std::memcpy(&in, input + ProtocolRecordOffset, sizeof in);
+    const AcceptedNvmeRequest* r = nullptr;
+    for (const AcceptedNvmeRequest& a : AcceptedNvmeRequests) {
+        if (a.propertyId == propertyId && a.dataType == in.DataType && a.requestValue == in.ProtocolDataRequestValue)
+            r = &a;
+    }
+    if (!r || in.ProtocolType != ProtocolTypeNvme || in.ProtocolDataRequestSubValue != r->subValue ||
+        in.ProtocolDataOffset != sizeof in || in.ProtocolDataLength != r->dataLength)
+        return Fail(ERROR_INVALID_PARAMETER);
+    const uint32_t size = ProtocolDataStart + r->dataLength;
+    if (inputLength < size || !output || outputLength < size)
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (const uint32_t fault = Fault(p, r->operation))
+        return Fail(fault);
+    const uint8_t* data = SnapshotSector(p.snapshot, r->section);
+    if (!data)
+        return Fail(ERROR_IO_DEVICE);
+    STORAGE_PROTOCOL_DATA_DESCRIPTOR d = {sizeof d, sizeof d, in};
+    uint8_t* answer = static_cast<uint8_t*>(output);
+    std::memcpy(answer, &d, sizeof d);
+    std::memcpy(answer + ProtocolDataStart, data, r->dataLength);
+    *bytesReturned = size;
+    return 1;
+}
+
+int AnswerQuery(const Device& device, const void* input, uint32_t inputLength, void* output,
+                uint32_t outputLength, uint32_t* bytesReturned)
+{
+    if (device.model != Model::Nt)
+        return Fail(ERROR_INVALID_FUNCTION);
+    if (!input || inputLength < ProtocolRecordOffset)
+        return Fail(ERROR_INVALID_PARAMETER);
+    STORAGE_PROPERTY_QUERY query;
+    std::memcpy(&query, input, ProtocolRecordOffset);
+    const Position& p = Positions[device.position];
+    if (query.QueryType != PropertyStandardQuery)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (p.fileError)
+        return Fail(p.fileError);
+    if (query.PropertyId == StorageDeviceProperty)
+        return AnswerDescriptor(p, output, outputLength, bytesReturned);
+    return AnswerNvmeRequest(p, query.PropertyId, static_cast<const uint8_t*>(input), inputLength, output,
+                             outputLength, bytesReturned);
+}
+
+// The disk's size, which for an NVMe drive is its total NVM capacity.
+int AnswerGeometry(const Device& device, void* output, uint32_t outputLength, uint32_t* bytesReturned)
+{
+    const uint8_t* controller =
+        device.model == Model::Nt ? SnapshotSector(Positions[device.position].snapshot, SnapshotSection::NvmeController)
+                                  : nullptr;
+    if (!controller)
+        return Fail(ERROR_INVALID_FUNCTION);
+    enum { GeometrySize = 32 };
+    if (!output || outputLength < GeometrySize)
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    uint8_t* answer = static_cast<uint8_t*>(output);
+    std::memset(answer, 0, GeometrySize);
+    answer[21] = 2;                                // BytesPerSector 512
+    std::memcpy(answer + 24, controller + 280, 8);  // DiskSize: TNVMCAP, low half
+    *bytesReturned = GeometrySize;
+    return 1;
+}
+
 int EmulatedIoControl(DeviceHandle handle, uint32_t controlCode, void* input, uint32_t inputLength,
                       void* output, uint32_t outputLength, uint32_t* bytesReturned)
 {
@@ -435,7 +582,18 @@ int EmulatedIoControl(DeviceHandle handle, uint32_t controlCode, void* input, ui
     if (!bytesReturned)
         return Fail(ERROR_INVALID_PARAMETER);
     *bytesReturned = 0;
+    const bool smart =
+        controlCode == SMART_GET_VERSION || controlCode == SMART_SEND_DRIVE_COMMAND || controlCode == SMART_RCV_DRIVE_DATA;
+    // The SMART requests need read access; an NVMe driver serves none of them.
+    if (smart && device->limited)
+        return Fail(ERROR_ACCESS_DENIED);
+    if (smart && device->model == Model::Nt && IsNvmeSnapshot(Positions[device->position].snapshot))
+        return Fail(ERROR_INVALID_FUNCTION);
     switch (controlCode) {
+    case IOCTL_STORAGE_QUERY_PROPERTY:
+        return AnswerQuery(*device, input, inputLength, output, outputLength, bytesReturned);
+    case IOCTL_DISK_GET_DRIVE_GEOMETRY_EX:
+        return AnswerGeometry(*device, output, outputLength, bytesReturned);
     case SMART_GET_VERSION:
         return AnswerVersion(*device, inputLength, output, outputLength, bytesReturned);
     case SMART_SEND_DRIVE_COMMAND:

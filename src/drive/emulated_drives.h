@@ -19,10 +19,21 @@
 // ERROR_INSUFFICIENT_BUFFER. A read whose section the snapshot lacks fails
 // with ERROR_IO_DEVICE.
 //
+// Windows NT also gets the storage queries: the device descriptor (bus type
+// 17 for a snapshot with NVMe sections, else 11, with the NVMe model, serial
+// and firmware as its texts), the three NVMe requests of the NVMe driver
+// (Identify Controller, Identify Namespace 1, the health log; any other
+// protocol, data type, request value, sub-value, offset or length is refused
+// with ERROR_INVALID_PARAMETER) and the disk geometry (its size: TNVMCAP).
+// An NVMe position refuses the SMART requests with ERROR_INVALID_FUNCTION; a
+// handle opened with access 0 gets them refused with ERROR_ACCESS_DENIED.
+//
 // Fault injection: driveN.fail beside the snapshot lists, one per line, the
 // operations that fail for position N: open, version, enable, identify,
-// attributes, thresholds, each optionally followed by a decimal system error
-// code (default: ERROR_FILE_NOT_FOUND for open, ERROR_IO_DEVICE otherwise).
+// attributes, thresholds, query (the descriptor), health, nvmeid (both
+// Identify requests), admin (an open for reading or writing), each optionally
+// followed by a decimal system error code (default: ERROR_FILE_NOT_FOUND for
+// open, ERROR_ACCESS_DENIED for admin, ERROR_IO_DEVICE otherwise).
 // Blank lines and lines starting with '#' are skipped; any other line makes the
 // file invalid (ERROR_INVALID_DATA). In the 9x model open and version are
 // device-wide: a line in any position's file applies.

@@ -23,10 +23,11 @@ uint32_t NoDirectory(char*, uint32_t) { return 0; }
 int NoPath(const char*) { return 0; }
 int NoCopy(const char*, const char*, int) { return 0; }
 int NoBox(const char*, const char*, uint32_t) { return 0; }
+uint32_t NoVersion() { return 0; }
 
 const SmartOs NoServices = {
     NoPlatform, NoDevice, NoIoControl, NoClose, GetStoredError, SetStoredError, NoText,
-    FreeNoText, NoTime, NoDirectory, NoPath, NoCopy, NoBox,
+    FreeNoText, NoTime, NoDirectory, NoPath, NoCopy, NoBox, NoVersion,
 };
 
 const SmartOs* Installed = &NoServices;

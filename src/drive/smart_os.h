@@ -34,6 +34,9 @@ struct SmartOs {
     int (*copyFile)(const char* source, const char* target, int failIfExists);
     // MessageBoxA with no owner window.
     int (*messageBox)(const char* text, const char* caption, uint32_t type);
+    // dwMajorVersion of RtlGetVersion (which, unlike GetVersionEx, does not
+    // cap it at the version the program declares), or 0 when unknown.
+    uint32_t (*systemMajorVersion)();
 };
 
 // The record in use. Until one is installed, every service fails: no platform,

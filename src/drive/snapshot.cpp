@@ -9,12 +9,16 @@ namespace {
 struct SectionTag {
     char tag[5];
     SnapshotSection section;
+    uint32_t size;
 };
 
 const SectionTag Tags[] = {
-    {"IDFY", SnapshotSection::Identify},
-    {"SMDT", SnapshotSection::Attributes},
-    {"SMTH", SnapshotSection::Thresholds},
+    {"IDFY", SnapshotSection::Identify, SectorSize},
+    {"SMDT", SnapshotSection::Attributes, SectorSize},
+    {"SMTH", SnapshotSection::Thresholds, SectorSize},
+    {"NVCT", SnapshotSection::NvmeController, 4096},
+    {"NVNS", SnapshotSection::NvmeNamespace, 4096},
+    {"NVHL", SnapshotSection::NvmeHealth, 512},
 };
 
 enum { HeaderSize = 8 };
@@ -52,9 +56,9 @@ SnapshotError ParseSnapshot(const uint8_t* data, size_t size, Snapshot* out)
         if (length > size - at)
             return SnapshotError::Truncated;
         if (const SectionTag* t = FindTag(header)) {
-            if (length != SectorSize)
+            if (length != t->size)
                 return SnapshotError::BadSectionSize;
-            const uint8_t*& slot = out->sector[static_cast<int>(t->section)];
+            const uint8_t*& slot = out->section[static_cast<int>(t->section)];
             if (slot)
                 return SnapshotError::DuplicateSection;
             slot = data + at;
@@ -67,7 +71,14 @@ SnapshotError ParseSnapshot(const uint8_t* data, size_t size, Snapshot* out)
 
 const uint8_t* SnapshotSector(const Snapshot& s, SnapshotSection section)
 {
-    return s.sector[static_cast<int>(section)];
+    return s.section[static_cast<int>(section)];
+}
+
+bool IsNvmeSnapshot(const Snapshot& s)
+{
+    return s.section[static_cast<int>(SnapshotSection::NvmeController)] ||
+           s.section[static_cast<int>(SnapshotSection::NvmeNamespace)] ||
+           s.section[static_cast<int>(SnapshotSection::NvmeHealth)];
 }
 
 const char* SnapshotErrorText(SnapshotError e)
@@ -76,9 +87,9 @@ const char* SnapshotErrorText(SnapshotError e)
     case SnapshotError::None: return "valid snapshot";
     case SnapshotError::Empty: return "empty file";
     case SnapshotError::Truncated: return "a section runs past the end of the file";
-    case SnapshotError::BadSectionSize: return "a sector section is not 512 bytes";
-    case SnapshotError::DuplicateSection: return "a sector section appears twice";
-    case SnapshotError::NoSections: return "no IDENTIFY or SMART section";
+    case SnapshotError::BadSectionSize: return "a section has the wrong size";
+    case SnapshotError::DuplicateSection: return "a section appears twice";
+    case SnapshotError::NoSections: return "no drive section";
     }
     return "unknown error";
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "drive_services.h"
+#include "unicode_calls.h"
 
 static_assert(sizeof(SYSTEMTIME) == sizeof(LocalTime), "LocalTime mirrors SYSTEMTIME");
 static_assert(sizeof(GETVERSIONINPARAMS) == 24 && offsetof(GETVERSIONINPARAMS, bIDEDeviceMap) == 3);
@@ -16,6 +17,9 @@ static_assert(sizeof(SENDCMDINPARAMS) == 33 && offsetof(SENDCMDINPARAMS, bDriveN
 static_assert(sizeof(SENDCMDOUTPARAMS) == 17 && offsetof(SENDCMDOUTPARAMS, bBuffer) == 16);
 static_assert(SMART_GET_VERSION == 0x74080 && SMART_SEND_DRIVE_COMMAND == 0x7C084 &&
               SMART_RCV_DRIVE_DATA == 0x7C088);
+static_assert(IOCTL_STORAGE_QUERY_PROPERTY == 0x2D1400 && IOCTL_DISK_GET_DRIVE_GEOMETRY_EX == 0x700A0);
+static_assert(sizeof(STORAGE_PROPERTY_QUERY) == 12 && sizeof(STORAGE_DEVICE_DESCRIPTOR) == 40 &&
+              offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) == 28);
 static_assert(ERROR_FILE_TOO_LARGE == 223 && ERROR_FILE_CORRUPT == 1392 && ERROR_IO_DEVICE == 1117);
 
 namespace {
@@ -112,10 +116,22 @@ int WinMessageBox(const char* text, const char* caption, uint32_t type)
     return MessageBoxA(nullptr, text, caption, type);
 }
 
+// RtlGetVersion gives the true version where GetVersionEx gives the one
+// the program's manifest declares; ntdll of Windows 95 has no such entry.
+uint32_t WinSystemMajorVersion()
+{
+    using GetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW info;
+    ZeroMemory(&info, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    auto getVersion = LookUpSystemCall<GetVersionCall>("ntdll.dll", "RtlGetVersion");
+    return getVersion && getVersion(&info) == 0 ? info.dwMajorVersion : 0;
+}
+
 const SmartOs WindowsServices = {
     WinPlatformId,    WinCreateFile,      WinDeviceIoControl,  WinCloseHandle,        WinGetLastError,
     WinSetLastError,  WinFormatSystemText, WinFreeSystemText,  WinGetLocalTime,       WinGetSystemDirectory,
-    WinPathExists,    WinCopyFile,        WinMessageBox,
+    WinPathExists,    WinCopyFile,        WinMessageBox,       WinSystemMajorVersion,
 };
 
 uint32_t WinReadFile(const char* path, uint8_t* buffer, uint32_t capacity, uint32_t* size)

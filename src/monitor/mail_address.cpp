@@ -9,11 +9,33 @@ bool IsLetterOrDigit(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-// Printable ASCII that may stand in a plain address: no blank, and none of
-// the characters that separate or enclose addresses.
-bool IsAddressCharacter(char c)
+// The characters of an RFC 5321 atom besides letters and digits.
+bool IsAtomCharacter(char c)
 {
-    return c > ' ' && c < 0x7F && !std::strchr(",<>", c);
+    return IsLetterOrDigit(c) || (c != '\0' && std::strchr("!#$%&'*+-/=?^_`{|}~", c));
+}
+
+// Non-empty runs of characters that pass `inRun`, joined by single dots.
+template <typename Test>
+bool IsDottedRuns(const char* text, size_t length, Test inRun)
+{
+    size_t run = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] == '.' && run == 0)
+            return false;
+        if (text[i] != '.' && !inRun(text, i))
+            return false;
+        run = text[i] == '.' ? 0 : run + 1;
+    }
+    return run > 0;
+}
+
+// A label character: letters and digits anywhere, hyphens inside.
+bool IsLabelCharacter(const char* text, size_t i, size_t length)
+{
+    if (text[i] != '-')
+        return IsLetterOrDigit(text[i]);
+    return i > 0 && text[i - 1] != '.' && i + 1 < length && text[i + 1] != '.';
 }
 
 bool IsHostCharacter(char c)
@@ -62,13 +84,14 @@ bool ParsePort(const char* text, uint16_t* port)
 bool IsPlainAddress(const char* address)
 {
     const char* at = std::strchr(address, '@');
-    if (!at || at == address || at[1] == '\0' || std::strchr(at + 1, '@'))
+    if (!at)
         return false;
-    for (const char* c = address; *c; ++c) {
-        if (!IsAddressCharacter(*c))
-            return false;
-    }
-    return true;
+    const char* domain = at + 1;
+    const size_t domainLength = std::strlen(domain);
+    return IsDottedRuns(address, static_cast<size_t>(at - address),
+                        [](const char* t, size_t i) { return IsAtomCharacter(t[i]); }) &&
+           IsDottedRuns(domain, domainLength,
+                        [domainLength](const char* t, size_t i) { return IsLabelCharacter(t, i, domainLength); });
 }
 
 const char* AddressDomain(const char* address)
@@ -90,14 +113,14 @@ bool ParseSmtpServer(const char* text, char* host, size_t hostCapacity, uint16_t
     return true;
 }
 
-void MakeHeloName(const char* computerName, char* out, size_t capacity)
+bool IsDomainLabel(const char* text)
 {
-    size_t n = 0;
-    for (const char* c = computerName; *c && n + 1 < capacity; ++c) {
-        if (IsLetterOrDigit(*c) || *c == '-')
-            out[n++] = *c;
+    const size_t length = std::strlen(text);
+    if (length == 0 || length > 63)
+        return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] == '.' || !IsLabelCharacter(text, i, length))
+            return false;
     }
-    out[n] = '\0';
-    if (n == 0)
-        std::strncat(out, "localhost", capacity - 1);
+    return true;
 }

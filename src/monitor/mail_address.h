@@ -6,8 +6,9 @@
 
 enum { SmtpDefaultPort = 25, SmtpHostMax = 253 };
 
-// True for one plain address: local part, "@", domain; printable ASCII
-// without spaces, commas, angle brackets, CR or LF.
+// True for one plain address that makes valid headers and commands: a
+// dot-atom local part (letters, digits and !#$%&'*+-/=?^_`{|}~ with single
+// dots between them), "@", and a domain of dot-separated labels.
 bool IsPlainAddress(const char* address);
 
 // The part after the '@' of a plain address.
@@ -20,6 +21,6 @@ const char* AddressDomain(const char* address);
 bool ParseSmtpServer(const char* text, char* host, size_t hostCapacity, uint16_t* port,
                      uint16_t defaultPort = SmtpDefaultPort);
 
-// The EHLO/HELO name: the computer name reduced to letters, digits and '-',
-// "localhost" when nothing is left.
-void MakeHeloName(const char* computerName, char* out, size_t capacity);
+// One domain label: 1 to 63 letters, digits and hyphens, no hyphen first or
+// last. The computer name is used in EHLO and the mail only when it is one.
+bool IsDomainLabel(const char* text);

@@ -31,6 +31,45 @@ const ConditionWording Wordings[] = {
     {ConditionKind::CountAtFirstSight, false, "count %d when first seen"},
     {ConditionKind::Vanished, false, "The drive no longer answers."},
     {ConditionKind::SmartOff, false, "The drive answers without S.M.A.R.T. enabled."},
+    {ConditionKind::HealthLogUnread, false, "The drive answers without its health log."},
+};
+
+// The critical-warning bits of an NVMe health log: the name the mail gives
+// each, and what it means.
+struct WarningBit {
+    const char* name;
+    const char* meaning;
+};
+
+const WarningBit WarningBits[] = {
+    {"spare below threshold", "the spare capacity fell below its threshold"},
+    {"temperature", "the temperature is beyond its limits"},
+    {"reliability degraded", "media or internal errors degrade its reliability"},
+    {"read-only", "the drive has made its media read-only"},
+    {"volatile memory backup failed", "the backup of its volatile memory failed"},
+};
+
+// How the NVMe conditions read below their field's name; the arguments
+// of each come from PutNvmeCondition.
+struct NvmeWording {
+    ConditionKind kind;
+    const char* field;
+    const char* format;
+};
+
+const NvmeWording NvmeWordings[] = {
+    {ConditionKind::NvmeWarningSet, "Critical Warning", "newly set: %s"},
+    {ConditionKind::NvmeWarningAtFirstSight, "Critical Warning", "set when first seen: %s"},
+    {ConditionKind::NvmeSpareFell, "Available Spare",
+     "fell from %d%% to %d%% (threshold %d%%): the drive is using up its spare capacity"},
+    {ConditionKind::NvmeSpareBelowThreshold, "Available Spare",
+     "fell from %d%% to %d%%, below its threshold %d%%: too little spare capacity is left"},
+    {ConditionKind::NvmeWearReached, "Percentage Used", "rose from below %d%% to %d%%: %s"},
+    {ConditionKind::NvmeWearAtFirstSight, "Percentage Used", "%d%% when first seen: %s"},
+    {ConditionKind::NvmeErrorsRose, "Media and Data Integrity Errors",
+     "rose from %llu to %llu: the drive found data it could not keep intact"},
+    {ConditionKind::NvmeErrorsAtFirstSight, "Media and Data Integrity Errors",
+     "%llu when first seen: the drive has found data it could not keep intact"},
 };
 
 const ConditionWording& WordingOf(ConditionKind kind)
@@ -155,10 +194,56 @@ void AppendAttributeName(TextBuffer* out, const DriveRecord& r, int32_t id)
     AppendBytes(out, name, length);
 }
 
+const char* WearMeaning(int32_t percentageUsed)
+{
+    return percentageUsed >= NvmeWearEnd ? "the drive has used up its rated endurance"
+                                         : "the drive nears the end of its rated endurance";
+}
+
+// "  <field>[, <warning>]:" and the condition with its meaning on the line
+// below.
+void PutNvmeCondition(TextBuffer* out, const NvmeWording& w, const Condition& c)
+{
+    char piece[PieceSize];
+    TextBuffer line = MakeTextBuffer(piece, sizeof piece);
+    const bool warning = c.kind == ConditionKind::NvmeWarningSet || c.kind == ConditionKind::NvmeWarningAtFirstSight;
+    const int bit = warning ? static_cast<int>(c.current & 7) : 0;
+    const bool named = bit < static_cast<int>(sizeof WarningBits / sizeof WarningBits[0]);
+    AppendFormat(&line, "  %s", w.field);
+    if (warning && named)
+        AppendFormat(&line, ", %s", WarningBits[bit].name);
+    else if (warning)
+        AppendFormat(&line, ", bit %d", bit);
+    AppendText(&line, ":");
+    PutWrapped(out, piece, false);
+    line = MakeTextBuffer(piece, sizeof piece);
+    AppendText(&line, "    ");
+    if (warning)
+        AppendFormat(&line, w.format, named ? WarningBits[bit].meaning : "a warning this program does not know");
+    else if (c.kind == ConditionKind::NvmeErrorsRose || c.kind == ConditionKind::NvmeErrorsAtFirstSight)
+        AppendFormat(&line, w.format, static_cast<unsigned long long>(c.kind == ConditionKind::NvmeErrorsRose
+                                                                          ? c.referenceRaw
+                                                                          : c.raw),
+                     static_cast<unsigned long long>(c.raw));
+    else if (c.kind == ConditionKind::NvmeWearReached)
+        AppendFormat(&line, w.format, static_cast<int>(c.threshold), static_cast<int>(c.current),
+                     WearMeaning(c.current));
+    else if (c.kind == ConditionKind::NvmeWearAtFirstSight)
+        AppendFormat(&line, w.format, static_cast<int>(c.current), WearMeaning(c.current));
+    else
+        AppendFormat(&line, w.format, static_cast<int>(c.reference), static_cast<int>(c.current),
+                     static_cast<int>(c.threshold));
+    PutWrapped(out, piece, false);
+}
+
 // "  Attribute <id>, <name>:" and the condition on the line below; a
 // drive-wide condition on one line.
 void PutCondition(TextBuffer* out, const Condition& c, const DriveRecord& r)
 {
+    for (const NvmeWording& nvme : NvmeWordings) {
+        if (nvme.kind == c.kind)
+            return PutNvmeCondition(out, nvme, c);
+    }
     const ConditionWording& w = WordingOf(c.kind);
     char piece[PieceSize];
     TextBuffer line = MakeTextBuffer(piece, sizeof piece);

@@ -9,10 +9,13 @@
 #include "monitor_state_file.h"
 #include "smtp_auth.h"
 #include "text_buffer.h"
+#include "view_text.h"
 
 namespace {
 
-enum { FieldSize = 80, ComputerNameSize = 64, HeloNameSize = 64 };
+enum { FieldSize = 80, ComputerNameSize = 64, SaveFailureSize = 640 };
+
+const char NamelessPc[] = "this PC";
 
 // The Setup fields as the monitor keeps them: its own terminated copies, so
 // a field without a terminator is never read past its 80 bytes.
@@ -47,7 +50,13 @@ const OutcomeWords OutcomeTable[] = {
     {SmtpOutcome::TlsFailed, "TLS failed", "TLS 1.2 or later could not be set up"},
     {SmtpOutcome::LoginRefused, "login refused", "the server refused the user name or password"},
     {SmtpOutcome::NoLogin, "no login", "the server offers no login that this program speaks (AUTH PLAIN or LOGIN)"},
+    {SmtpOutcome::OutOfStep, "out of step", "the server answered before its command had been sent"},
+    {SmtpOutcome::NoAnswer, "no answer", "no connection to the server could be made"},
 };
+
+// Who speaks in the status bar: a check's "Checked" does not replace a
+// notice about the state file, which stays until the next delivery outcome.
+enum class Say { Check, Delivery, Notice };
 
 struct Monitor {
     const MonitorServices* services;
@@ -65,7 +74,9 @@ struct Monitor {
     char host[SmtpHostMax + 1];
     uint16_t port;
     char computerName[ComputerNameSize];
-    char heloName[HeloNameSize];
+    const char* heloName;  // "" when the name is no domain label
+    bool noticeHeld;
+    char saveFailure[SaveFailureSize];  // why the latest save failed, "" after one that worked
     char mail[MailTextMax];
     char password[MailPasswordMax + 1];  // while a dialogue runs
     uint32_t messageCount;
@@ -101,25 +112,6 @@ LocalTime LocalNow(int32_t* utcOffsetMinutes = nullptr)
     return t;
 }
 
-void SaveState()
-{
-    const size_t n = FormatMonitorState(M.state, M.stateText, sizeof M.stateText);
-    if (n > 0)
-        M.services->writeState(M.services->context, M.stateText, n);
-}
-
-// The latest event wins: its short text goes to the status bar, its long
-// text into the state, which is saved.
-void Show(const char* shortText, const char* longFormat, ...)
-{
-    va_list args;
-    va_start(args, longFormat);
-    std::vsnprintf(M.state.lastOutcome, sizeof M.state.lastOutcome, longFormat, args);
-    va_end(args);
-    M.services->showOutcome(M.services->context, shortText);
-    SaveState();
-}
-
 struct Stamp {
     char hhmm[8];    // "14:05"
     char full[24];   // "04/03/2025 14:05:09"
@@ -132,6 +124,59 @@ Stamp StampOf(const LocalTime& t)
     std::snprintf(s.full, sizeof s.full, "%02d/%02d/%04d %s:%02d", t.wDay % 100, t.wMonth % 100, t.wYear % 10000,
                   s.hhmm, t.wSecond % 100);
     return s;
+}
+
+// Saves the state; a failure is said at once, since the same warnings would
+// otherwise go out again at the next start. True when it was saved.
+bool SaveState()
+{
+    char why[SaveFailureSize - 64] = "the state is too large to write";
+    const size_t n = FormatMonitorState(M.state, M.stateText, sizeof M.stateText);
+    if (n > 0 && M.services->writeState(M.services->context, M.stateText, n, why, sizeof why)) {
+        M.saveFailure[0] = '\0';
+        return true;
+    }
+    why[sizeof why - 1] = '\0';
+    const Stamp at = StampOf(LocalNow());
+    char shortText[32];
+    std::snprintf(shortText, sizeof shortText, "State not saved %s", at.hhmm);
+    std::snprintf(M.saveFailure, sizeof M.saveFailure, "State not saved %s: %s.", at.full, why);
+    M.services->showOutcome(M.services->context, shortText);
+    return false;
+}
+
+// The latest event wins: its short text goes to the status bar, its long
+// text into the state, which is saved. A notice about the state file stays
+// until a delivery outcome replaces it.
+void Show(Say say, const char* shortText, const char* longFormat, ...)
+{
+    if (say == Say::Check && M.noticeHeld) {
+        SaveState();
+        return;
+    }
+    M.noticeHeld = say == Say::Notice;
+    va_list args;
+    va_start(args, longFormat);
+    std::vsnprintf(M.state.lastOutcome, sizeof M.state.lastOutcome, longFormat, args);
+    va_end(args);
+    if (SaveState())
+        M.services->showOutcome(M.services->context, shortText);
+}
+
+// " Not compared, their attribute sectors failing their checksum twice:
+// Primary/Slave." for the drives the check had to leave out, else "".
+void DescribeUnchecked(uint32_t positions, char* out, size_t size)
+{
+    TextBuffer note = MakeTextBuffer(out, size);
+    for (int d = 0; d < DriveCount; ++d) {
+        if (positions & (1u << d)) {
+            AppendText(&note, note.length ? ", " : " Not compared, their attribute sectors failing their "
+                                                   "checksum twice: ");
+            AppendText(&note, ControllerText(d));
+        }
+    }
+    if (note.length)
+        AppendText(&note, ".");
 }
 
 bool MailOff(const OwnSettings& s)
@@ -156,18 +201,20 @@ Field FirstBadField(const OwnSettings& s)
 // Says which field keeps mail from going out; false when both pass.
 bool ShowBadField(const OwnSettings& s)
 {
-    switch (FirstBadField(s)) {
-    case Field::Address:
-        Show("Not sent: bad address", "Not sent: the e-mail address \"%s\" is not one plain address (name@domain).",
-             s.emailAddress);
-        return true;
-    case Field::Server:
-        Show("Not sent: bad server", "Not sent: the SMTP server \"%s\" is not \"host\" or \"host:port\".",
-             s.smtpServer);
-        return true;
-    case Field::None: break;
-    }
-    return false;
+    const Field bad = FirstBadField(s);
+    if (bad == Field::None)
+        return false;
+    const Stamp at = StampOf(LocalNow());
+    char shortText[40];
+    std::snprintf(shortText, sizeof shortText, "Not sent %s: bad %s", at.hhmm,
+                  bad == Field::Address ? "address" : "server");
+    if (bad == Field::Address)
+        Show(Say::Delivery, shortText, "Not sent %s: the e-mail address \"%s\" is not one plain address "
+             "(name@domain).", at.full, s.emailAddress);
+    else
+        Show(Say::Delivery, shortText, "Not sent %s: the SMTP server \"%s\" is not \"host\" or \"host:port\".",
+             at.full, s.smtpServer);
+    return true;
 }
 
 void ArmClock()
@@ -208,14 +255,17 @@ void ShowDialogueOutcome(Job job, SmtpOutcome outcome, const char* reason = null
     else
         std::snprintf(shortText, sizeof shortText, "Not sent %s: %s", at.hhmm, shortWord ? shortWord : words.shortWord);
     char what[48];
-    if (job == Job::Test)
+    char unchecked[160] = "";
+    if (job == Job::Test) {
         std::snprintf(what, sizeof what, "Test message");
-    else
+    } else {
         std::snprintf(what, sizeof what, "Warning of %d problem(s)", static_cast<int>(M.sending.count));
-    Show(shortText, "%s %s %s to %s through %s port %u: %s%s%s%s", what,
+        DescribeUnchecked(M.sending.uncheckedPositions, unchecked, sizeof unchecked);
+    }
+    Show(Say::Delivery, shortText, "%s %s %s to %s through %s port %u: %s%s%s%s%s", what,
          outcome == SmtpOutcome::Sent ? "sent" : "not sent", at.full, M.sendingSettings.emailAddress, M.host,
          static_cast<unsigned>(M.port), reason, reply[0] ? "; the server's last reply: \"" : ".", reply,
-         reply[0] ? "\"" : "");
+         reply[0] ? "\"." : "", unchecked);
 }
 
 void RunWaiting();
@@ -244,7 +294,6 @@ void AfterEvent()
         FinishDialogue();
 }
 
-// Starts the dialogue for the text in M.mail; the settings have passed the checks.
 // The login's password, unprotected for this dialogue only; false when the
 // system cannot unprotect it (it was stored by another account or computer).
 bool RevealPassword(const MailConfig& mail)
@@ -254,6 +303,7 @@ bool RevealPassword(const MailConfig& mail)
            M.services->revealPassword(M.services->context, mail.password, M.password, sizeof M.password);
 }
 
+// Starts the dialogue for the text in M.mail; the settings have passed the checks.
 void StartDialogue(Job job, const OwnSettings& s, size_t mailLength)
 {
     M.sendingSettings = s;
@@ -271,7 +321,6 @@ void StartDialogue(Job job, const OwnSettings& s, size_t mailLength)
         return;
     }
     M.job = job;
-    MakeHeloName(M.computerName, M.heloName, sizeof M.heloName);
     const SmtpRequest request{M.host,     M.port,        M.heloName, M.sendingSettings.emailAddress,
                               M.mail,     mailLength,    mail.security, mail.user, M.password};
     SmtpStart(M.services->network(M.services->context), request, Now());
@@ -282,7 +331,11 @@ MailContext ContextFor(const OwnSettings& s)
 {
     M.services->computerName(M.services->context, M.computerName, sizeof M.computerName);
     M.computerName[sizeof M.computerName - 1] = '\0';
-    MailContext c = {M.computerName, s.emailAddress, {}, 0, 0};
+    // A name that is no domain label would make a bad greeting: the dialogue
+    // then greets with its address, and the mail says "this PC".
+    const bool named = IsDomainLabel(M.computerName);
+    M.heloName = named ? M.computerName : "";
+    MailContext c = {named ? M.computerName : NamelessPc, s.emailAddress, {}, 0, 0};
     c.now = LocalNow(&c.utcOffsetMinutes);
     c.uniqueNumber = Now() + ++M.messageCount * 0x9E3779B9u;
     return c;
@@ -303,7 +356,9 @@ void StartWarning(const DriveRecord table[DriveCount], const OwnSettings& s)
     StartDialogue(Job::Warning, s, FormatWarningMail(c, M.state, table, M.found, M.mail, sizeof M.mail));
 }
 
-void RunCheck(const DriveRecord table[DriveCount], const OwnSettings& s)
+// A check that waited for a delivery and finds nothing new leaves the
+// delivery's outcome in place.
+void RunCheck(const DriveRecord table[DriveCount], const OwnSettings& s, bool waited)
 {
     CheckDrives(&M.state, table, s.changePercent, &M.found);
     const int problems = M.found.count;
@@ -312,21 +367,28 @@ void RunCheck(const DriveRecord table[DriveCount], const OwnSettings& s)
             StartWarning(table, s);
         return;
     }
+    char unchecked[160];
+    DescribeUnchecked(M.found.uncheckedPositions, unchecked, sizeof unchecked);
+    if (problems == 0 && waited && !unchecked[0]) {
+        SaveState();
+        return;
+    }
     const Stamp at = StampOf(LocalNow());
     char shortText[24];
     std::snprintf(shortText, sizeof shortText, "Checked %s", at.hhmm);
     if (problems == 0)
-        Show(shortText, "Checked %s: nothing new to report.", at.full);
+        Show(Say::Check, shortText, "Checked %s: nothing new to report.%s", at.full, unchecked);
     else
-        Show(shortText, "Checked %s: %d problem(s) found; mail is off, so the next check finds them again.",
-             at.full, problems);
+        Show(Say::Check, shortText,
+             "Checked %s: %d problem(s) found; mail is off, so the next check finds them again.%s", at.full,
+             problems, unchecked);
 }
 
 void RunWaiting()
 {
     if (M.checkWaiting) {
         M.checkWaiting = false;
-        RunCheck(M.waitingTable, M.waitingSettings);
+        RunCheck(M.waitingTable, M.waitingSettings, true);
     }
     if (M.testWaiting && !SmtpRunning()) {
         M.testWaiting = false;
@@ -351,12 +413,19 @@ void MonitorStart(const MonitorServices* services)
     MonitorReset();
     M.services = services;
     size_t length = 0;
-    const bool read = services->readState(services->context, M.stateText, sizeof M.stateText, &length) &&
-                      length <= sizeof M.stateText;
-    if (read && ParseMonitorState(M.stateText, length, &M.state))
+    const StateFileRead read = services->readState(services->context, M.stateText, sizeof M.stateText, &length);
+    if (read == StateFileRead::Read && length <= sizeof M.stateText &&
+        ParseMonitorState(M.stateText, length, &M.state))
         return;
-    Show("State file reset", "State file reset %s: the monitor's state file was %s; the references start afresh.",
-         StampOf(LocalNow()).full, read ? "malformed or too large" : "missing or unreadable");
+    const Stamp at = StampOf(LocalNow());
+    const char* full = at.full;
+    if (read == StateFileRead::Missing)
+        Show(Say::Notice, "New state file", "New state file %s: the monitor found no state file and starts one.",
+             full);
+    else
+        Show(Say::Notice, "State file reset",
+             "State file reset %s: the monitor's state file was %s; the references start afresh.", full,
+             read == StateFileRead::Read ? "malformed or too large" : "unreadable");
 }
 
 bool MonitorMailEnabled(const MonitorSettings& settings)
@@ -375,7 +444,7 @@ void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& se
         M.waitingSettings = Own(settings);
         return;
     }
-    RunCheck(table, Own(settings));
+    RunCheck(table, Own(settings), false);
 }
 
 void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings& after)
@@ -448,7 +517,11 @@ void MonitorClockTick()
 
 const char* MonitorLastOutcome()
 {
-    return M.state.lastOutcome;
+    if (!M.saveFailure[0])
+        return M.state.lastOutcome;
+    static char text[int{SaveFailureSize} + int{MonitorOutcomeSize} + 32];
+    std::snprintf(text, sizeof text, "%s The latest outcome: %s", M.saveFailure, M.state.lastOutcome);
+    return text;
 }
 
 void MonitorReset()

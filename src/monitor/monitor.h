@@ -9,20 +9,22 @@
 #include "mail_config.h"
 #include "smtp_dialogue.h"
 
+enum class StateFileRead { Read, Missing, Unreadable };
+
 struct MonitorServices {
     void* context;
     // The state file beside the program, read whole into buffer (at most
-    // capacity bytes; a longer file may fill it or fail). False when it is
-    // missing or cannot be read.
-    bool (*readState)(void* context, char* buffer, size_t capacity, size_t* length);
+    // capacity bytes; a longer file may fill it or fail).
+    StateFileRead (*readState)(void* context, char* buffer, size_t capacity, size_t* length);
     // Replaces the state file atomically (as the settings file is saved).
-    bool (*writeState)(void* context, const char* text, size_t length);
+    // On failure, fills why with the file's name and the reason.
+    bool (*writeState)(void* context, const char* text, size_t length, char* why, size_t whyCapacity);
     void (*localTime)(void* context, LocalTime* now, int32_t* utcOffsetMinutes);
     uint32_t (*milliseconds)(void* context);
     void (*computerName)(void* context, char* out, size_t capacity);
     // The network, or null when the system has none (no Winsock).
     const SmtpServices* (*network)(void* context);
-    // Status-bar part 1: the latest outcome, short (at most 26 characters).
+    // Status-bar part 1: the latest outcome, short (at most 30 characters).
     void (*showOutcome)(void* context, const char* shortText);
     // Asks for MonitorClockTick after delayMs, replacing any earlier request
     // (0: no tick needed any more). Asked again after every network event.
@@ -42,9 +44,11 @@ struct MonitorSettings {
     const MailConfig* mail = nullptr;  // security, login, command; null: none of them
 };
 
-// Forgets everything, then reads the state file (a missing, unreadable or
-// malformed file starts from fresh references, shows "State file reset" and
-// is written anew). The services must live as long as the monitor.
+// Forgets everything, then reads the state file (an unreadable or malformed
+// file starts from fresh references and shows "State file reset", a missing
+// one "New state file", until the next delivery's outcome; either is written
+// anew). The services must live as long as the monitor. Whenever a save
+// fails, part 1 says "State not saved HH:MM".
 void MonitorStart(const MonitorServices* services);
 
 // Mail goes out only with a plain address, a good server and pollMinutes > 0.
@@ -54,7 +58,8 @@ bool MonitorMailEnabled(const MonitorSettings& settings);
 // every condition found when mail is on, else shows "Checked HH:MM" (or which
 // field is bad when the fields are filled in but one does not pass). While a
 // dialogue runs, the check waits for its end and then reads the table again:
-// the table must stay where it is (DriveTable does).
+// the table must stay where it is (DriveTable does); finding nothing new then,
+// it leaves the delivery's outcome in place.
 void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& settings);
 
 // After Setup's OK: a test message when the address or server changed to
@@ -81,7 +86,8 @@ void MonitorSecured(SmtpOutcome result, const char* problem);
 void MonitorClosed();
 void MonitorClockTick();
 
-// The full text of the latest outcome (server, port, the server's reply).
+// The full text of the latest outcome (server, port, the server's reply),
+// after the reason of a failed save.
 const char* MonitorLastOutcome();
 
 // Back to the state of process start, ending a running dialogue (tests).

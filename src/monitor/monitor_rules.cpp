@@ -35,21 +35,14 @@ bool SameDrive(const KnownDrive& known, const DriveRecord& r)
     return std::strcmp(known.model, r.model) == 0 && std::strcmp(known.serial, r.serial) == 0;
 }
 
-// The first known drive not yet matched in this check with the record's
-// model and serial, preferring one last seen at this position (two drives of
-// one identity at two positions then keep their own references).
-int FindKnown(const MonitorState& state, const DriveRecord& r, int position, const bool matched[])
+// The known drive with the record's model and serial, or -1.
+int FindKnown(const MonitorState& state, const DriveRecord& r)
 {
-    int any = -1;
     for (int k = 0; k < state.driveCount; ++k) {
-        if (matched[k] || !SameDrive(state.drives[k], r))
-            continue;
-        if (state.drives[k].lastPosition == position)
+        if (SameDrive(state.drives[k], r))
             return k;
-        if (any < 0)
-            any = k;
     }
-    return any;
+    return -1;
 }
 
 // A free place, or the least recently seen drive not seen in this check.
@@ -81,12 +74,28 @@ AttributeReference* ReferenceFor(KnownDrive& known, const AttributeSlot& slot, b
     AttributeReference* ref = FindReference(known, slot.id);
     *isNew = ref == nullptr;
     if (!ref && (ref = FindReference(known, 0)) != nullptr)
-        *ref = {static_cast<uint8_t>(slot.id), static_cast<uint8_t>(slot.value), slot.raw};
+        *ref = {static_cast<uint8_t>(slot.id), static_cast<uint8_t>(slot.value), 0, slot.raw};
+    if (ref)
+        ref->threshold = static_cast<int16_t>(slot.threshold);
     return ref;
+}
+
+uint8_t WearStepOf(uint8_t percentageUsed)
+{
+    return percentageUsed >= NvmeWearEnd ? NvmeWearEnd : percentageUsed >= NvmeWearWarning ? NvmeWearWarning : 0;
+}
+
+uint64_t MediaErrorsOf(const NvmeHealth& h)
+{
+    return CountUpTo64Bits(h.counters[NvmeMediaErrors]);
 }
 
 bool FailingAtFirstSight(const DriveRecord& r)
 {
+    if (IsNvmeDrive(r)) {
+        const NvmeHealth& h = r.nvme.health;
+        return h.criticalWarning != 0 || MediaErrorsOf(h) > 0 || h.percentageUsed >= NvmeWearWarning;
+    }
     for (const AttributeSlot& slot : r.attributes) {
         if (InUse(slot) && (SlotInAlert(slot) || (Listed(FirstSightCounters, slot.id) && CountOf(slot.raw) > 0)))
             return true;
@@ -112,25 +121,32 @@ struct CheckContext {
     uint32_t changePercent;
 };
 
-void Add(const CheckContext& c, ConditionKind kind, const AttributeSlot* slot, int32_t reference, int32_t current)
+Condition* Add(const CheckContext& c, ConditionKind kind, const AttributeSlot* slot, int32_t reference,
+               int32_t current)
 {
+    static Condition spare;  // the list is full: the condition is dropped
     if (c.found->count == ConditionMax)
-        return;
+        return &spare;
     Condition& out = c.found->items[c.found->count++];
-    out = {kind, c.known, c.position, 0, reference, current, 0, 0};
+    out = {kind, c.known, c.position, 0, reference, current, 0, 0, 0};
     if (slot) {
         out.attributeId = slot->id;
         out.threshold = slot->threshold;
         out.raw = slot->raw;
     }
+    return &out;
+}
+
+bool FallsTooFar(int32_t reference, int32_t current, uint32_t changePercent)
+{
+    return current < reference &&
+           static_cast<uint64_t>(reference - current) * 100 > static_cast<uint64_t>(changePercent) * reference;
 }
 
 bool FellTooFar(const AttributeSlot& slot, const AttributeReference& ref, uint32_t changePercent)
 {
-    if (!(slot.flags & PreFailureFlag) || Listed(TemperatureIds, slot.id) || slot.value >= ref.value)
-        return false;
-    const uint64_t fall = static_cast<uint64_t>(ref.value - slot.value);
-    return fall * 100 > static_cast<uint64_t>(changePercent) * ref.value;
+    return (slot.flags & PreFailureFlag) && !Listed(TemperatureIds, slot.id) &&
+           FallsTooFar(ref.value, slot.value, changePercent);
 }
 
 // Adds the value condition of one slot, if any; true when it did.
@@ -174,7 +190,55 @@ void CheckAttributes(const CheckContext& c, KnownDrive& known, const DriveRecord
         const bool countReported = !isNew && CheckCount(c, slot, *ref);
         if (known.firstSightPending)
             CheckFirstSight(c, slot, valueReported, countReported);
+        if (slot.value > ref->value)
+            ref->value = static_cast<uint8_t>(slot.value);
     }
+}
+
+// An NVMe drive's health log against its references, taken when the log is
+// first read; while a first sight is not yet delivered, what made it worth
+// a report and no change covers.
+void CheckNvme(const CheckContext& c, KnownDrive& known, const NvmeHealth& h)
+{
+    NvmeReference& ref = known.nvme;
+    const uint8_t step = WearStepOf(h.percentageUsed);
+    const uint64_t errors = MediaErrorsOf(h);
+    if (!ref.inUse)
+        ref = {1, h.criticalWarning, h.availableSpare, 0, step, errors};
+    const bool firstSight = known.firstSightPending;
+    const unsigned newBits = h.criticalWarning & ~ref.warningBits;
+    const unsigned shownBits = newBits | (firstSight ? h.criticalWarning : 0u);
+    for (int bit = 0; bit < 8; ++bit) {
+        if (shownBits >> bit & 1)
+            Add(c, newBits >> bit & 1 ? ConditionKind::NvmeWarningSet : ConditionKind::NvmeWarningAtFirstSight,
+                nullptr, 0, bit);
+    }
+    Condition* added = nullptr;
+    if (h.availableSpare < h.availableSpareThreshold && ref.spare >= h.availableSpareThreshold)
+        added = Add(c, ConditionKind::NvmeSpareBelowThreshold, nullptr, ref.spare, h.availableSpare);
+    else if (FallsTooFar(ref.spare, h.availableSpare, c.changePercent))
+        added = Add(c, ConditionKind::NvmeSpareFell, nullptr, ref.spare, h.availableSpare);
+    if (added)
+        added->threshold = h.availableSpareThreshold;
+    if (step > ref.wearStep)
+        Add(c, ConditionKind::NvmeWearReached, nullptr, ref.wearStep, h.percentageUsed)->threshold = step;
+    else if (firstSight && step)
+        Add(c, ConditionKind::NvmeWearAtFirstSight, nullptr, 0, h.percentageUsed);
+    added = nullptr;
+    if (errors > ref.mediaErrors)
+        added = Add(c, ConditionKind::NvmeErrorsRose, nullptr, 0, 0);
+    else if (firstSight && errors)
+        added = Add(c, ConditionKind::NvmeErrorsAtFirstSight, nullptr, 0, 0);
+    if (added) {
+        added->raw = errors;
+        added->referenceRaw = ref.mediaErrors;
+    }
+    // A warning that cleared is reported again when it comes back; a spare
+    // that grew is the reference for the next fall.
+    ref.warningBits &= h.criticalWarning;
+    ref.spareThreshold = h.availableSpareThreshold;
+    if (h.availableSpare > ref.spare)
+        ref.spare = h.availableSpare;
 }
 
 void CheckPresentDrive(const CheckContext& c, MonitorState* state, const DriveRecord& r)
@@ -185,11 +249,16 @@ void CheckPresentDrive(const CheckContext& c, MonitorState* state, const DriveRe
     CopyBounded(known.firmware, r.firmware);
     if (!r.smartEnabled) {
         if (!known.vanishedReported)
-            Add(c, ConditionKind::SmartOff, nullptr, 0, 0);
+            Add(c, IsNvmeDrive(r) ? ConditionKind::HealthLogUnread : ConditionKind::SmartOff, nullptr, 0, 0);
         return;
     }
     known.vanishedReported = 0;
-    CheckAttributes(c, known, r);
+    if (r.checksumFailed)
+        c.found->uncheckedPositions |= 1u << c.position;
+    else if (IsNvmeDrive(r))
+        CheckNvme(c, known, r.nvme.health);
+    else
+        CheckAttributes(c, known, r);
 }
 
 }  // namespace
@@ -210,18 +279,30 @@ int32_t CountOf(uint64_t raw)
     return static_cast<int32_t>(raw & 0xFFFF);
 }
 
+uint64_t CountUpTo64Bits(const Counter128& counter)
+{
+    if (counter.word[2] || counter.word[3])
+        return UINT64_MAX;
+    return static_cast<uint64_t>(counter.word[1]) << 32 | counter.word[0];
+}
+
 void CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint32_t changePercent,
                  ConditionList* found)
 {
     found->count = 0;
+    found->uncheckedPositions = 0;
     ++state->checkCount;
     bool matched[MonitorDriveMax] = {};
     for (int d = 0; d < DriveCount; ++d) {
         const DriveRecord& r = table[d];
         if (!r.present)
             continue;
-        int k = FindKnown(*state, r, d, matched);
-        if (k < 0 && !r.smartEnabled)
+        int k = FindKnown(*state, r);
+        if (k >= 0 && matched[k])
+            continue;  // the same drive, answering at a second position
+        if (k < 0 && r.smartEnabled && r.checksumFailed)
+            found->uncheckedPositions |= 1u << d;  // its references wait for a good reading
+        if (k < 0 && (!r.smartEnabled || r.checksumFailed))
             continue;  // never seen answering: nothing to compare with
         if (k < 0)
             k = AddKnownDrive(state, r, matched);
@@ -244,11 +325,18 @@ void AcceptDelivered(MonitorState* state, const ConditionList& delivered)
         KnownDrive& known = state->drives[c.known];
         known.firstSightPending = 0;
         AttributeReference* ref = c.attributeId ? FindReference(known, c.attributeId) : nullptr;
+        NvmeReference& nvme = known.nvme;
         switch (c.kind) {
         case ConditionKind::Vanished:
         case ConditionKind::SmartOff:
+        case ConditionKind::HealthLogUnread:
             known.vanishedReported = 1;
             break;
+        case ConditionKind::NvmeWarningSet: nvme.warningBits |= static_cast<uint8_t>(1u << c.current); break;
+        case ConditionKind::NvmeSpareFell:
+        case ConditionKind::NvmeSpareBelowThreshold: nvme.spare = static_cast<uint8_t>(c.current); break;
+        case ConditionKind::NvmeWearReached: nvme.wearStep = static_cast<uint8_t>(c.threshold); break;
+        case ConditionKind::NvmeErrorsRose: nvme.mediaErrors = c.raw; break;
         case ConditionKind::CountRose:
         case ConditionKind::CountAtFirstSight:
             if (ref)

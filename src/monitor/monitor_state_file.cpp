@@ -2,25 +2,37 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "text_buffer.h"
 
 // The file, one record per line (CRLF written; LF alone read too; blank
 // lines skipped):
-//   Ostrivel monitor state 1
+//   Ostrivel monitor state 2
 //   check <checkCount>
 //   outcome "<full text of the latest outcome>"
 //   drive <lastSeen> <lastPosition> <firstSightPending> <vanishedReported> "<model>" "<serial>" "<firmware>"
-//   attribute <id> <reference value> <reference raw value>
-// Attribute lines belong to the drive line above them. Texts stand in double
+//   attribute <id> <reference value> <reference raw value> <threshold, or - when unknown>
+//   nvme <warning bits> <spare> <spare threshold> <wear step> <media errors>
+//   shown <anything>
+// Attribute lines (an ATA drive's) or the one nvme line (an NVMe drive's)
+// belong to the drive line above them. Shown lines are kept for marking
+// conditions already shown to the person: this version reads and skips
+// them. Version 1 is read too: its attribute lines have no threshold, and
+// it has no nvme or shown lines. Texts stand in double
 // quotes; '"', '%' and every byte outside 0x20..0x7E are written %XX (hex),
-// so any byte of a drive's texts comes back as it was.
+// so any byte of a drive's texts comes back as it was. A drive's texts are
+// kept to the widths drives give them (model 40, serial 20, firmware 8), so
+// that 16 drives always fit; a second drive line of one model and serial is
+// read and dropped with its attributes.
 
 namespace {
 
-const char VersionLine[] = "Ostrivel monitor state 1";
+const char VersionLine[] = "Ostrivel monitor state 2";
+const char VersionOneLine[] = "Ostrivel monitor state 1";
 const char HexDigits[] = "0123456789ABCDEF";
 constexpr uint64_t RawMax = (1ull << 48) - 1;
+constexpr size_t ModelMax = 40, SerialMax = 20, FirmwareMax = 8;
 
 bool Escaped(char c)
 {
@@ -69,9 +81,10 @@ uint64_t Number(Cursor& c, uint64_t max)
     uint64_t n = 0;
     const char* start = c.p;
     while (c.ok && c.p < c.end && *c.p >= '0' && *c.p <= '9') {
-        n = n * 10 + static_cast<uint64_t>(*c.p++ - '0');
-        if (n > max)
+        const uint64_t digit = static_cast<uint64_t>(*c.p++ - '0');
+        if (digit > max || n > (max - digit) / 10)
             Fail(c);
+        n = n * 10 + digit;
     }
     if (c.p == start)
         Fail(c);
@@ -110,8 +123,11 @@ void Text(Cursor& c, char* out, size_t capacity)
 
 struct Reader {
     MonitorState* state;
+    int version;
     bool sawCheck;
     bool sawOutcome;
+    KnownDrive* current;  // where the attribute lines go
+    KnownDrive dropped;   // a drive line repeated: read, then forgotten
 };
 
 bool ReadCheck(Reader& r, Cursor& c)
@@ -130,12 +146,18 @@ bool ReadOutcome(Reader& r, Cursor& c)
     return first;
 }
 
+bool SameIdentity(const KnownDrive& a, const KnownDrive& b)
+{
+    return std::strcmp(a.model, b.model) == 0 && std::strcmp(a.serial, b.serial) == 0;
+}
+
+// Reads into the place after the known drives, which it takes only when the
+// drive is not known yet.
 bool ReadDrive(Reader& r, Cursor& c)
 {
     MonitorState& s = *r.state;
-    if (s.driveCount == MonitorDriveMax)
-        return false;
-    KnownDrive& d = s.drives[s.driveCount++];
+    KnownDrive& d = r.dropped;
+    std::memset(&d, 0, sizeof d);
     d.lastSeen = static_cast<uint32_t>(Number(c, UINT32_MAX));
     d.lastPosition = static_cast<int32_t>(Number(c, DriveCount - 1));
     d.firstSightPending = static_cast<uint8_t>(Number(c, 1));
@@ -143,19 +165,35 @@ bool ReadDrive(Reader& r, Cursor& c)
     Text(c, d.model, sizeof d.model);
     Text(c, d.serial, sizeof d.serial);
     Text(c, d.firmware, sizeof d.firmware);
+    d.model[ModelMax] = d.serial[SerialMax] = d.firmware[FirmwareMax] = '\0';
+    r.current = &d;
+    for (int k = 0; k < s.driveCount; ++k) {
+        if (SameIdentity(s.drives[k], d))
+            return true;
+    }
+    if (s.driveCount == MonitorDriveMax)
+        return false;
+    r.current = &s.drives[s.driveCount++];
+    *r.current = d;
     return true;
 }
 
 // An attribute of the drive above: a new ID, and a free place for it.
 bool ReadAttribute(Reader& r, Cursor& c)
 {
-    MonitorState& s = *r.state;
-    if (s.driveCount == 0)
+    if (!r.current)
         return false;
-    KnownDrive& d = s.drives[s.driveCount - 1];
+    KnownDrive& d = *r.current;
     const uint8_t id = static_cast<uint8_t>(Number(c, 255));
     const uint8_t value = static_cast<uint8_t>(Number(c, 255));
     const uint64_t raw = Number(c, RawMax);
+    int16_t threshold = -1;
+    if (r.version > 1 && c.ok && c.end - c.p == 2 && c.p[0] == ' ' && c.p[1] == '-')
+        c.p += 2;
+    else if (r.version > 1)
+        threshold = static_cast<int16_t>(Number(c, 255));
+    if (d.nvme.inUse)
+        return false;
     AttributeReference* place = nullptr;
     for (AttributeReference& ref : d.references) {
         if (ref.id == id)
@@ -165,8 +203,30 @@ bool ReadAttribute(Reader& r, Cursor& c)
     }
     if (!place || id == 0)
         return false;
-    *place = {id, value, raw};
+    *place = {id, value, threshold, raw};
     return true;
+}
+
+// The references of the NVMe drive above, once, and never beside attributes.
+bool ReadNvme(Reader& r, Cursor& c)
+{
+    if (!r.current || r.version < 2 || r.current->nvme.inUse || r.current->references[0].id != 0)
+        return false;
+    NvmeReference& n = r.current->nvme;
+    n.inUse = 1;
+    n.warningBits = static_cast<uint8_t>(Number(c, 255));
+    n.spare = static_cast<uint8_t>(Number(c, 255));
+    n.spareThreshold = static_cast<uint8_t>(Number(c, 255));
+    n.wearStep = static_cast<uint8_t>(Number(c, NvmeWearEnd));
+    n.mediaErrors = Number(c, UINT64_MAX);
+    return n.wearStep == 0 || n.wearStep == NvmeWearWarning || n.wearStep == NvmeWearEnd;
+}
+
+bool SkipShown(Reader& r, Cursor& c)
+{
+    Blank(c);
+    c.p = c.end;
+    return r.current && r.version > 1;
 }
 
 struct LineKind {
@@ -179,6 +239,8 @@ const LineKind LineKinds[] = {
     {"outcome", ReadOutcome},
     {"drive", ReadDrive},
     {"attribute", ReadAttribute},
+    {"nvme", ReadNvme},
+    {"shown", SkipShown},
 };
 
 bool ReadLine(Reader& r, const char* line, const char* end)
@@ -213,10 +275,13 @@ bool ReadAll(const char* text, size_t length, MonitorState* state)
     const char* p = text;
     const char* end = text + length;
     const char *line, *lineEnd;
-    if (!NextLine(&p, end, &line, &lineEnd) || static_cast<size_t>(lineEnd - line) != std::strlen(VersionLine) ||
-        std::memcmp(line, VersionLine, lineEnd - line) != 0)
+    if (!NextLine(&p, end, &line, &lineEnd))
         return false;
-    Reader reader{state, false, false};
+    const std::string_view first(line, static_cast<size_t>(lineEnd - line));
+    if (first != VersionLine && first != VersionOneLine)
+        return false;
+    static Reader reader;
+    reader = {state, first == VersionLine ? 2 : 1, false, false, nullptr, {}};
     while (NextLine(&p, end, &line, &lineEnd)) {
         if (line != lineEnd && !ReadLine(reader, line, lineEnd))
             return false;
@@ -236,15 +301,20 @@ size_t FormatMonitorState(const MonitorState& state, char* out, size_t capacity)
         const KnownDrive& d = state.drives[k];
         AppendFormat(&text, "drive %lu %d %d %d", static_cast<unsigned long>(d.lastSeen),
                      static_cast<int>(d.lastPosition), d.firstSightPending, d.vanishedReported);
-        AppendQuoted(&text, d.model, sizeof d.model);
-        AppendQuoted(&text, d.serial, sizeof d.serial);
-        AppendQuoted(&text, d.firmware, sizeof d.firmware);
+        AppendQuoted(&text, d.model, ModelMax);
+        AppendQuoted(&text, d.serial, SerialMax);
+        AppendQuoted(&text, d.firmware, FirmwareMax);
         AppendText(&text, "\r\n");
         for (const AttributeReference& ref : d.references) {
-            if (ref.id != 0)
-                AppendFormat(&text, "attribute %d %d %llu\r\n", ref.id, ref.value,
-                             static_cast<unsigned long long>(ref.raw));
+            if (ref.id == 0)
+                continue;
+            AppendFormat(&text, "attribute %d %d %llu ", ref.id, ref.value, static_cast<unsigned long long>(ref.raw));
+            AppendFormat(&text, ref.threshold < 0 ? "-\r\n" : "%d\r\n", ref.threshold);
         }
+        const NvmeReference& n = d.nvme;
+        if (n.inUse)
+            AppendFormat(&text, "nvme %d %d %d %d %llu\r\n", n.warningBits, n.spare, n.spareThreshold, n.wearStep,
+                         static_cast<unsigned long long>(n.mediaErrors));
     }
     return text.overflow ? 0 : text.length;
 }

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
+#include "drive_scan.h"
 #include "drive_services.h"
 #include "file_replace.h"
 #include "mail_config_file.h"
@@ -20,20 +23,38 @@ enum { OutcomePart = 1 };
 MonitorWindow Where;
 bool ClockArmed;
 
-bool ReadState(void*, char* buffer, size_t capacity, size_t* length)
+StateFileRead ReadState(void*, char* buffer, size_t capacity, size_t* length)
 {
     uint32_t size = 0;
     const uint32_t fits = capacity < UINT32_MAX ? static_cast<uint32_t>(capacity) : UINT32_MAX;
-    const bool read =
-        WindowsDriveFiles().readFile(MonitorStateFileName, reinterpret_cast<uint8_t*>(buffer), fits, &size) ==
-        ERROR_SUCCESS;
-    *length = read ? size : 0;
-    return read;
+    const uint32_t error =
+        WindowsDriveFiles().readFile(MonitorStateFileName, reinterpret_cast<uint8_t*>(buffer), fits, &size);
+    *length = error == ERROR_SUCCESS ? size : 0;
+    if (error == ERROR_SUCCESS)
+        return StateFileRead::Read;
+    return error == ERROR_FILE_NOT_FOUND ? StateFileRead::Missing : StateFileRead::Unreadable;
 }
 
-bool WriteState(void*, const char* text, size_t length)
+// The file's full name, and why it could not be replaced: a folder in its
+// place and a read-only file are named as such, other failures by the
+// system's code and text.
+bool WriteState(void*, const char* text, size_t length, char* why, size_t whyCapacity)
 {
-    return ReplaceFileWhole(MonitorStateFileName, MonitorTemporaryPrefix, text, length) != 0;
+    SetLastError(ERROR_SUCCESS);
+    if (ReplaceFileWhole(MonitorStateFileName, MonitorTemporaryPrefix, text, length))
+        return true;
+    char reason[ErrorTextSize];
+    FormatLastError(reason);
+    const DWORD attributes = GetFileAttributesA(MonitorStateFileName);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        std::snprintf(reason, sizeof reason, "a folder has its name");
+    else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        std::snprintf(reason, sizeof reason, "the file is read-only");
+    char path[MAX_PATH];
+    if (GetFullPathNameA(MonitorStateFileName, sizeof path, path, nullptr) - 1 >= sizeof path - 1)
+        std::snprintf(path, sizeof path, "%s", MonitorStateFileName);
+    std::snprintf(why, whyCapacity, "%s could not be written: %s", path, reason);
+    return false;
 }
 
 // Local time minus UTC, daylight saving included.

@@ -60,6 +60,7 @@ struct Dialogue {
     SmtpReplyParser parser;
     char lastReply[SmtpReplyLineMax + 1];
     char command[CommandSize];
+    char addressLiteral[20];  // "[192.0.2.7]"
     Piece outgoing[2];  // still to send, in order
     int outgoingCount;
     size_t sentOfFirst;
@@ -170,6 +171,15 @@ void QueueMessage()
         Queue("\r\n.\r\n", 5);
 }
 
+// A nameless PC greets with the address literal of its end of the connection.
+void UseAddressLiteral()
+{
+    const uint32_t a = D.services->localAddress(D.services->context);
+    TextBuffer out = MakeTextBuffer(D.addressLiteral, sizeof D.addressLiteral);
+    AppendFormat(&out, "[%u.%u.%u.%u]", a & 0xFF, a >> 8 & 0xFF, a >> 16 & 0xFF, a >> 24);
+    D.request.heloName = D.addressLiteral;
+}
+
 // The base64 text that a login step sends; "" for the other steps.
 const char* LoginArgument(Step step)
 {
@@ -212,6 +222,8 @@ void Enter(Step step, uint32_t now)
     D.step = step;
     ResetReplyParser(&D.parser);
     const StepRule& rule = RuleOf(step);
+    if (rule.argument == &SmtpRequest::heloName && !(D.request.heloName && D.request.heloName[0]))
+        UseAddressLiteral();
     if (step == Step::Message) {
         QueueMessage();
     } else if (!QueueCommand(rule)) {
@@ -236,24 +248,21 @@ void AfterHello(unsigned extensions, uint32_t now)
         EndWithQuit(SmtpOutcome::NoLogin);
 }
 
-// A reply that came before its command was wholly sent answers nothing that
-// was asked, unless it refuses.
 void HandleReply(int code, uint32_t now)
 {
     if (D.step != Step::Quitting)  // keep the reply to the message
         std::memcpy(D.lastReply, D.parser.lastLine, sizeof D.lastReply);
     const char digit = static_cast<char>('0' + code / 100);
-    const bool answersCommand = D.outgoingCount == 0;
     if (D.step == Step::Quitting) {
         End(SmtpOutcome::Sent);
-    } else if (code != 0 && answersCommand && digit == RuleOf(D.step).expected) {
+    } else if (code != 0 && digit == RuleOf(D.step).expected) {
         if (D.step == Step::Message)
             D.outcome = SmtpOutcome::Sent;
         if (D.step == Step::Ehlo || D.step == Step::Helo)
             AfterHello(D.step == Step::Ehlo ? D.parser.extensions : 0, now);
         else
             Enter(RuleOf(D.step).next, now);
-    } else if (D.step == Step::Ehlo && digit == '5' && answersCommand) {
+    } else if (D.step == Step::Ehlo && digit == '5') {
         Enter(Step::Helo, now);
     } else if (digit == '4' || digit == '5') {
         EndRejected(code);
@@ -324,21 +333,26 @@ void SmtpConnected(int error, uint32_t nowMs)
             StartHandshake(nowMs);
     } else {
         End(error == SmtpErrorRefused    ? SmtpOutcome::Refused
-            : error == SmtpErrorTimedOut ? SmtpOutcome::TimedOut
+            : error == SmtpErrorTimedOut ? SmtpOutcome::NoAnswer
                                          : SmtpOutcome::Failed);
     }
 }
 
+// Without PIPELINING a server speaks only when its command has been wholly
+// sent: bytes that came before (while it was still going out, or in one
+// buffer with the reply that sent it) answer nothing that was asked.
+// Plain text after STARTTLS's reply, before the handshake, is the classic
+// injection of commands that would then pass as if secured.
 void SmtpReceived(const char* bytes, size_t length, uint32_t nowMs)
 {
     TakeAsConnected(nowMs);
     if (!Connected() || length == 0)
         return;
-    Progress(nowMs);
+    const Step asked = D.step;
     size_t used = 0;
     while (used < length && Connected()) {
-        if (D.step == Step::Handshake) {  // plain text after STARTTLS's reply: someone else's
-            End(SmtpOutcome::Failed);
+        if (D.step != asked || D.outgoingCount > 0 || D.step == Step::Handshake) {
+            End(SmtpOutcome::OutOfStep);
             return;
         }
         used += FeedReply(&D.parser, bytes + used, length - used);
@@ -376,13 +390,13 @@ void SmtpClosed(uint32_t nowMs)
 {
     (void)nowMs;
     if (SmtpRunning())
-        End(SmtpOutcome::Closed);
+        End(Connected() ? SmtpOutcome::Closed : SmtpOutcome::NoAnswer);
 }
 
 void SmtpClockTick(uint32_t nowMs)
 {
     if (SmtpRunning() && Reached(nowMs, SmtpNextDeadline()))
-        End(SmtpOutcome::TimedOut);
+        End(Connected() ? SmtpOutcome::TimedOut : SmtpOutcome::NoAnswer);
 }
 
 void SmtpAbort()

@@ -29,6 +29,9 @@ struct SmtpServices {
     // still running, closes the socket. Called once per dialogue, at its end,
     // when startLookup had returned true.
     void (*closeConnection)(void* context);
+    // The connection's local address (as startConnect takes one), 0 when
+    // unknown: the greeting's address literal when the PC has no usable name.
+    uint32_t (*localAddress)(void* context);
     // Starts TLS on the connected socket for `host`, the name the server's
     // certificate must carry; the answer comes as SmtpSecured. From then on
     // sendBytes takes and SmtpReceived gives the bytes inside TLS. Null, or
@@ -40,8 +43,10 @@ struct SmtpServices {
 // server that does not offer it gets nothing. Tls: the handshake first.
 enum class SmtpSecurity : uint8_t { None, StartTls, Tls };
 
+// OutOfStep: the server answered a command before it had been wholly sent.
+// NoAnswer: no connection was ever made (time-out, or a close before it).
 enum class SmtpOutcome {
-    Running, Sent, NoNetwork, HostNotFound, Refused, TimedOut, Rejected, Closed, Failed,
+    Running, Sent, NoNetwork, HostNotFound, Refused, TimedOut, Rejected, Closed, Failed, OutOfStep, NoAnswer,
     NoStartTls, Certificate, TlsFailed, LoginRefused, NoLogin,
 };
 
@@ -49,7 +54,7 @@ enum class SmtpOutcome {
 struct SmtpRequest {
     const char* host;
     uint16_t port;
-    const char* heloName;
+    const char* heloName;  // "" or null: the address literal of the local end
     const char* address;  // MAIL FROM and RCPT TO
     const char* mail;     // from FormatWarningMail or FormatTestMail, ends with CRLF
     size_t mailLength;
@@ -64,7 +69,7 @@ struct SmtpRequest {
 void SmtpStart(const SmtpServices* services, const SmtpRequest& request, uint32_t nowMs);
 void SmtpHostFound(bool found, uint32_t address, uint32_t nowMs);
 // error: 0 connected, else the system's code (SmtpErrorRefused: Refused,
-// SmtpErrorTimedOut: TimedOut, any other: Failed).
+// SmtpErrorTimedOut: NoAnswer, any other: Failed).
 void SmtpConnected(int error, uint32_t nowMs);
 void SmtpReceived(const char* bytes, size_t length, uint32_t nowMs);
 void SmtpWritable(uint32_t nowMs);
@@ -74,8 +79,9 @@ void SmtpSecured(SmtpOutcome result, const char* problem, uint32_t nowMs);
 // The server closed the connection. Pass on every byte still readable first:
 // a close before the reply to the message's final "." is a failure (Closed).
 void SmtpClosed(uint32_t nowMs);
-// Ends the dialogue when a reply took SmtpReplyTimeoutMs or the whole
-// dialogue SmtpDialogueTimeoutMs (TimedOut).
+// Ends the dialogue when a reply took SmtpReplyTimeoutMs from the moment its
+// command was wholly sent (bytes that trickle in do not extend it), or the
+// whole dialogue SmtpDialogueTimeoutMs: TimedOut, NoAnswer while connecting.
 void SmtpClockTick(uint32_t nowMs);
 // Ends a running dialogue at once (Failed), closing what it opened.
 void SmtpAbort();

@@ -25,6 +25,7 @@ struct WinsockApi {
     decltype(&::socket) socket;
     decltype(&::setsockopt) setsockopt;
     decltype(&::connect) connect;
+    decltype(&::getsockname) getsockname;
     decltype(&::send) send;
     decltype(&::recv) recv;
     decltype(&::closesocket) closesocket;
@@ -60,7 +61,8 @@ bool LoadApi()
            Load("WSAAsyncGetHostByName", &Api.asyncGetHostByName) &&
            Load("WSACancelAsyncRequest", &Api.cancelAsyncRequest) && Load("WSAAsyncSelect", &Api.asyncSelect) &&
            Load("WSAGetLastError", &Api.getLastError) && Load("socket", &Api.socket) &&
-           Load("setsockopt", &Api.setsockopt) && Load("connect", &Api.connect) && Load("send", &Api.send) &&
+           Load("setsockopt", &Api.setsockopt) && Load("connect", &Api.connect) &&
+           Load("getsockname", &Api.getsockname) && Load("send", &Api.send) &&
            Load("recv", &Api.recv) && Load("closesocket", &Api.closesocket) && Load("inet_addr", &Api.inetAddr);
 }
 
@@ -162,7 +164,16 @@ void CloseConnection(void*)
     LiveMessage = 0;
 }
 
-const SmtpServices Services = {nullptr, StartLookup, StartConnect, SendBytes, CloseConnection, StartTls};
+uint32_t LocalAddress(void*)
+{
+    sockaddr_in local = {};
+    int size = sizeof local;
+    if (Live == INVALID_SOCKET || Api.getsockname(Live, reinterpret_cast<sockaddr*>(&local), &size) != 0)
+        return 0;
+    return static_cast<uint32_t>(local.sin_addr.s_addr);
+}
+
+const SmtpServices Services = {nullptr, StartLookup, StartConnect, SendBytes, CloseConnection, LocalAddress, StartTls};
 
 void OnLookup(WPARAM wParam, LPARAM lParam)
 {

@@ -84,12 +84,12 @@ LONG SetRegistryText(HKEY key, const WCHAR* name, const WCHAR* text)
                           lstrlenA(ansiText) + 1);
 }
 
-HANDLE CreateSharedMemory(const WCHAR* name, DWORD size, bool* existed)
+HANDLE CreateSharedMemory(const WCHAR* name, DWORD size, SECURITY_ATTRIBUTES* security, bool* existed)
 {
     HANDLE memory = nullptr;
     if (auto createFileMapping = WIDE_CALL("kernel32.dll", CreateFileMappingW)) {
         SetLastError(ERROR_SUCCESS);
-        memory = createFileMapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
+        memory = createFileMapping(INVALID_HANDLE_VALUE, security, PAGE_READWRITE, 0, size, name);
     } else {
         char ansi[AnsiSize];
         if (!ToAnsi(name, ansi))
@@ -112,6 +112,12 @@ void FoldCase(WCHAR (&text)[MAX_PATH])
         return;
     CharUpperBuffA(ansi, lstrlenA(ansi));
     FromAnsi(ansi, text);
+}
+
+const WCHAR* GetWideCommandLine()
+{
+    auto getCommandLine = WIDE_CALL("kernel32.dll", GetCommandLineW);
+    return getCommandLine ? getCommandLine() : nullptr;
 }
 
 const WCHAR* SessionNamespace()

@@ -28,9 +28,13 @@ BOOL SetCurrentFolder(const WCHAR* folder);
 // Writes a REG_SZ value, its terminator stored with it.
 LONG SetRegistryText(HKEY key, const WCHAR* name, const WCHAR* text);
 
-// A named block of shared memory in the paging file; *existed tells whether
-// another process had made it already. Null on failure.
-HANDLE CreateSharedMemory(const WCHAR* name, DWORD size, bool* existed);
+// A named block of shared memory in the paging file, with the given access
+// list (null: the default one); *existed tells whether another process had
+// made it already. Null on failure.
+HANDLE CreateSharedMemory(const WCHAR* name, DWORD size, SECURITY_ATTRIBUTES* security, bool* existed);
+
+// The command line in UTF-16 on Windows NT; null on Windows 9x.
+const WCHAR* GetWideCommandLine();
 
 // Joins the texts (up to a null) into out; 0, with out cut, when they do not
 // fit in `size` characters with the terminator. Spares the program the C

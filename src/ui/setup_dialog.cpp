@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include "autostart.h"
+#include "elevation.h"
 #include "mail_config_file.h"
 #include "mail_server_dialog.h"
 #include "monitor_step.h"
@@ -64,6 +65,9 @@ void ShowSettings(HWND dialog, const Settings& settings)
     ShowTextField(dialog, IDC_SMTP_SERVER, settings.smtpServer);
     CheckDlgButton(dialog, settings.recallMode ? IDC_RECALL_HOTKEY : IDC_RECALL_ICON, BST_CHECKED);
     CheckDlgButton(dialog, IDC_AUTOSTART, QueryAutostart() ? BST_CHECKED : BST_UNCHECKED);
+    // The elevated copy may run as another account: its Run key is not the
+    // user's, so the choice stays with the user's own copy.
+    EnableWindow(GetDlgItem(dialog, IDC_AUTOSTART), !IsElevatedCopy());
 }
 
 bool IsChecked(HWND dialog, int id)
@@ -88,6 +92,9 @@ void OnInitDialog(HWND dialog)
 {
     ApplyDefaults(CurrentSettings);
     AcceptSignedNumberOnly(GetDlgItem(dialog, IDC_POLL_MINUTES));
+    // The fields scroll, so nothing stops typing but the record's size.
+    SendDlgItemMessageA(dialog, IDC_EMAIL_ADDRESS, EM_LIMITTEXT, TextFieldLength, 0);
+    SendDlgItemMessageA(dialog, IDC_SMTP_SERVER, EM_LIMITTEXT, TextFieldLength, 0);
     ShowSettings(dialog, CurrentSettings);
     BeginMailDraft();
 }
@@ -98,7 +105,8 @@ void OnCommand(HWND dialog, int id)
     case IDOK:
         ReadSettings(dialog, CurrentSettings);
         // Written on every OK, so a moved program gets its entry updated.
-        SetAutostart(IsChecked(dialog, IDC_AUTOSTART) ? 1 : 0);
+        if (!IsElevatedCopy())
+            SetAutostart(IsChecked(dialog, IDC_AUTOSTART) ? 1 : 0);
         CommitMailDraft();
         EndDialog(dialog, 1);
         break;

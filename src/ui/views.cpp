@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "layout.h"
+#include "nvme_text.h"
 #include "view_text.h"
 
 namespace {
@@ -106,8 +107,26 @@ void InfoRows(Rebuild* r)
     }
 }
 
+// An NVMe drive's health log, one field a row; it has no attribute slots.
+void NvmeAttributeRows(Rebuild* r)
+{
+    const int count = r->drive->nvme.healthRead ? NvmeAttributeRowCount : 0;
+    for (int k = 0; k < count; ++k) {
+        AttributeRowText row;
+        MakeNvmeAttributeRow(r->drive->nvme, k, &row);
+        Cell(r, k, 0, row.id);
+        Cell(r, k, 1, row.name);
+        Cell(r, k, 2, row.value);
+        Cell(r, k, 3, row.threshold);
+    }
+}
+
 void AttributeRows(Rebuild* r)
 {
+    if (IsNvmeDrive(*r->drive)) {
+        NvmeAttributeRows(r);
+        return;
+    }
     for (int k = 0; k < SlotCount; ++k) {
         const AttributeSlot& slot = r->drive->attributes[k];
         if (slot.name[0] == '\0')

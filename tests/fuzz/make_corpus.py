@@ -51,6 +51,14 @@ def write(folder, name, data):
         f.write(data)
 
 
+def nvme_structure(fields):
+    """An NVMe structure of 4096 bytes: (offset, struct format, values...)."""
+    s = bytearray(4096)
+    for offset, fmt, *values in fields:
+        struct.pack_into(fmt, s, offset, *values)
+    return bytes(s)
+
+
 def main():
     typical = identify("EXAMPLE DISK 2000", "SN000123", "1.00")
     ids = [1, 3, 4, 5, 7, 9, 10, 12, 194, 195, 196, 197, 198, 199, 200]
@@ -81,6 +89,17 @@ def main():
     write("snapshot_fuzz", "truncated", section(b"IDFY", typical)[:300])
     write("snapshot_fuzz", "duplicate", section(b"SMDT", failing[0]) + section(b"SMDT", failing[0]))
     write("snapshot_fuzz", "bad_size", section(b"SMTH", failing[1][:100]))
+
+    log = nvme_structure([(0, "<BHBBB", 0, 316, 100, 10, 3), (32, "<QQ", 15834308, 0),
+                          (48, "<QQ", 5, 2), (176, "<QQ", 2 ** 64 - 1, 2 ** 64 - 1)])[:512]
+    write("nvme_fuzz", "controller", nvme_structure([(4, "20s40s8s", b"S1234   ", b"Example NVMe 1TB", b"1.0"),
+                                                     (80, "<I", 0x10400), (266, "<HH", 356, 358)]))
+    write("nvme_fuzz", "namespace_4k", nvme_structure([(0, "<Q", 244190646), (25, "BB", 1, 1), (130, "B", 9),
+                                                       (134, "B", 12)]))
+    write("nvme_fuzz", "health_log", log)
+    write("nvme_fuzz", "protocol_answer", struct.pack("<2I10I", 48, 48, 3, 2, 2, 0, 40, 512, 0, 0, 0, 0) + log)
+    write("nvme_fuzz", "device_descriptor", struct.pack("<2I4B6I4s", 1, 80, 0, 0, 0, 0, 0, 40, 57, 66, 17, 0, bytes(4))
+          + b"Example NVMe 1TB\0" + b"1.0\0" + b"S1234\0")
 
     write("smtp_reply_fuzz", "dialogue",
           b"220 mail.example ESMTP\r\n250-mail.example\r\n250-SIZE 10240000\r\n250 HELP\r\n"

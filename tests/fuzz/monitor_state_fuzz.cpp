@@ -23,6 +23,9 @@ void CheckLimits(const MonitorState& s)
         FUZZ_REQUIRE(d.firstSightPending <= 1 && d.vanishedReported <= 1);
         FUZZ_REQUIRE(std::memchr(d.model, '\0', TextSize) && std::memchr(d.serial, '\0', TextSize) &&
                      std::memchr(d.firmware, '\0', TextSize));
+        FUZZ_REQUIRE(d.nvme.wearStep == 0 || d.nvme.wearStep == NvmeWearWarning || d.nvme.wearStep == NvmeWearEnd);
+        for (const AttributeReference& ref : d.references)
+            FUZZ_REQUIRE(ref.threshold >= -1 && ref.threshold <= 255 && (ref.id == 0 || !d.nvme.inUse));
     }
 }
 

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t* identify = SnapshotSector(snap, SnapshotSection::Identify);
     const uint8_t* attributes = SnapshotSector(snap, SnapshotSection::Attributes);
     const uint8_t* thresholds = SnapshotSector(snap, SnapshotSection::Thresholds);
-    FUZZ_REQUIRE(identify || attributes || thresholds);
+    FUZZ_REQUIRE(identify || attributes || thresholds || IsNvmeSnapshot(snap));
     RequireInside(identify, data, size);
     RequireInside(attributes, data, size);
     RequireInside(thresholds, data, size);

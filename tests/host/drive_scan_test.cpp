@@ -42,12 +42,15 @@ protected:
         return std::memcmp(&DriveTable[d], &blank, sizeof blank) == 0;
     }
 
-    // The ATA commands sent for one position, by features/command register.
+    // The requests sent: Q the bus query, then the ATA commands by
+    // features/command register.
     static std::string CommandsSent()
     {
         std::string sent;
         for (const FakeRequest& r : Fake().requests) {
-            if (r.controlCode == 0x74080)
+            if (r.controlCode == 0x2D1400)
+                sent += "Q";
+            else if (r.controlCode == 0x74080)
                 sent += "V";
             else if (r.input[10] == 0xEC)
                 sent += "I";
@@ -99,7 +102,7 @@ TEST_F(DriveScanTest, OtherPlatformOpensNothingAndLeavesErrorTextAlone)
 TEST_F(DriveScanTest, FullScanProbesInOrderAndClosesEveryDevice)
 {
     EXPECT_EQ(ScanDrives(), 1);
-    EXPECT_EQ(CommandsSent(), "VEIATVEIATVEIATVEIAT");
+    EXPECT_EQ(CommandsSent(), "QVEIATQVEIATQVEIATQVEIAT");
     EXPECT_EQ(Fake().openDevices, 0);
     EXPECT_TRUE(Fake().boxes.empty());
     for (int d = 0; d < 4; ++d) {
@@ -123,7 +126,7 @@ TEST_F(DriveScanTest, EveryProbeCommandCarriesZeroReservedBytes)
 {
     ScanDrives();
     for (const FakeRequest& r : Fake().requests) {
-        if (r.controlCode == 0x74080)
+        if (r.controlCode == 0x74080 || r.controlCode == 0x2D1400)
             continue;
         ASSERT_EQ(r.input.size(), 32u);
         EXPECT_EQ(r.input[11], 0);
@@ -138,8 +141,8 @@ TEST_F(DriveScanTest, TheTimeIsTakenBeforeTheFirstDriveCommand)
     const std::vector<std::string>& c = Fake().calls;
     auto time = std::find(c.begin(), c.end(), "getLocalTime");
     ASSERT_NE(time, c.end());
-    // version query before it, ENABLE right after.
-    EXPECT_EQ(std::count(c.begin(), time, "deviceIoControl"), 1);
+    // bus and version queries before it, ENABLE right after.
+    EXPECT_EQ(std::count(c.begin(), time, "deviceIoControl"), 2);
     EXPECT_EQ(*(time + 1), "deviceIoControl");
 }
 
@@ -179,7 +182,7 @@ TEST_F(DriveScanTest, FailedVersionQueriesEverywhereShowAnEmptyBox)
     for (FakePosition& p : Fake().positions)
         p.versionWorks = false;
     EXPECT_EQ(ScanDrives(), 0);
-    EXPECT_EQ(CommandsSent(), "VVVV");
+    EXPECT_EQ(CommandsSent(), "QVQVQVQV");
     ASSERT_EQ(Fake().boxes.size(), 1u);
     EXPECT_EQ(Fake().boxes[0].text, "");
     EXPECT_EQ(Fake().openDevices, 0);
@@ -192,7 +195,7 @@ TEST_F(DriveScanTest, DeviceMapZeroStopsOnlyPositionTwo)
     for (FakePosition& p : Fake().positions)
         p.deviceMap = 0;
     EXPECT_EQ(ScanDrives(), 1);
-    EXPECT_EQ(CommandsSent(), "VEIATVEIATVVEIAT");
+    EXPECT_EQ(CommandsSent(), "QVEIATQVEIATQVQVEIAT");
     EXPECT_TRUE(RecordIsBlank(2));
     EXPECT_EQ(DriveTable[3].listPosition, 2);
     EXPECT_EQ(Fake().openDevices, 0);
@@ -264,15 +267,18 @@ TEST_F(DriveScanTest, FailedAttributeReadSkipsThresholdsAndDecoding)
 {
     Fake().positions[0].attributesWork = false;
     EXPECT_EQ(ProbeDrive(0), 1);
-    EXPECT_EQ(CommandsSent(), "VEIA");
+    EXPECT_EQ(CommandsSent(), "QVEIA");
     for (const AttributeSlot& s : DriveTable[0].attributes)
         EXPECT_EQ(s.name[0], '\0');
     EXPECT_EQ(DriveTable[0].present, 1);
 }
 
+// A sector whose checksum stays wrong is read twice and shown as read.
 TEST_F(DriveScanTest, FailedThresholdReadGivesThresholdsOfZero)
 {
+    ++Fake().positions[0].thresholds[511];
     ProbeDrive(0);  // leaves thresholds of drive 0 in the shared buffer
+    EXPECT_TRUE(CommandsSent() == "QVEIATT" && DriveTable[0].checksumFailed == 1 && DriveTable[1].checksumFailed == 0);
     Fake().positions[1].thresholdsWork = false;
     EXPECT_EQ(ProbeDrive(1), 1);
     EXPECT_EQ(DriveTable[1].attributes[0].id, 5);

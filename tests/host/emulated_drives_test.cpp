@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "attributes.h"
 #include "drive_scan.h"
 #include "emulated_drives.h"
 #include "fake_smart_os.h"
 #include "platform_values.h"
 #include "posix_drive_files.h"
 #include "smart_commands.h"
+#include "storage_query.h"
 
 namespace fs = std::filesystem;
 
@@ -469,6 +471,83 @@ TEST_F(EmulatedDrivesTest, ScanReadsTheSnapshotsAndClosesEveryDevice)
         EXPECT_EQ(OpenEmulatedDevices(), 0);
         EXPECT_TRUE(Fake().boxes.empty());
     }
+}
+
+// ---- NVMe drives -------------------------------------------------------------------
+
+// Model "NV DISK", TNVMCAP 1 MB, 2048 blocks of 512 bytes (format FLBAS),
+// spare 5 below its threshold 10.
+Bytes NvmeBlob(uint8_t flbas = 0)
+{
+    Bytes ct(4096, 0), ns(4096, 0), log(512, 0);
+    std::memcpy(ct.data() + 24, "NV DISK", 7);
+    ct[282] = 0x10;
+    ns[1] = 0x08, ns[26] = flbas, ns[130] = 9;
+    log[3] = 5, log[4] = 10;
+    return Section("NVCT", ct) + Section("NVNS", ns) + Section("NVHL", log);
+}
+
+TEST_F(EmulatedDrivesTest, NvmeDriveAnswersAsItsDriverDoes)
+{
+    Write("drive0.blob", NvmeBlob());
+    Write("drive1.blob", FullBlob());
+    static uint8_t q[NvmeQueryBufferSize];
+    // One request: the health log's with one field changed; 0 or the error.
+    auto ask = [&](DeviceHandle h, int field = -1, uint32_t value = 0) {
+        const uint32_t size = BuildNvmeQuery(q, 50, 2, 2, 0, 512);
+        if (field >= 0)
+            std::memcpy(q + 4 * field, &value, 4);
+        Fake().lastError = 0;
+        return os->deviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, q, size, q, size, &count) ? 0 : Fake().lastError;
+    };
+    auto bus = [&](DeviceHandle h) {
+        std::memset(q, 0, 12);
+        return os->deviceIoControl(h, IOCTL_STORAGE_QUERY_PROPERTY, q, 12, q, 1024, &count) ? q[28] : 0;
+    };
+    DeviceHandle nvme = Open(0);
+    EXPECT_EQ(bus(nvme), 17);
+    EXPECT_STREQ(DescriptorText(q, count, q[16]), "NV DISK");
+    EXPECT_EQ(ask(nvme), 0u);
+    ASSERT_NE(NvmeAnswerData(q, count, 512), nullptr);
+    EXPECT_EQ(NvmeAnswerData(q, count, 512)[4], 10);
+    // Property, protocol, data type, log page, sub-value, offset, length.
+    const std::pair<int, uint32_t> wrong[] = {{0, 49}, {2, 2}, {3, 1}, {4, 3}, {5, 1}, {6, 44}, {7, 256}};
+    for (const auto& [field, value] : wrong)
+        EXPECT_EQ(ask(nvme, field, value), ERROR_INVALID_PARAMETER) << "field " << field;
+    GETVERSIONINPARAMS v{};
+    EXPECT_EQ(Version(nvme, &v), ERROR_INVALID_FUNCTION) << "no SMART requests";
+    os->closeHandle(nvme);
+
+    WriteText("drive0.fail", "admin\nhealth 50");
+    WriteText("drive1.fail", "admin");
+    for (int position : {0, 1}) {
+        EXPECT_EQ(OpenError(position), ERROR_ACCESS_DENIED);
+        DeviceHandle h = os->createFile(("\\\\.\\PhysicalDrive" + std::to_string(position)).c_str(), 0, 3, 3);
+        EXPECT_EQ(bus(h), position ? 11 : 17);
+        EXPECT_EQ(ask(h), position ? ERROR_INVALID_FUNCTION : 50u);
+        EXPECT_EQ(Version(h, &v), ERROR_ACCESS_DENIED);
+        os->closeHandle(h);
+    }
+    EXPECT_EQ(ScanDrives(), 1);
+    EXPECT_EQ(DriveTable[0].nvme.healthError, 50u);
+    EXPECT_EQ(DriveTable[1].present, 0) << "the ATA drive needs the rights";
+    EXPECT_EQ(std::string(ErrorText, 4), "5 - ");
+
+    // A format beyond the table, no Identify, no log, on a Windows before 10.
+    Write("drive0.blob", NvmeBlob(0x03));
+    WriteText("drive0.fail", "nvmeid\nhealth 1");
+    Fake().majorVersion = 6;
+    ASSERT_EQ(ScanDrives(), 1);
+    const DriveRecord& r = DriveTable[0];
+    EXPECT_STREQ(r.model, "NV DISK") << "from the device descriptor";
+    EXPECT_EQ(r.nvme.olderSystem + r.nvme.namespaceRead, 1);
+    WriteText("drive0.fail", "");
+    ASSERT_EQ(ScanDrives(), 1);
+    EXPECT_EQ(r.nvme.capacityBytes, 1048576u) << "the disk's size for want of a block size";
+    EXPECT_EQ(GetDriveStatus(0), DriveStatus::Alert) << "spare below its threshold";
+    WriteText("drive0.fail", "query");
+    EXPECT_EQ(ScanDrives(), 0) << "taken for an ATA drive, which does not answer";
+    EXPECT_EQ(OpenEmulatedDevices(), 0);
 }
 
 }  // namespace

@@ -40,15 +40,16 @@ TEST_F(MailTextTest, WarningAndTestMessagesHeadersBodyAndWrapping)
 {
     const std::string dots(70, '.');
     state.driveCount = 2;
-    state.drives[0] = {"WDC WD400BB-00DEA0", "WD-123\x01", "FW1", 1, 0, 0, 0, {}};
+    state.drives[0] = {"WDC WD400BB-00DEA0", "WD-123\x01", "FW1", 1, 0, 0, 0, {}, {}};
     std::snprintf(state.drives[1].model, TextSize, "%s %s", dots.c_str(), dots.substr(0, 8).c_str());
     std::snprintf(state.drives[1].firmware, TextSize, "FW1");
     table[1].smartEnabled = 1;
     table[1].attributes[0] = {"Reallocated Sectors Count", 5, 30, 36, 0, 0};
     conditions = {3,
-                  {{ConditionKind::ReachedThreshold, 0, 1, 5, 100, 30, 36, 0},
-                   {ConditionKind::CountRose, 0, 1, 5, 0, 12, 36, 12},
-                   {ConditionKind::Vanished, 1, 3, 0, 0, 0, 0, 0}}};
+                  {{ConditionKind::ReachedThreshold, 0, 1, 5, 100, 30, 36, 0, 0},
+                   {ConditionKind::CountRose, 0, 1, 5, 0, 12, 36, 12, 0},
+                   {ConditionKind::Vanished, 1, 3, 0, 0, 0, 0, 0, 0}},
+                  0};
 
     const size_t n = FormatWarningMail(context, state, table, conditions, text, sizeof text);
     ASSERT_GT(n, 0u);
@@ -100,6 +101,32 @@ TEST_F(MailTextTest, WarningAndTestMessagesHeadersBodyAndWrapping)
     EXPECT_EQ(test[2], " <" + address + ">");
     EXPECT_EQ(test[5], "Subject: Ostrivel test message from A NAME WITH MANY WORDS THAT NEEDS FOLDING");
     EXPECT_EQ(test[6], " IN THE SUBJECT LINE OF THE TEST");
+}
+
+// An NVMe drive's conditions, as the rules find them, name the field, the
+// values and what they mean.
+TEST_F(MailTextTest, NvmeConditionsSayWhatTheyMean)
+{
+    DriveRecord& r = table[0];
+    r.present = r.smartEnabled = 1;
+    r.busType = DriveBusNvme;
+    r.nvme.health = {0, 100, 10, 89, 0, {}, 0, 0, {}};
+    CheckDrives(&state, table, 0, &conditions);
+    r.nvme.health = {0x84, 100, 10, 90, 0, {{}, {}, {}, {}, {}, {}, {}, {}, {{7}}}, 0, 0, {}};
+    CheckDrives(&state, table, 0, &conditions);
+    const std::vector<std::string> lines =
+        Lines(std::string(text, FormatWarningMail(context, state, table, conditions, text, sizeof text)));
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 16, lines.end() - 2),
+              (std::vector<std::string>{
+                  "  Critical Warning, reliability degraded:",
+                  "    newly set: media or internal errors degrade its reliability",
+                  "  Critical Warning, bit 7:",
+                  "    newly set: a warning this program does not know",
+                  "  Percentage Used:",
+                  "    rose from below 90% to 90%: the drive nears the end of its rated endurance",
+                  "  Media and Data Integrity Errors:",
+                  "    rose from 0 to 7: the drive found data it could not keep intact",
+              }));
 }
 
 }  // namespace

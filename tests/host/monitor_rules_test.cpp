@@ -8,7 +8,10 @@
 
 namespace {
 
-const char* const KindNames[] = {"fell", "threshold", "count", "alert-first", "count-first", "vanished", "smart-off"};
+const char* const KindNames[] = {"fell",       "threshold",     "count",      "alert-first",   "count-first",
+                                 "vanished",   "smart-off",     "warning",    "spare-fell",    "spare-below",
+                                 "wear",       "errors",        "warning-first", "wear-first", "errors-first",
+                                 "no-log"};
 
 class MonitorRulesTest : public ::testing::Test {
 protected:
@@ -83,6 +86,24 @@ TEST_F(MonitorRulesTest, ValueFallsAtTheirBoundaries)
     EXPECT_EQ(Check(), "");
 }
 
+// A reference follows its value up at once, so a value that recovered and
+// falls again is reported again; a reading that failed its checksum counts
+// for nothing.
+TEST_F(MonitorRulesTest, ReferencesFollowRecoveriesAndIgnoreBadReadings)
+{
+    DriveRecord& r = Drive(0, "S1");
+    auto at = [&](int value, int checksumFailed = 0) {
+        Attr(r, 0, 3, value, 46).value = value;
+        r.checksumFailed = checksumFailed;
+        return CheckAndDeliver();
+    };
+    EXPECT_EQ(at(100), "");
+    EXPECT_EQ(at(3), "threshold 3 100>3");
+    EXPECT_EQ(at(100), "");
+    EXPECT_EQ(at(10, 1), "");
+    EXPECT_EQ(at(46), "threshold 3 100>46");
+}
+
 TEST_F(MonitorRulesTest, CountsUseTheLowSixteenBits)
 {
     DriveRecord& r = Drive(1, "S2");
@@ -124,6 +145,38 @@ TEST_F(MonitorRulesTest, FirstSightVanishingAndSmartOff)
     table[3] = {};
     EXPECT_EQ(Check(), "vanished 0 0>0");
     EXPECT_EQ(found.items[0].position, 3);
+
+    // One drive answering at two positions is one drive, checked at the first.
+    Attr(Drive(1, "WORN"), 0, 5, 1, 36);
+    table[3] = table[1];
+    EXPECT_EQ(Check(), "fell 5 30>1");
+    EXPECT_EQ(state.driveCount, 2);
+}
+
+// An NVMe drive's health log against its own references; its ATA slots,
+// had it any, are never read.
+TEST_F(MonitorRulesTest, NvmeHealthAtItsEdges)
+{
+    DriveRecord& r = Drive(0, "NV");
+    r.busType = DriveBusNvme;
+    NvmeHealth& h = r.nvme.health;
+    h = {0x24, 100, 10, 95, 0, {}, 0, 0, {}};  // temperature and bit 5 set, worn
+    Attr(r, 0, 5, 100, 0, 0, 3);
+    EXPECT_EQ(CheckAndDeliver(), "warning-first 0 0>2;warning-first 0 0>5;wear-first 0 0>95");
+    r.attributes[0].raw = 9;
+    h.criticalWarning = 0x20;
+    h.availableSpare = 95;  // 5 of 100: not more than 5 %
+    h.counters[NvmeMediaErrors] = {{0, 0, 1, 0}};  // above 2^64
+    EXPECT_EQ(Check(), "errors 0 0>0");
+    EXPECT_EQ(found.items[0].raw, UINT64_MAX);
+    h.criticalWarning = 0x24;  // set again after it cleared
+    h.availableSpare = 10;     // at its threshold
+    h.percentageUsed = 100;
+    EXPECT_EQ(CheckAndDeliver(), "warning 0 0>2;spare-fell 0 100>10;wear 0 90>100;errors 0 0>0");
+    h.availableSpare = 9;
+    EXPECT_EQ(CheckAndDeliver(), "spare-below 0 10>9");
+    r.smartEnabled = 0;
+    EXPECT_EQ(Check(), "no-log 0 0>0");
 }
 
 TEST_F(MonitorRulesTest, SixteenDrivesLeastRecentlySeenForgotten)

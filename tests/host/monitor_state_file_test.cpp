@@ -31,14 +31,14 @@ TEST(MonitorStateFile, LargestStateReadsAndWritesBack)
     for (KnownDrive& d : state.drives) {
         for (int i = 0; i + 1 < TextSize; ++i) {
             d.model[i] = static_cast<char>(1 + i);
-            d.serial[i] = static_cast<char>(80 + i);
+            d.serial[i] = static_cast<char>(i ? 80 + i : 'A' + (&d - state.drives));  // 16 drives, not one
             d.firmware[i] = static_cast<char>(160 + i % 96);
         }
         d.lastPosition = 3;
         d.lastSeen = UINT32_MAX;
         d.firstSightPending = d.vanishedReported = 1;
         for (int a = 0; a < SlotCount; ++a)
-            d.references[a] = {static_cast<uint8_t>(224 + a), 255, (1ull << 48) - 1};
+            d.references[a] = {static_cast<uint8_t>(224 + a), 255, 255, (1ull << 48) - 1};
     }
     const std::string text = Format(state);
     ASSERT_FALSE(text.empty()) << "does not fit in " << MonitorStateFileMax << " bytes";
@@ -47,25 +47,36 @@ TEST(MonitorStateFile, LargestStateReadsAndWritesBack)
     EXPECT_EQ(Format(back), text);
 }
 
-TEST(MonitorStateFile, MalformedTextsGiveAFreshState)
+TEST(MonitorStateFile, VersionsOneAndTwoAndMalformedTextsGiveAFreshState)
 {
     const std::string head = "Ostrivel monitor state 1\r\ncheck 7\r\noutcome \"Sent 14:05\"\r\n";
     const std::string drive = "drive 7 2 0 1 \"WDC WD400%22X%25\" \"S 1\" \"\"\r\n";
     MonitorState state;
-    ASSERT_TRUE(Parse(head + "\n" + drive + "attribute 5 100 12\nattribute 197 200 281474976710655\r\n", &state));
-    EXPECT_EQ(state.driveCount, 1);
+    // A second entry of one model and serial is read and dropped.
+    ASSERT_TRUE(Parse(head + "\n" + drive + "attribute 5 100 12\nattribute 197 200 281474976710655\r\n" + drive +
+                          "attribute 9 1 1\r\n", &state));
+    EXPECT_EQ(state.drives[0].references[2].id, 0);
     EXPECT_STREQ(state.drives[0].model, "WDC WD400\"X%");
     EXPECT_EQ(state.drives[0].lastPosition, 2);
     EXPECT_EQ(state.drives[0].references[1].raw, 281474976710655ull);
+    EXPECT_EQ(Format(state).substr(0, 26), "Ostrivel monitor state 2\r\n");  // written back as version 2
+    EXPECT_NE(Format(state).find("\r\nattribute 5 100 12 -\r\n"), std::string::npos);  // no threshold known
+
+    // Version 2: thresholds, an NVMe drive's references, shown lines skipped.
+    const std::string head2 = "Ostrivel monitor state 2\r\n", nvme = "nvme 4 95 10 90 18446744073709551615\r\n";
+    ASSERT_TRUE(Parse(head2 + drive + "attribute 5 100 12 36\r\nshown 5 x\r\ndrive 1 0 0 0 \"N\" \"S\" \"F\"\r\n" + nvme,
+                      &state));
+    EXPECT_NE(Format(state).find("\r\nattribute 5 100 12 36\r\ndrive 1 0 0 0 \"N\" \"S\" \"F\"\r\n" + nvme),
+              std::string::npos);
 
     std::string seventeen = head, thirtyThree = head + drive;
     for (int i = 0; i < MonitorDriveMax + 1; ++i)
-        seventeen += drive;
+        seventeen += "drive 7 2 0 1 \"M\" \"" + std::to_string(i) + "\" \"\"\r\n";
     for (int i = 1; i <= SlotCount + 1; ++i)
         thirtyThree += "attribute " + std::to_string(i) + " 1 1\r\n";
     const std::string bad[] = {
         "",
-        "Ostrivel monitor state 2\r\n",
+        "Ostrivel monitor state 3\r\n",
         head + "attribute 5 100 0\r\n",      // no drive above it
         head + drive + "attribute 5 100 0\r\nattribute 5 90 0\r\n",
         head + drive + "attribute 0 100 0\r\n",
@@ -74,6 +85,12 @@ TEST(MonitorStateFile, MalformedTextsGiveAFreshState)
         head + drive + "attribute 5 100 -1\r\n",
         head + drive + "attribute 5 100 0 \r\n",
         head + drive + "attribute 5 100 0",  // cut short
+        head2 + drive + "attribute 5 100 0\r\n",  // no threshold
+        head + drive + nvme,  // not in version 1
+        head2 + drive + "nvme 4 95 10 50 0\r\n",
+        head2 + drive + "attribute 5 100 0 -\r\n" + nvme,
+        head2 + drive + "nvme 4 95 10 90 18446744073709551616\r\n",
+        head2 + "shown 5\r\n",  // no drive above it
         head + "drive 7 4 0 0 \"a\" \"b\" \"c\"\r\n",
         head + "drive 7 0 2 0 \"a\" \"b\" \"c\"\r\n",
         head + "drive 7 0 0 0 \"a\" \"b\"\r\n",

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "monitor.h"
 #include "monitor_state_file.h"
@@ -20,6 +21,7 @@ struct MemoryHost {
     uint32_t ms = 5000;
     uint32_t armed = 0;
     bool hasNetwork = true;
+    const char* computerName = "DESK 7";
     RecordingSmtp net;
 
     static MemoryHost& Of(void* c) { return *static_cast<MemoryHost*>(c); }
@@ -28,12 +30,12 @@ struct MemoryHost {
         [](void* c, char* buffer, size_t capacity, size_t* length) {
             *length = std::min(Of(c).file.size(), capacity);
             std::memcpy(buffer, Of(c).file.data(), *length);
-            return !Of(c).file.empty();
+            return Of(c).file.empty() ? StateFileRead::Missing : StateFileRead::Read;
         },
-        [](void* c, const char* text, size_t length) { return Of(c).file.assign(text, length), true; },
+        [](void* c, const char* text, size_t length, char*, size_t) { return Of(c).file.assign(text, length), true; },
         [](void*, LocalTime* now, int32_t* offset) { *now = {2025, 3, 2, 4, 14, 5, 9, 0}, *offset = 60; },
         [](void* c) { return Of(c).ms; },
-        [](void*, char* out, size_t capacity) { std::snprintf(out, capacity, "DESK 7"); },
+        [](void* c, char* out, size_t capacity) { std::snprintf(out, capacity, "%s", Of(c).computerName); },
         [](void* c) -> const SmtpServices* { return Of(c).hasNetwork ? &Of(c).net.services : nullptr; },
         [](void* c, const char* text) { Of(c).shown = text; },
         [](void* c, uint32_t delay) { Of(c).armed = delay; },
@@ -56,40 +58,46 @@ protected:
     }
     void TearDown() override { MonitorReset(); }
 
-    // Answers the lookup and the connection, then sends the replies.
-    void Converse(const std::string& replies)
+    // Answers the lookup and the connection, then sends the replies, each
+    // in its own piece, as a server that waits for every command does.
+    void Converse(const std::vector<std::string>& replies)
     {
         MonitorHostFound(true, 0x0100007F);
         MonitorConnected(0);
-        MonitorReceived(replies.data(), replies.size());
+        for (const std::string& reply : replies)
+            MonitorReceived(reply.data(), reply.size());
     }
 };
 
-const std::string Accepting = "220 hi\r\n250-hello\r\n250 SIZE\r\n250 ok\r\n250 ok\r\n354 go\r\n250 queued\r\n221 bye\r\n";
+const std::vector<std::string> Accepting = {"220 hi\r\n",   "250-hello\r\n250 SIZE\r\n", "250 ok\r\n",  "250 ok\r\n",
+                                            "354 go\r\n",   "250 queued\r\n",            "221 bye\r\n"};
 
 TEST_F(MonitorTest, WarningsWaitForDeliveryAndAreSentOnce)
 {
-    EXPECT_EQ(host.shown, "State file reset");
+    EXPECT_EQ(host.shown, "New state file");
     MonitorCheck(table, settings);
-    EXPECT_EQ(host.shown, "Checked 14:05");
+    EXPECT_EQ(host.shown, "New state file");  // stays until a delivery's outcome
 
     table[2].attributes[0].value = 80;
     MonitorCheck(table, settings);
     EXPECT_EQ(host.armed, static_cast<uint32_t>(SmtpReplyTimeoutMs));
     MonitorCheck(table, settings);  // waits for the running dialogue
-    Converse("220 hi\r\n250 hello\r\n250 ok\r\n550 5.1.1 no such user\r\n");
+    const std::string longReply = "550 5.1.1 " + std::string(490, 'r');
+    Converse({"220 hi\r\n", "250 hello\r\n", "250 ok\r\n", longReply + "\r\n"});
     EXPECT_EQ(host.shown, "Not sent 14:05: 550");
-    EXPECT_STREQ(MonitorLastOutcome(), "Warning of 1 problem(s) not sent 04/03/2025 14:05:09 to me@example.org "
-                                       "through mail.example port 2525: the server refused the message; the "
-                                       "server's last reply: \"550 5.1.1 no such user\"");
+    EXPECT_EQ(std::string(MonitorLastOutcome()),
+              "Warning of 1 problem(s) not sent 04/03/2025 14:05:09 to me@example.org through mail.example port "
+              "2525: the server refused the message; the server's last reply: \"" + longReply + "\".");
 
-    // The waiting check found the fall again and sends it.
+    // The waiting check found the fall again and sends it; the one that
+    // waits for that delivery finds nothing new and leaves its outcome.
+    MonitorCheck(table, settings);
     Converse(Accepting);
     EXPECT_EQ(host.shown, "Sent 14:05");
     EXPECT_THAT(MonitorLastOutcome(), testing::HasSubstr("last reply: \"250 queued\""));
     EXPECT_EQ(host.armed, 0u);
-    EXPECT_THAT(host.net.sent, testing::AllOf(testing::HasSubstr("EHLO DESK7\r\n"),
-        testing::HasSubstr("Subject: Ostrivel warning: 1 drive problem(s) on DESK 7\r\n"),
+    EXPECT_THAT(host.net.sent, testing::AllOf(testing::HasSubstr("EHLO [192.0.2.7]\r\n"),
+        testing::HasSubstr("Subject: Ostrivel warning: 1 drive problem(s) on this PC\r\n"),
         testing::HasSubstr("  Attribute 1, Raw Read Error Rate:\r\n    value fell from 100 to 80 (threshold 0)\r\n")));
     MonitorCheck(table, settings);
     EXPECT_EQ(host.shown, "Checked 14:05");
@@ -114,7 +122,7 @@ TEST_F(MonitorTest, SetupChangesSendATestMessage)
     MonitorSettings before = settings;
     settings.smtpServer = "mail.example:25x";
     MonitorSettingsChanged(before, settings);
-    EXPECT_EQ(host.shown, "Not sent: bad server");
+    EXPECT_EQ(host.shown, "Not sent 14:05: bad server");
 
     settings.smtpServer = "relay.example";
     settings.pollMinutes = -1;  // no checks, but a test message all the same
@@ -123,14 +131,16 @@ TEST_F(MonitorTest, SetupChangesSendATestMessage)
     MonitorHostFound(true, 1);
     host.ms += SmtpReplyTimeoutMs;
     MonitorClockTick();
-    EXPECT_EQ(host.shown, "Not sent 14:05: time-out");
+    EXPECT_EQ(host.shown, "Not sent 14:05: no answer");  // never connected
 
     before = settings;
     settings.smtpServer = "mail.example:2525";
+    host.computerName = "DESK-7";
     MonitorSettingsChanged(before, settings);
     Converse(Accepting);
     EXPECT_EQ(host.shown, "Sent 14:05");
-    EXPECT_THAT(host.net.sent, testing::HasSubstr("Subject: Ostrivel test message from DESK 7\r\n"));
+    EXPECT_THAT(host.net.sent, testing::AllOf(testing::HasSubstr("EHLO DESK-7\r\n"),
+                                              testing::HasSubstr("Subject: Ostrivel test message from DESK-7\r\n")));
     EXPECT_EQ(host.net.port, 2525);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "drive_scan.h"
 #include "emulated_drives.h"
 #include "expected_samples.h"
+#include "nvme.h"
 #include "fake_smart_os.h"
 #include "posix_drive_files.h"
 
@@ -91,6 +93,69 @@ TEST_F(ScanSamplesTest, EverySampleAtEveryPositionOnBothModels)
                 }
                 EXPECT_EQ(OpenEmulatedDevices(), 0);
             }
+        }
+    }
+}
+
+// The NVMe samples, with and without the right to open a drive for reading
+// and writing, beside an ATA drive: the scan must read what expected-nvme.tsv
+// lists through the storage queries.
+TEST_F(ScanSamplesTest, NvmeSamplesAlsoWithoutAdministratorRights)
+{
+    std::ifstream tsv(samples / "modern" / "expected-nvme.tsv");
+    std::map<std::string, std::map<std::string, std::string>> nvme;
+    for (std::string line; NextDataLine(tsv, line);) {
+        std::vector<std::string> c = SplitTabs(line);
+        nvme[c[0]][c[c.size() - 2]] = c.back();
+    }
+    ASSERT_EQ(nvme.size(), 5u);
+    const char* const counters[NvmeCounterCount] = {
+        "Data Units Read", "Data Units Written", "Host Read Commands", "Host Write Commands",
+        "Controller Busy Time", "Power Cycles", "Power On Hours", "Unsafe Shutdowns",
+        "Media and Data Integrity Errors", "Number of Error Information Log Entries"};
+    for (auto& [name, want] : nvme) {
+        for (bool admin : {true, false}) {
+            SCOPED_TRACE(name + (admin ? "" : " as a standard user"));
+            fs::remove_all(folder);
+            fs::create_directories(folder);
+            fs::copy_file(samples / "modern" / (name + ".blob"), folder / "drive0.blob");
+            fs::copy_file(samples / expected.begin()->first, folder / "drive2.blob");
+            for (const char* drive : {"drive0", "drive2"}) {
+                // The samples are read-only; Windows would not delete the copies.
+                fs::permissions(folder / (drive + std::string(".blob")), fs::perms::owner_write, fs::perm_options::add);
+                std::ofstream(folder / (drive + std::string(".fail"))) << (admin ? "" : "admin\n");
+            }
+            ResetFake();
+            SetSmartOs(StartEmulatedDrives(FakeSmartOs(), PosixDriveFiles(), folder.string().c_str()));
+            ASSERT_EQ(ScanDrives(), 1);
+            const DriveRecord& r = DriveTable[0];
+            const NvmeHealth& h = r.nvme.health;
+            std::map<std::string, std::string> got = {
+                {"model", r.model}, {"serial", r.serial}, {"firmware", r.firmware},
+                {"nsze", std::to_string(r.nvme.namespaceBlocks)}, {"lbaSize", std::to_string(r.nvme.blockSize)},
+                {"tnvmcap", want["tnvmcap"]}, {"wctemp", std::to_string(r.nvme.warningTemperature)},
+                {"cctemp", std::to_string(r.nvme.criticalTemperature)},
+                {"Critical Warning", std::to_string(h.criticalWarning)},
+                {"Composite Temperature", std::to_string(h.compositeTemperature)},
+                {"Available Spare", std::to_string(h.availableSpare)},
+                {"Available Spare Threshold", std::to_string(h.availableSpareThreshold)},
+                {"Percentage Used", std::to_string(h.percentageUsed)},
+                {"Warning Composite Temperature Time", std::to_string(h.warningTemperatureTime)},
+                {"Critical Composite Temperature Time", std::to_string(h.criticalTemperatureTime)}};
+            for (int i = 0; i < NvmeCounterCount; ++i) {
+                char text[CounterTextSize];
+                FormatCounter128(h.counters[i], text, sizeof text);
+                got[counters[i]] = text;
+            }
+            for (int i = 0; i < 8; ++i)
+                got["Temperature Sensor " + std::to_string(i + 1)] = std::to_string(h.temperatureSensors[i]);
+            EXPECT_EQ(got, want);
+            EXPECT_EQ(r.present + r.smartEnabled, 2);
+            EXPECT_EQ(r.attributes[0].name[0], '\0') << "no ATA slot in use";
+            EXPECT_EQ(GetDriveStatus(0), std::stoi(want["Available Spare"]) < std::stoi(want["Available Spare Threshold"])
+                                             ? DriveStatus::Alert : DriveStatus::Ok);
+            EXPECT_EQ(DriveTable[2].present, admin ? 1 : 0) << "the ATA drive needs the rights";
+            EXPECT_EQ(OpenEmulatedDevices(), 0);
         }
     }
 }

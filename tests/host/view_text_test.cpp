@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "nvme_text.h"
 #include "view_text.h"
 
 namespace {
@@ -166,3 +167,39 @@ TEST_F(ViewTextTest, DefaultDetailDriveIsTheFirstListedDrive)
 }
 
 }  // namespace
+
+TEST_F(ViewTextTest, NvmeDriveRowsAndWhatTheyShowForWhatIsMissing)
+{
+    DriveRecord& r = DriveTable[0];
+    r.present = 1;
+    r.busType = DriveBusNvme;
+    NvmeRecord& n = r.nvme;
+    n.identifyRead = n.namespaceRead = 1;
+    n.version = 0x10201;
+    n.warningTemperature = 346;
+    n.blockSize = 4096;
+    n.namespaceBlocks = 244190646;
+    n.capacityBytes = 244190646ull * 4096;
+    EXPECT_STREQ(MakeDriveRow(0).controller, "NVMe");
+    EXPECT_STREQ(MakeDriveRow(0).status, "N/A");
+    InfoRowText rows[InfoRowCount];
+    MakeInfoRows(r, rows);
+    std::string shown;
+    for (const InfoRowText& row : rows)
+        shown += std::string(row.label) + "=" + row.value + ";";
+    EXPECT_EQ(shown, "Model Number=;Size=953869 MB;Serial Number=;Firmware Rev.=;"
+                     "NVMe=not available from this driver (error 0);NVMe Version=1.2.1;Logical Block Size=4096;"
+                     "Warning Temperature=73 C;Total Addressable Sectors=244190646;Critical Temperature=-;"
+                     "Last Access=00/00/0 00.00.00;");
+    AttributeRowText row;
+    MakeNvmeAttributeRow(n, 1, &row);  // 0 K: not reported
+    EXPECT_EQ(std::string(row.value) + "/" + row.threshold, "-/73 C");
+
+    // VER 0, a format outside the table, no log on a Windows before 10.
+    n = NvmeRecord{};
+    n.olderSystem = 1;
+    MakeInfoRows(r, rows);
+    for (int i : {1, 5, 6, 7, 8})
+        EXPECT_STREQ(rows[i].value, "-") << i;
+    EXPECT_STREQ(rows[4].value, "needs Windows 10");
+}

@@ -183,10 +183,15 @@ int FakeMessageBox(const char* text, const char* caption, uint32_t type)
     return 1;
 }
 
+uint32_t FakeMajorVersion()
+{
+    return State.majorVersion;
+}
+
 const SmartOs FakeServices = {
     FakePlatformId,       FakeCreateFile,     FakeDeviceIoControl,    FakeCloseHandle, FakeGetLastError,
     FakeSetLastError,     FakeFormatSystemText, FakeFreeSystemText,   FakeGetLocalTime, FakeGetSystemDirectory,
-    FakePathExists,       FakeCopyFile,       FakeMessageBox,
+    FakePathExists,       FakeCopyFile,       FakeMessageBox,         FakeMajorVersion,
 };
 
 void PutAtaText(uint8_t* sector, size_t offset, size_t length, const char* text)
@@ -236,4 +241,10 @@ void PutAttribute(uint8_t* attributes, uint8_t* thresholds, int k, uint8_t id, u
     attributes[2 + 12 * k + 3] = value;
     thresholds[2 + 12 * k] = id;
     thresholds[2 + 12 * k + 1] = threshold;
+    for (uint8_t* sector : {attributes, thresholds}) {
+        uint8_t sum = 0;
+        for (int i = 0; i < 511; ++i)
+            sum = static_cast<uint8_t>(sum + sector[i]);
+        sector[511] = static_cast<uint8_t>(-sum);
+    }
 }

@@ -54,6 +54,7 @@ struct FakeSystem {
     bool copyWorks = true;
     uint32_t copyError = 5;
     LocalTime now = {2024, 3, 5, 14, 9, 26, 53, 120};
+    uint32_t majorVersion = 10;
 
     // What happened.
     std::vector<std::string> calls;  // service names in call order
@@ -82,6 +83,7 @@ DeviceHandle FakeHandle(int position);
 // order) and total sector count.
 void FillIdentify(uint8_t* sector, const char* model, const char* serial, const char* firmware,
                   uint32_t totalSectors);
-// Puts attribute entry k (ID and current value) and threshold entry k.
+// Puts attribute entry k (ID and current value) and threshold entry k, and
+// sets both sectors' checksums.
 void PutAttribute(uint8_t* attributes, uint8_t* thresholds, int k, uint8_t id, uint8_t value,
                   uint8_t threshold);

@@ -20,9 +20,10 @@ uint32_t NoDir(char*, uint32_t) { return 0; }
 int NoPath(const char*) { return 0; }
 int NoCopy(const char*, const char*, int) { return 0; }
 int NoBox(const char*, const char*, uint32_t) { return 1; }
+uint32_t Ten() { return 10; }
 
 const SmartOs Quiet = {GetPlatform, NoOpen, NoIo,  NoClose, GetError, SetError, NoText,
-                       NoFree,      Noon,   NoDir, NoPath,  NoCopy,   NoBox};
+                       NoFree,      Noon,   NoDir, NoPath,  NoCopy,   NoBox, Ten};
 
 }  // namespace
 

@@ -29,6 +29,7 @@ struct RecordingSmtp {
             return Of(c).sent.append(data, static_cast<size_t>(n)), n;
         },
         [](void* c) { ++Of(c).closes; },
+        [](void*) -> uint32_t { return 0x070200C0; },  // 192.0.2.7
         [](void* c, const char* host) { return Of(c).tlsHost += std::string(host) + ";", true; },
     };
 

@@ -1,15 +1,17 @@
 #!/usr/bin/python3
 """SMTP server on 127.0.0.1 for the monitor's Windows tests (python3-aiosmtpd).
 
-    smtp_test_server.py FOLDER PORT [silent | RCPT-REPLY] [starttls | tls CERT KEY USER PASSWORD]
+    smtp_test_server.py FOLDER PORT [silent | early | RCPT-REPLY] [starttls | tls CERT KEY USER PASSWORD]
 
 Listens on PORT (0: a free one) and writes it to FOLDER/port; stores each
 message as FOLDER/mail-K.txt after the lines "HELO name", "MAIL FROM a" and
-"RCPT TO a". "silent" never says a word; a reply line (such as "550 No such
-user") answers RCPT. Ends, writing FOLDER/stopped, when FOLDER/stop appears
-or after ten minutes. With "starttls" EHLO offers STARTTLS (before which it
-takes no login), with "tls" TLS comes first; both take AUTH PLAIN and LOGIN
-for USER and PASSWORD only and note each attempt in FOLDER/auth.log.
+"RCPT TO a". "silent" never says a word; "early" sends every reply of a
+whole dialogue on connecting, unasked, then refuses each line it gets; a
+reply line (such as "550 No such user") answers RCPT. Ends, writing
+FOLDER/stopped, when FOLDER/stop appears or after ten minutes. With
+"starttls" EHLO offers STARTTLS (before which it takes no login), with "tls"
+TLS comes first; both take AUTH PLAIN and LOGIN for USER and PASSWORD only
+and note each attempt in FOLDER/auth.log.
 """
 import asyncio, os, ssl, sys, time
 from aiosmtpd.smtp import SMTP, AuthResult
@@ -58,9 +60,15 @@ async def hold(reader, writer):
     await reader.read()
 
 
+async def early(reader, writer):
+    writer.write(b"220 hi\r\n250 hello\r\n250 ok\r\n250 ok\r\n354 go\r\n250 queued\r\n221 bye\r\n")
+    while await reader.readline():
+        writer.write(b"554 no\r\n")
+
+
 async def serve():
-    if mode == "silent":
-        server = await asyncio.start_server(hold, "127.0.0.1", port)
+    if mode in ("silent", "early"):
+        server = await asyncio.start_server(hold if mode == "silent" else early, "127.0.0.1", port)
     else:
         wrap = None
         if security == "tls":

@@ -72,12 +72,12 @@ void DriveFolder::Fail(int driveIndex, const char* operations) const
     WriteWholeFile(File(Slot(driveIndex, ".fail")), operations, strlen(operations));
 }
 
-void DriveFolder::PutDemoDrives() const
+void DriveFolder::PutDemoDrives(bool allAta) const
 {
     for (int d = 0; d < 4; ++d) {
-        Put(d, DemoBlob(d));
-        if (FileExists(DemoFailFile(d)))
-            CopyFileA(DemoFailFile(d).c_str(), File(Slot(d, ".fail")).c_str(), FALSE);
+        Put(d, DemoBlob(d, allAta));
+        if (FileExists(DemoFailFile(d, allAta)))
+            CopyFileA(DemoFailFile(d, allAta).c_str(), File(Slot(d, ".fail")).c_str(), FALSE);
     }
 }
 
@@ -97,17 +97,23 @@ void DriveFolder::SetAttribute(int driveIndex, int id, int value, uint64_t raw) 
         for (int b = 0; b < 6; ++b)
             entry[5 + b] = static_cast<uint8_t>(raw >> 8 * b);
     }
+    if (values) {  // the sector's checksum stays right
+        uint8_t sum = 0;
+        for (int i = 0; i < 511; ++i)
+            sum = static_cast<uint8_t>(sum + values[i]);
+        values[511] = static_cast<uint8_t>(-sum);
+    }
     WriteWholeFile(blob, data.data(), data.size());
 }
 
-std::string DemoBlob(int driveIndex)
+std::string DemoBlob(int driveIndex, bool allAta)
 {
-    return std::string(OSTRIVEL_DEMO_DRIVES) + "/" + Slot(driveIndex, ".blob");
+    return std::string(OSTRIVEL_DEMO_DRIVES) + (allAta ? "-ata/" : "/") + Slot(driveIndex, ".blob");
 }
 
-std::string DemoFailFile(int driveIndex)
+std::string DemoFailFile(int driveIndex, bool allAta)
 {
-    return std::string(OSTRIVEL_DEMO_DRIVES) + "/" + Slot(driveIndex, ".fail");
+    return std::string(OSTRIVEL_DEMO_DRIVES) + (allAta ? "-ata/" : "/") + Slot(driveIndex, ".fail");
 }
 
 std::string SampleBlob(const char* name)
@@ -154,6 +160,21 @@ DriveFacts ReadDriveFacts(const std::string& blob)
         facts.sectorsPerTrack = Word(id, 6);
         facts.totalSectors = Word(id, 60) | static_cast<uint32_t>(Word(id, 61)) << 16;
     }
+    if (const uint8_t* ct = SnapshotSector(snapshot, SnapshotSection::NvmeController)) {
+        auto text = [ct](int offset, int length) {
+            std::string t(reinterpret_cast<const char*>(ct) + offset, length);
+            return t.substr(0, t.find_last_not_of(' ') + 1);
+        };
+        facts.nvme = true;
+        facts.model = text(24, 40);
+        facts.serial = text(4, 20);
+        facts.firmware = text(64, 8);
+        // The attribute page numbers the health log's fields 1 to 15.
+        for (int id = 1; id <= 15; ++id)
+            facts.attributes.push_back({id, -1, -1});
+    }
+    if (const uint8_t* log = SnapshotSector(snapshot, SnapshotSection::NvmeHealth))
+        facts.nvmeAlert = (log[0] & ~2) != 0 || log[3] < log[4];
     const uint8_t* values = SnapshotSector(snapshot, SnapshotSection::Attributes);
     const uint8_t* limits = SnapshotSector(snapshot, SnapshotSection::Thresholds);
     for (int k = 0; values && k < 30; ++k) {
@@ -166,6 +187,8 @@ DriveFacts ReadDriveFacts(const std::string& blob)
 
 const char* EnabledStatus(const DriveFacts& facts)
 {
+    if (facts.nvme)
+        return facts.nvmeAlert ? "Alert" : "Ok";
     for (const AttributeFact& a : facts.attributes) {
         if (a.value <= a.threshold)
             return "Alert";

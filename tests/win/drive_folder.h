@@ -31,17 +31,19 @@ public:
     void Put(int driveIndex, const std::string& blob) const;
     // Lists operations that fail at that position (for example "enable").
     void Fail(int driveIndex, const char* operations) const;
-    // Copies the generated demo drives, with their .fail files.
-    void PutDemoDrives() const;
+    // Copies the generated demo drives, with their .fail files; allAta: the
+    // set of four ATA drives instead.
+    void PutDemoDrives(bool allAta = false) const;
     // Rewrites the entry of attribute `id` in the snapshot at that position:
-    // the value and raw value that the drive reports from now on.
+    // the value and raw value that the drive reports from now on (the
+    // sector's checksum is set to match).
     void SetAttribute(int driveIndex, int id, int value, uint64_t raw) const;
 };
 
 // The generated demo drive at a position, and a real drive sample by file name
 // ("" when the shared samples are not on this machine).
-std::string DemoBlob(int driveIndex);
-std::string DemoFailFile(int driveIndex);
+std::string DemoBlob(int driveIndex, bool allAta = false);
+std::string DemoFailFile(int driveIndex, bool allAta = false);
 std::string SampleBlob(const char* name);
 
 // Paths of any characters, the code page's or not.
@@ -55,8 +57,11 @@ struct AttributeFact {
 };
 
 // What the sectors of a snapshot hold, decoded here independently of the
-// program: ATA texts are byte-swapped and blank-trimmed.
+// program: ATA texts are byte-swapped and blank-trimmed. An NVMe snapshot
+// gives its Identify Controller texts, the IDs of its 15 health rows (value
+// and threshold -1: not compared) and whether its health log means "Alert".
 struct DriveFacts {
+    bool nvme = false, nvmeAlert = false;
     std::string model, serial, firmware;
     unsigned cylinders = 0, heads = 0, sectorsPerTrack = 0;
     uint32_t totalSectors = 0;

@@ -205,7 +205,7 @@ TEST_F(MainWindowLayoutTest, StatusBarHasTwoPartsWithTheAddress)
     EXPECT_EQ(std::string(text), std::string("Ostrivel v1.0 - ") + HomePageAddress);
     EXPECT_EQ(std::string(HomePageAddress).rfind("http", 0), 0u);
     SendMessageA(bar, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(text));
-    EXPECT_STREQ(text, "State file reset") << "part 1: the monitor's outcome, here of a first start";
+    EXPECT_STREQ(text, "New state file") << "part 1: the monitor's outcome, here of a first start";
 }
 
 TEST_F(MainWindowLayoutTest, MenuCarriesThePageCommands)

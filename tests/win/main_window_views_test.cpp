@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -47,7 +48,7 @@ bool FailsToEnable(const std::string& failFile)
 
 std::vector<std::string> DriveRow(const DriveFacts& facts, int driveIndex, bool enabled)
 {
-    return {facts.model, Controllers[driveIndex], enabled ? "Yes" : "No",
+    return {facts.model, facts.nvme ? "NVMe" : Controllers[driveIndex], enabled ? "Yes" : "No",
             enabled ? EnabledStatus(facts) : "N/A"};
 }
 
@@ -60,6 +61,8 @@ void ExpectAttributePage(const DriveFacts& facts)
         const AttributeFact& a = facts.attributes[k];
         EXPECT_EQ(rows[k][0], std::to_string(a.id)) << "row " << k;
         EXPECT_FALSE(rows[k][1].empty()) << "row " << k;
+        if (facts.nvme)
+            continue;
         EXPECT_EQ(rows[k][2], std::to_string(a.value)) << "row " << k;
         EXPECT_EQ(rows[k][3], std::to_string(a.threshold)) << "row " << k;
         auto known = KnownNames.find(a.id);
@@ -247,6 +250,56 @@ TEST_F(MainWindowViewsTest, RealDrivesOnAllFourPositions)
     SendDoubleClick(session.Window(), DriveList);
     EXPECT_EQ(RowCount(AttributeList), 30);
     ExpectDetailsOf(facts[2]);
+}
+
+// An NVMe drive at position 0 and an ATA drive at position 2, with the NVMe
+// drive's read-and-write open refused too: the texts of expected-nvme.tsv.
+TEST_F(MainWindowViewsTest, NvmeDriveBesideAnAtaDriveAlsoWithoutAdministratorRights)
+{
+    const std::string name = "SOLIDIGM_SSDPFKKW020X7--001C";
+    const std::string nvme = SampleBlob(("modern/" + name + ".blob").c_str()), ata = SampleBlob("ST320410A--3.39.blob");
+    if (nvme.empty() || ata.empty())
+        GTEST_SKIP() << "no drive samples on this machine";
+    std::map<std::string, std::string> f;  // "name field value", "name health FIELD value"
+    std::ifstream tsv(std::string(OSTRIVEL_SAMPLES_DIR) + "/modern/expected-nvme.tsv");
+    for (std::string line; std::getline(tsv, line);) {
+        const size_t last = line.rfind('\t');
+        if (line.rfind(name + "\t", 0) == 0)
+            f[line.substr(line.rfind('\t', last - 1) + 1, last - line.rfind('\t', last - 1) - 1)] = line.substr(last + 1);
+    }
+    auto fact = [&](const char* field) { return f[field]; };
+    auto celsius = [&](const char* field) { return std::to_string(std::stoi(fact(field)) - 273) + " C"; };
+    drives_.Put(0, nvme);
+    drives_.Put(2, ata);
+    const Rows info = {{"Model Number", fact("model")},
+                       {"Size", std::to_string(std::stoull(fact("nsze")) * 512 / 1048576) + " MB"},
+                       {"Serial Number", fact("serial")}, {"Firmware Rev.", fact("firmware")}, {"NVMe", ""},
+                       {"NVMe Version", "1.4"}, {"Logical Block Size", fact("lbaSize")},
+                       {"Warning Temperature", celsius("wctemp")}, {"Total Addressable Sectors", fact("nsze")},
+                       {"Critical Temperature", celsius("cctemp")}};
+    for (const char* fault : {"", "admin\n"}) {
+        SCOPED_TRACE(*fault ? "read-and-write open refused" : "administrator");
+        drives_.Fail(0, fault);
+        MainWindowSession session(drives_);
+        ASSERT_NE(session.Window(), nullptr);
+        EXPECT_EQ(ListCells(DriveList, 4),
+                  (Rows{{fact("model"), "NVMe", "Yes", "Ok"}, DriveRow(ReadDriveFacts(ata), 2, true)}));
+        Rows shown = ListCells(InfoList, 2);
+        ASSERT_EQ(shown.size(), 11u);
+        EXPECT_EQ(Rows(shown.begin(), shown.begin() + 10), info);
+        EXPECT_EQ(RowImage(InfoList, 4), 1);
+        Rows health = ListCells(AttributeList, 4);
+        ASSERT_EQ(health.size(), 15u);
+        EXPECT_EQ(health[1], (std::vector<std::string>{"2", "Composite Temperature", celsius("Composite Temperature"),
+                                                      celsius("wctemp")}));
+        EXPECT_EQ(health[4][3], "100");
+        EXPECT_EQ(health[5][2].rfind(fact("Data Units Read") + " (", 0), 0u) << health[5][2];
+        EXPECT_EQ(health[14], (std::vector<std::string>{"15", "Error Information Log Entries",
+                                                       fact("Number of Error Information Log Entries"), ""}));
+        SelectRow(DriveList, 1);
+        SendDoubleClick(session.Window(), DriveList);
+        ExpectDetailsOf(ReadDriveFacts(ata));
+    }
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     EXPECT_TRUE(ImportHook::ImportsFrom("kernel32.dll"));
     EXPECT_FALSE(ImportHook::ImportsFrom("wsock32.dll"));
     ASSERT_TRUE(server_.Start());
-    drives_.PutDemoDrives();
+    drives_.PutDemoDrives(true);
     Settings settings = {60, 10, "admin@example.org", "", 1};
     std::strcpy(settings.smtpServer, server_.Server().c_str());
     MainWindowSession session(drives_, &settings);
@@ -101,6 +101,14 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     EXPECT_THAT(Received(5), HasSubstr("WDC WD1200JB-00GVA0"));
     EXPECT_THAT(Tick(), StartsWith("Checked ")) << "a vanished drive is reported once";
 
+    // A state file that cannot be replaced is said at every save.
+    const std::string state = session.WorkFile("ostrivel.mon");
+    ASSERT_TRUE(SetFileAttributesA(state.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_THAT(Tick(), StartsWith("State not saved "));
+    EXPECT_THAT(OutcomeBox(main_), AllOf(HasSubstr("ostrivel.mon could not be written: the file is read-only"),
+                                         HasSubstr("The latest outcome: Checked ")));
+    ASSERT_TRUE(SetFileAttributesA(state.c_str(), FILE_ATTRIBUTE_NORMAL));
+
     // With the server down the warning waits for the next check.
     server_.Stop();
     drives_.SetAttribute(0, 197, 253, 1);
@@ -130,6 +138,10 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     ASSERT_TRUE(server_.Start("550 5.1.1 No such user here"));
     EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), HasSubstr(": 550")));
     EXPECT_THAT(OutcomeBox(main_), HasSubstr("550 5.1.1 No such user here"));
+
+    // A server that sends every reply at once, unasked, then refuses all.
+    ASSERT_TRUE(server_.Start("early"));
+    EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), HasSubstr(": out of step")));
     EXPECT_EQ(server_.MessageCount(), 6u);
 }
 
@@ -174,7 +186,7 @@ TEST_F(MonitorMailTest, TlsAndLoginDeliverAndEveryCertificateOrLoginProblemStops
                                      ".key me@example.com " + password);
     };
     ASSERT_TRUE(serve("starttls", "localhost"));
-    drives_.PutDemoDrives();
+    drives_.PutDemoDrives(true);
     Settings settings = {60, 10, "admin@example.org", "", 1};
     std::strcpy(settings.smtpServer, ("localhost" + server_.Server().substr(9)).c_str());
     MainWindowSession session(drives_, &settings);

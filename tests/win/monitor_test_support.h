@@ -12,9 +12,9 @@ class SmtpTestServer {
 public:
     SmtpTestServer();
     ~SmtpTestServer();
-    // Again on its first port; mode "silent", or a reply line for RCPT;
-    // then "starttls" or "tls", a certificate and key of Certificates(), a
-    // user and a password.
+    // Again on its first port; mode "silent", "early", or a reply line for
+    // RCPT; then "starttls" or "tls", a certificate and key of
+    // Certificates(), a user and a password.
     bool Start(const std::string& mode = "", const std::string& tls = "");
     void Stop();
     std::string Server() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -36,7 +36,8 @@ private:
 // Status-bar part 1, where the monitor shows its latest outcome.
 std::string Outcome(HWND mainWindow);
 // Empties part 1 and sends the message; then runs the message loop until an
-// outcome ("Sent", "Not sent", "Checked") is shown, or the time is up.
+// outcome ("Sent", "Not sent", "Checked", "State not saved") is shown, or the
+// time is up.
 std::string AwaitOutcome(HWND mainWindow, UINT message, WPARAM wParam, DWORD limitMs = 10000);
 // The box of a double-click on part 1, closed again: "caption: text".
 std::string OutcomeBox(HWND mainWindow);

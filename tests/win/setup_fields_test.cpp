@@ -1,5 +1,6 @@
-// Typing and pasting into the Setup dialog's number fields: the interval
-// takes an optional leading minus and digits, the percentage digits only.
+// Typing and pasting into the Setup dialog's fields: the interval takes an
+// optional leading minus and digits, the percentage digits only; the mail
+// fields scroll and take up to 79 characters.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ void Select(HWND edit, int start, int end)
 
 std::string Text(HWND edit)
 {
-    char text[64] = "";
+    char text[128] = "";  // more than the mail fields take
     GetWindowTextA(edit, text, sizeof text);
     return text;
 }
@@ -121,17 +122,23 @@ TEST_F(SetupFieldsTest, TheIntervalTakesOnlyPastesThatLeaveANumber)
     EXPECT_EQ(CurrentSettings.pollMinutes, -12);
 }
 
-TEST_F(SetupFieldsTest, ThePercentageTakesDigitsOnly)
+TEST_F(SetupFieldsTest, ThePercentageTakesDigitsOnlyAndTheMailFieldsUpTo79Characters)
 {
+    const char address[] = "firstname.lastname@company.example";  // 34 characters
+    const std::string server = "smtp." + std::string(80, 's');
     const ModalRun run = DriveModal([this] { Command(CMD_SETUP); },
-                                    {Inspect([](HWND dialog) {
+                                    {Inspect([&](HWND dialog) {
                                          HWND field = GetDlgItem(dialog, 901);
                                          EXPECT_EQ(Typed(field, "-12"), "12");
                                          EXPECT_EQ(Typed(field, "1a5"), "15");
+                                         EXPECT_EQ(Typed(GetDlgItem(dialog, 902), address), address);
+                                         EXPECT_EQ(Pasted(GetDlgItem(dialog, 903), "", 0, 0, server.c_str()),
+                                                   server.substr(0, 79));
                                      }),
                                      Click(IDOK)});
     EXPECT_EQ(run.stepsDone, 2u);
     EXPECT_EQ(CurrentSettings.changePercent, 15u);
+    EXPECT_STREQ(CurrentSettings.emailAddress, address);
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 // For every described position N (0 to 3) it writes driveN.blob with the
 // sections IDFY (IDENTIFY DEVICE), SMDT (SMART READ DATA) and SMTH (SMART READ
 // THRESHOLDS), each 512 bytes laid out as an ATA drive returns them, checksums
-// included; and driveN.fail with the operations that fail for that position
+// included, or for an NVMe drive NVCT, NVNS and NVHL (Identify Controller,
+// Identify Namespace 1, SMART / Health log); and driveN.fail with the operations that fail for that position
 // when the description lists any. Files of positions that are not described,
 // or no longer fail, are removed so a changed description leaves no stale
 // drive behind. The description format is explained in res/demo/drives.txt.
@@ -29,7 +30,10 @@ enum { Positions = 4, SectorBytes = 512, MaxAttributes = 30, EntryBytes = 12 };
 const uint32_t MaxLbaSectors = 0x0FFFFFFF;
 
 // Operations of the emulated driver that a driveN.fail line can name.
-const char* const FailOperations[] = {"open", "version", "enable", "identify", "attributes", "thresholds"};
+const char* const FailOperations[] = {"open",  "version", "enable", "identify", "attributes", "thresholds",
+                                      "query", "health",  "nvmeid", "admin"};
+
+enum { NvmeCounters = 10 };
 
 struct AttributeLine {
     unsigned id, flags, value, worst, threshold;
@@ -43,6 +47,14 @@ struct DriveDescription {
     uint32_t totalSectors = 0;
     std::vector<std::string> failures;
     std::vector<AttributeLine> attributes;
+    // NVMe drives: VER, namespace blocks and block-size exponent, the two
+    // temperature limits, the first five health fields and the counters.
+    bool nvme = false;
+    uint32_t version = 0;
+    uint64_t blocks = 0, exponent = 9;
+    uint64_t limits[2] = {};
+    uint64_t health[5] = {};
+    unsigned __int128 counters[NvmeCounters] = {};
 };
 
 struct Parser {
@@ -188,6 +200,67 @@ void ReadAttribute(Parser& p, const std::string& rest)
                                      static_cast<unsigned>(v[4]), v[5]});
 }
 
+void ReadNvme(Parser& p, const std::string& rest)
+{
+    std::istringstream in(rest);
+    uint64_t v[3];
+    const uint64_t max[] = {0xFFFF, 0xFF, 0xFF};
+    if (ReadNumbers(p, in, v, 3, max))
+        p.current->version = static_cast<uint32_t>(v[0] << 16 | v[1] << 8 | v[2]);
+    p.current->nvme = true;
+}
+
+void ReadNamespace(Parser& p, const std::string& rest)
+{
+    std::istringstream in(rest);
+    uint64_t v[2];
+    const uint64_t max[] = {~0ull, 31};
+    if (ReadNumbers(p, in, v, 2, max)) {
+        p.current->blocks = v[0];
+        p.current->exponent = v[1];
+    }
+}
+
+void ReadLimits(Parser& p, const std::string& rest)
+{
+    std::istringstream in(rest);
+    const uint64_t max[] = {0xFFFF, 0xFFFF};
+    ReadNumbers(p, in, p.current->limits, 2, max);
+}
+
+void ReadHealth(Parser& p, const std::string& rest)
+{
+    std::istringstream in(rest);
+    const uint64_t max[] = {0xFF, 0xFFFF, 0xFF, 0xFF, 0xFF};
+    ReadNumbers(p, in, p.current->health, 5, max);
+}
+
+// Ten decimal counters of up to 128 bits.
+void ReadCounters(Parser& p, const std::string& rest)
+{
+    std::istringstream in(rest);
+    std::string word;
+    int n = 0;
+    while (in >> word) {
+        unsigned __int128 v = 0;
+        for (char c : word) {
+            const unsigned __int128 next = v * 10 + static_cast<unsigned>(c - '0');
+            if (c < '0' || c > '9' || next / 10 != v) {
+                p.Error("bad counter '" + word + "'");
+                return;
+            }
+            v = next;
+        }
+        if (n == NvmeCounters) {
+            p.Error("an NVMe drive has 10 counters");
+            return;
+        }
+        p.current->counters[n++] = v;
+    }
+    if (n != NvmeCounters)
+        p.Error("an NVMe drive has 10 counters");
+}
+
 struct Keyword {
     const char* word;
     void (*read)(Parser&, const std::string&);
@@ -198,6 +271,8 @@ const Keyword Keywords[] = {
     {"drive", ReadDrive, false},       {"model", ReadModel, true},   {"serial", ReadSerial, true},
     {"firmware", ReadFirmware, true},  {"geometry", ReadGeometry, true},
     {"sectors", ReadSectors, true},    {"fail", ReadFail, true},     {"attr", ReadAttribute, true},
+    {"nvme", ReadNvme, true},          {"namespace", ReadNamespace, true}, {"limits", ReadLimits, true},
+    {"health", ReadHealth, true},      {"counters", ReadCounters, true},
 };
 
 void ReadLine(Parser& p, const std::string& raw)
@@ -354,14 +429,66 @@ void BuildThresholds(const DriveDescription& d, Sector s)
     PutChecksum(s);
 }
 
+// ---- Building the NVMe structures --------------------------------------------
+
+void PutLittle(std::vector<uint8_t>& s, size_t at, unsigned __int128 value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        s[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// NVMe texts are ASCII, blank-padded, in reading order.
+void PutNvmeText(std::vector<uint8_t>& s, size_t at, size_t length, const std::string& text)
+{
+    std::string padded = text + std::string(length - text.size(), ' ');
+    std::memcpy(s.data() + at, padded.data(), length);
+}
+
+std::vector<uint8_t> BuildNvmeController(const DriveDescription& d)
+{
+    std::vector<uint8_t> s(4096, 0);
+    PutLittle(s, 0, 0x144D, 2);  // PCI vendor
+    PutNvmeText(s, 4, 20, d.serial);
+    PutNvmeText(s, 24, 40, d.model);
+    PutNvmeText(s, 64, 8, d.firmware);
+    PutLittle(s, 80, d.version, 4);
+    PutLittle(s, 266, d.limits[0], 2);
+    PutLittle(s, 268, d.limits[1], 2);
+    PutLittle(s, 280, static_cast<unsigned __int128>(d.blocks) << d.exponent, 16);  // TNVMCAP
+    PutLittle(s, 516, 1, 4);  // one namespace
+    return s;
+}
+
+std::vector<uint8_t> BuildNvmeNamespace(const DriveDescription& d)
+{
+    std::vector<uint8_t> s(4096, 0);
+    for (int field = 0; field < 3; ++field)  // NSZE, NCAP, NUSE
+        PutLittle(s, 8 * field, d.blocks, 8);
+    s[128 + 2] = static_cast<uint8_t>(d.exponent);  // one format, in use
+    return s;
+}
+
+std::vector<uint8_t> BuildNvmeHealth(const DriveDescription& d)
+{
+    std::vector<uint8_t> s(512, 0);
+    s[0] = static_cast<uint8_t>(d.health[0]);
+    PutLittle(s, 1, d.health[1], 2);
+    for (int i = 2; i < 5; ++i)
+        s[i + 1] = static_cast<uint8_t>(d.health[i]);
+    for (int i = 0; i < NvmeCounters; ++i)
+        PutLittle(s, 32 + 16 * i, d.counters[i], 16);
+    PutLittle(s, 200, d.health[1], 2);  // sensor 1 reads the composite temperature
+    return s;
+}
+
 // ---- Writing the files ------------------------------------------------------
 
-void PutSection(std::vector<uint8_t>& out, const char* tag, const Sector data)
+void PutSection(std::vector<uint8_t>& out, const char* tag, const uint8_t* data, size_t length = SectorBytes)
 {
     out.insert(out.end(), tag, tag + 4);
-    const uint8_t size[4] = {0, 0, SectorBytes >> 8, SectorBytes & 0xFF};  // big-endian
-    out.insert(out.end(), size, size + 4);
-    out.insert(out.end(), data, data + SectorBytes);
+    for (int shift = 24; shift >= 0; shift -= 8)  // big-endian
+        out.push_back(static_cast<uint8_t>(length >> shift));
+    out.insert(out.end(), data, data + length);
 }
 
 bool WriteFile(const std::filesystem::path& path, const void* data, size_t size)
@@ -387,14 +514,21 @@ bool WriteDrive(const DriveDescription& d, const std::filesystem::path& folder, 
         std::filesystem::remove(fail, ignored);
         return true;
     }
-    Sector identify, data, thresholds;
-    BuildIdentify(d, identify);
-    BuildSmartData(d, data);
-    BuildThresholds(d, thresholds);
     std::vector<uint8_t> bytes;
-    PutSection(bytes, "IDFY", identify);
-    PutSection(bytes, "SMDT", data);
-    PutSection(bytes, "SMTH", thresholds);
+    if (d.nvme) {
+        const std::vector<uint8_t> parts[] = {BuildNvmeController(d), BuildNvmeNamespace(d), BuildNvmeHealth(d)};
+        const char* const tags[] = {"NVCT", "NVNS", "NVHL"};
+        for (int i = 0; i < 3; ++i)
+            PutSection(bytes, tags[i], parts[i].data(), parts[i].size());
+    } else {
+        Sector identify, data, thresholds;
+        BuildIdentify(d, identify);
+        BuildSmartData(d, data);
+        BuildThresholds(d, thresholds);
+        PutSection(bytes, "IDFY", identify);
+        PutSection(bytes, "SMDT", data);
+        PutSection(bytes, "SMTH", thresholds);
+    }
     if (!WriteFile(blob, bytes.data(), bytes.size()))
         return false;
     if (d.failures.empty()) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "nvme_text.h"
+
 namespace {
 
 const char* const ControllerNames[DriveCount] = {
@@ -53,7 +55,7 @@ const char* YesNoText(int flag)
 DriveRowText MakeDriveRow(int driveIndex)
 {
     const DriveRecord& r = DriveTable[driveIndex];
-    return {r.model, ControllerText(driveIndex), YesNoText(r.smartEnabled),
+    return {r.model, IsNvmeDrive(r) ? "NVMe" : ControllerText(driveIndex), YesNoText(r.smartEnabled),
             StatusText(GetDriveStatus(driveIndex))};
 }
 
@@ -70,6 +72,10 @@ void FormatLastAccess(const LocalTime& t, char* text, size_t size)
 
 void MakeInfoRows(const DriveRecord& drive, InfoRowText rows[InfoRowCount])
 {
+    if (IsNvmeDrive(drive)) {
+        MakeNvmeInfoRows(drive, rows);
+        return;
+    }
     static const struct {
         const char* label;
         ListImage image;
