@@ -1,6 +1,7 @@
 #include "monitor_step.h"
 
 #include "drive_scan.h"
+#include "elevation.h"
 #include "layout.h"
 #include "mail_config_file.h"
 #include "monitor.h"
@@ -8,6 +9,7 @@
 #include "product.h"
 #include "resource.h"
 #include "smtp_winsock.h"
+#include "warning_command.h"
 
 namespace {
 
@@ -33,10 +35,18 @@ void ShowMonitorLabel()
 
 }  // namespace
 
+// The command comes from a file that the user can write: a copy started as
+// administrator never runs it.
+bool MayRunWarningCommand()
+{
+    return !IsElevatedCopy();
+}
+
 void StartMonitor(HWND mainWindow)
 {
     LoadMailConfig();
-    MonitorStart(WindowsMonitorServices({mainWindow, IDC_STATUS_BAR, MonitorClockTimerId}));
+    MonitorStart(WindowsMonitorServices(
+        {mainWindow, IDC_STATUS_BAR, MonitorClockTimerId, MonitorCommandTimerId, MayRunWarningCommand()}));
     ShowMonitorLabel();
     SetTimer(mainWindow, MonitorFirstCheckTimerId, MonitorFirstCheckDelayMs, nullptr);
 }
@@ -55,6 +65,8 @@ void OnMonitorTimer(HWND mainWindow, UINT_PTR id)
         CheckTable();
     } else if (id == MonitorClockTimerId) {
         MonitorClockTick();
+    } else if (id == MonitorCommandTimerId) {
+        WatchWarningCommand();
     }
 }
 
@@ -75,6 +87,7 @@ void StopMonitor(HWND mainWindow)
 {
     KillTimer(mainWindow, MonitorFirstCheckTimerId);
     KillTimer(mainWindow, MonitorClockTimerId);
+    StopWarningCommand();
     MonitorReset();  // ends a running dialogue: no event reaches it after
     StopWinsock();
 }

@@ -11,6 +11,23 @@
 
 enum class StateFileRead { Read, Missing, Unreadable };
 
+// The command on a warning: ended with its children when it runs longer.
+enum { CommandTimeoutMs = 60000 };
+
+// How a command could begin. Refused: this copy runs no commands (one
+// started as administrator: the command comes from a file the user writes).
+enum class CommandStart { Started, Failed, Refused };
+
+// What the command gets in its environment: OSTRIVEL_SUBJECT, the message
+// in the file named by OSTRIVEL_MESSAGE_FILE, OSTRIVEL_COMPUTER.
+struct CommandRun {
+    const char* commandLine;
+    const char* subject;
+    const char* computerName;
+    const char* message;
+    size_t messageLength;
+};
+
 struct MonitorServices {
     void* context;
     // The state file beside the program, read whole into buffer (at most
@@ -32,6 +49,9 @@ struct MonitorServices {
     // The password of MailConfig::password, as the system unprotects it for
     // this account on this computer; false when it cannot (made elsewhere).
     bool (*revealPassword)(void* context, const char* protectedText, char* out, size_t capacity) = nullptr;
+    // Starts the command without waiting for it; once Started, its end comes
+    // as MonitorCommandEnded (after CommandTimeoutMs at the latest).
+    CommandStart (*startCommand)(void* context, const CommandRun& run) = nullptr;
 };
 
 // The three Setup fields and the refresh period, as the monitor reads them.
@@ -51,7 +71,8 @@ struct MonitorSettings {
 // fails, part 1 says "State not saved HH:MM".
 void MonitorStart(const MonitorServices* services);
 
-// Mail goes out only with a plain address, a good server and pollMinutes > 0.
+// Warnings go out only with pollMinutes > 0 and a plain address and a good
+// server, or no mail fields and a command.
 bool MonitorMailEnabled(const MonitorSettings& settings);
 
 // One check of the table against the references; sends one message covering
@@ -73,7 +94,7 @@ void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings
 // a bad field is shown as the outcome at once.
 bool MonitorSendTest(const MonitorSettings& settings);
 
-// A message (a warning or a test) is on its way.
+// A message (a warning or a test) is on its way, by mail or the command.
 bool MonitorBusy();
 
 // Network events and the clock, passed on to the dialogue; each finishes the
@@ -85,6 +106,9 @@ void MonitorWritable();
 void MonitorSecured(SmtpOutcome result, const char* problem);
 void MonitorClosed();
 void MonitorClockTick();
+// The command ended: its exit code, or ended by force (timedOut) after
+// CommandTimeoutMs.
+void MonitorCommandEnded(uint32_t exitCode, bool timedOut);
 
 // The full text of the latest outcome (server, port, the server's reply),
 // after the reason of a failed save.

@@ -10,6 +10,7 @@
 #include "mail_config_file.h"
 #include "monitor_state_file.h"
 #include "smtp_winsock.h"
+#include "warning_command.h"
 
 const char MonitorStateFileName[] = "ostrivel.mon";
 
@@ -115,8 +116,14 @@ bool Reveal(void*, const char* protectedText, char* out, size_t capacity)
     return RevealPassword(protectedText, out, capacity);
 }
 
+CommandStart StartCommand(void*, const CommandRun& run)
+{
+    return Where.runsCommands ? StartWarningCommand(Where.window, Where.commandTimerId, run) : CommandStart::Refused;
+}
+
 const MonitorServices Services = {
-    nullptr, ReadState, WriteState, LocalTimeNow, Milliseconds, ComputerName, Network, ShowOutcome, ArmClock, Reveal,
+    nullptr, ReadState,   WriteState, LocalTimeNow, Milliseconds, ComputerName, Network,
+    ShowOutcome, ArmClock, Reveal,   StartCommand,
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "import_hook.h"
 #include "layout.h"
 #include "mail_config_file.h"
+#include "monitor.h"
 #include "monitor_step.h"
 #include "monitor_test_support.h"
 #include "refresh_timer.h"
@@ -21,6 +22,7 @@
 #include "window_session.h"
 
 using ::testing::AllOf;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -143,6 +145,59 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     ASSERT_TRUE(server_.Start("early"));
     EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), HasSubstr(": out of step")));
     EXPECT_EQ(server_.MessageCount(), 6u);
+
+    // The command on a warning: beside the mail, in its place, and alone;
+    // it gets the subject, the computer's name and the whole message.
+    const std::string got = session.WorkFile("command.txt");
+    auto command = [&](const char* how) {
+        std::snprintf(CurrentMailConfig.command, sizeof CurrentMailConfig.command, "\"%s\" \"%s\" %s",
+                      OSTRIVEL_COMMAND_PROBE, got.c_str(), how);
+    };
+    auto probe = [&] {
+        std::vector<uint8_t> text;
+        ReadWholeFile(got, &text);
+        return std::string(text.begin(), text.end());
+    };
+    ASSERT_TRUE(server_.Start());
+    command("0");
+    drives_.SetAttribute(0, 197, 253, 3);
+    EXPECT_THAT(Tick(), AllOf(StartsWith("Sent "), EndsWith("; command ran")));
+    char computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof computer;
+    ASSERT_TRUE(GetComputerNameA(computer, &size));
+    const std::string mail = Received(7);
+    EXPECT_THAT(probe(), AllOf(StartsWith("OSTRIVEL_SUBJECT=Ostrivel warning: 1 drive problem(s) on "),
+                               HasSubstr("\nOSTRIVEL_COMPUTER=" + std::string(computer) + "\n"),
+                               HasSubstr(mail.substr(mail.find("Date: ")))));
+    const size_t file = probe().find("OSTRIVEL_MESSAGE_FILE=") + 22;
+    EXPECT_FALSE(FileExists(probe().substr(file, probe().find('\n', file) - file))) << "removed after";
+
+    server_.Stop();
+    drives_.SetAttribute(0, 197, 253, 4);
+    EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), EndsWith(": refused; command ran")));
+    EXPECT_THAT(Tick(), StartsWith("Checked ")) << "the command delivered it";
+    CurrentSettings.emailAddress[0] = CurrentSettings.smtpServer[0] = '\0';
+    command("3");
+    drives_.SetAttribute(0, 197, 253, 5);
+    EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), EndsWith(": command failed")));
+    EXPECT_THAT(OutcomeBox(main_), AllOf(HasSubstr(" not delivered "), HasSubstr("exit code 3.")));
+    command("0");
+    EXPECT_THAT(Tick(), StartsWith("Command ran ")) << "the warning waited for a delivery";
+
+    // A command that hangs is ended after a minute, with what it started.
+    command("hang");
+    drives_.SetAttribute(0, 197, 253, 6);
+    EXPECT_EQ(AwaitOutcome(main_, WM_TIMER, RefreshTimerId, 1500), "") << "the window does not wait";
+    ASSERT_THAT(probe(), HasSubstr("\nCHILD="));
+    const DWORD child = std::stoul(probe().substr(probe().find("\nCHILD=") + 7));
+    ClockShift = CommandTimeoutMs + 1000;
+    EXPECT_THAT(AwaitOutcome(main_, WM_TIMER, MonitorCommandTimerId), EndsWith(": command timed out"));
+    ClockShift = 0;
+    HANDLE orphan = OpenProcess(SYNCHRONIZE, FALSE, child);
+    EXPECT_TRUE(!orphan || WaitForSingleObject(orphan, 5000) == WAIT_OBJECT_0) << "the command's child ended too";
+    if (orphan)
+        CloseHandle(orphan);
+    CurrentMailConfig = {};
 }
 
 // The test authority among the current user's trusted roots while it lives.

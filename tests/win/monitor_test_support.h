@@ -36,8 +36,8 @@ private:
 // Status-bar part 1, where the monitor shows its latest outcome.
 std::string Outcome(HWND mainWindow);
 // Empties part 1 and sends the message; then runs the message loop until an
-// outcome ("Sent", "Not sent", "Checked", "State not saved") is shown, or the
-// time is up.
+// outcome ("Sent", "Not sent", "Checked", "State not saved", "Command ran")
+// is shown, or the time is up.
 std::string AwaitOutcome(HWND mainWindow, UINT message, WPARAM wParam, DWORD limitMs = 10000);
 // The box of a double-click on part 1, closed again: "caption: text".
 std::string OutcomeBox(HWND mainWindow);
