@@ -20,6 +20,7 @@
 #include "resource.h"
 #include "settings.h"
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -553,6 +554,23 @@ TEST_F(SetupDialogTest, MailServerIsADraftUntilSetupsOkAndKeepsThePasswordProtec
         EXPECT_TRUE(IsDlgButtonChecked(d, IDC_SECURITY_TLS));
     };
     EXPECT_EQ(RunSetup({PostClick(IDC_MAIL_SERVER), Inspect(look), Click(IDCANCEL), Click(IDCANCEL)}).stepsDone, 4u);
+
+    // Send Test goes out with what the dialogs hold and shows the server's
+    // reply in the dialog.
+    SmtpTestServer server;
+    ASSERT_TRUE(server.Start("550 5.1.1 No such user here"));
+    std::string tested;
+    auto awaitOutcome = [&](HWND d) {
+        tested = ItemText(d, IDC_TEST_OUTCOME);
+        return tested.find("not sent") != std::string::npos;
+    };
+    EXPECT_EQ(RunSetup({SetText(902, "admin@example.org"), SetText(903, server.Server().c_str()),
+                        PostClick(IDC_MAIL_SERVER), Click(IDC_SECURITY_NONE), Click(IDC_SEND_TEST), awaitOutcome,
+                        Click(IDCANCEL), Click(IDCANCEL)})
+                  .stepsDone,
+              8u);
+    EXPECT_THAT(tested, AllOf(StartsWith("Test message not sent "), HasSubstr(server.Server().substr(10)),
+                              HasSubstr("last reply: \"550 5.1.1 No such user here\"")));
 }
 
 TEST_F(SetupDialogTest, AChangedIntervalReArmsTheTimer)
