@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "monitor.h"
+#include "loaded_library.h"
 #include "tls_schannel.h"
-#include "unicode_calls.h"
 
 namespace {
 
@@ -48,34 +48,19 @@ UINT LiveMessage;  // 0 while no socket is open
 unsigned Connections;
 char ReceiveBuffer[2048];
 
-template <typename F>
-bool Load(const char* name, F* slot)
-{
-    *slot = LookUpSystemCall<F>(WinsockLibraryName, name);
-    return *slot != nullptr;
-}
-
-bool LoadApi()
-{
-    return Load("WSAStartup", &Api.startup) && Load("WSACleanup", &Api.cleanup) &&
-           Load("WSAAsyncGetHostByName", &Api.asyncGetHostByName) &&
-           Load("WSACancelAsyncRequest", &Api.cancelAsyncRequest) && Load("WSAAsyncSelect", &Api.asyncSelect) &&
-           Load("WSAGetLastError", &Api.getLastError) && Load("socket", &Api.socket) &&
-           Load("setsockopt", &Api.setsockopt) && Load("connect", &Api.connect) &&
-           Load("getsockname", &Api.getsockname) && Load("send", &Api.send) &&
-           Load("recv", &Api.recv) && Load("closesocket", &Api.closesocket) && Load("inet_addr", &Api.inetAddr);
-}
+// WinsockApi's functions, in its order.
+const char WinsockNames[] = "WSAStartup\0WSACleanup\0WSAAsyncGetHostByName\0WSACancelAsyncRequest\0"
+                            "WSAAsyncSelect\0WSAGetLastError\0socket\0setsockopt\0connect\0getsockname\0send\0"
+                            "recv\0closesocket\0inet_addr";
 
 bool WinsockReady()
 {
     if (Library)
         return true;
-    // A missing DLL must not bring up the system's "file not found" box.
-    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    Library = LoadLibraryA(WinsockLibraryName);
-    SetErrorMode(previousMode);
+    Library = LoadSystemLibrary(WinsockLibraryName);
     WSADATA data;
-    if (Library && LoadApi() && Api.startup(MAKEWORD(1, 1), &data) == 0)
+    if (Library && LoadSystemCalls(WinsockLibraryName, WinsockNames, &Api, sizeof Api) &&
+        Api.startup(MAKEWORD(1, 1), &data) == 0)
         return true;
     if (Library)
         FreeLibrary(Library);

@@ -75,24 +75,17 @@ char Out[PlainChunkMax + 2048];
 size_t OutLength, OutSent;
 char Problem[400];
 
-template <typename F>
-bool Load(const char* library, const char* name, F* slot)
-{
-    *slot = LoadSystemCall<F>(library, name);
-    return *slot != nullptr;
-}
+// CryptApi's functions, in its order.
+const char CryptNames[] = "CertGetCertificateChain\0CertVerifyCertificateChainPolicy\0CertFreeCertificateChain\0"
+                          "CertFreeCertificateContext\0CertGetNameStringA";
 
 bool ApiReady()
 {
     if (Sspi)
         return true;
-    const char c[] = "crypt32.dll";
     INIT_SECURITY_INTERFACE_A init;
-    if (!Load(c, "CertGetCertificateChain", &Crypt.getChain) ||
-        !Load(c, "CertVerifyCertificateChainPolicy", &Crypt.verifyPolicy) ||
-        !Load(c, "CertFreeCertificateChain", &Crypt.freeChain) ||
-        !Load(c, "CertFreeCertificateContext", &Crypt.freeCertificate) || !Load(c, "CertGetNameStringA", &Crypt.getName) ||
-        !Load("secur32.dll", "InitSecurityInterfaceA", &init))
+    if (!LoadSystemCalls("crypt32.dll", CryptNames, &Crypt, sizeof Crypt) ||
+        !LoadSystemCalls("secur32.dll", "InitSecurityInterfaceA", &init, sizeof init))
         return false;
     Sspi = init();
     return Sspi != nullptr;

@@ -1,7 +1,7 @@
 #include "warning_command.h"
 
+#include "loaded_library.h"
 #include "text_buffer.h"
-#include "unicode_calls.h"
 
 namespace {
 
@@ -27,11 +27,12 @@ struct Running {
 Running Command;
 char CommandLine[MailCommandSize];
 
-JobApi LookUpJobApi()
+JobApi Jobs;
+
+bool JobsReady()
 {
-    return {LookUpSystemCall<decltype(&::CreateJobObjectA)>("kernel32.dll", "CreateJobObjectA"),
-            LookUpSystemCall<decltype(&::AssignProcessToJobObject)>("kernel32.dll", "AssignProcessToJobObject"),
-            LookUpSystemCall<decltype(&::TerminateJobObject)>("kernel32.dll", "TerminateJobObject")};
+    return Jobs.create || LoadSystemCalls("kernel32.dll", "CreateJobObjectA\0AssignProcessToJobObject\0"
+                                          "TerminateJobObject", &Jobs, sizeof Jobs);
 }
 
 bool WriteMessageFile(const CommandRun& run, char (&path)[MAX_PATH])
@@ -78,9 +79,8 @@ bool StartProcess(const CommandRun& run)
     SetCommandEnvironment(nullptr, nullptr);
     if (!started)
         return false;
-    const JobApi jobs = LookUpJobApi();
-    Command.job = jobs.create && jobs.assign && jobs.terminate ? jobs.create(nullptr, nullptr) : nullptr;
-    if (Command.job && !jobs.assign(Command.job, info.hProcess)) {
+    Command.job = JobsReady() ? Jobs.create(nullptr, nullptr) : nullptr;
+    if (Command.job && !Jobs.assign(Command.job, info.hProcess)) {
         CloseHandle(Command.job);  // the program runs in a job that allows none inside it
         Command.job = nullptr;
     }
@@ -102,8 +102,7 @@ void Close()
 
 void End()
 {
-    const JobApi jobs = LookUpJobApi();
-    if (!Command.job || !jobs.terminate(Command.job, 1))
+    if (!Command.job || !Jobs.terminate(Command.job, 1))
         TerminateProcess(Command.process, 1);
     WaitForSingleObject(Command.process, 1000);  // the file can go once it has let go of it
 }
