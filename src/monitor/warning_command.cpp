@@ -21,6 +21,7 @@ struct Running {
     HANDLE process;
     HANDLE job;
     DWORD started;
+    bool ended;  // by force, after its time
     char messageFile[MAX_PATH];
 };
 
@@ -42,10 +43,19 @@ bool WriteMessageFile(const CommandRun& run, char (&path)[MAX_PATH])
     if (n == 0 || n >= sizeof folder || !GetTempFileNameA(folder, "ost", 0, path))
         return false;
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    DWORD written = 0;
-    const bool whole = file != INVALID_HANDLE_VALUE &&
-                       WriteFile(file, run.message, static_cast<DWORD>(run.messageLength), &written, nullptr) &&
-                       written == run.messageLength;
+    bool whole = file != INVALID_HANDLE_VALUE;
+    // The text is dot-stuffed for SMTP: the file gets each line as written.
+    for (size_t at = 0; whole && at < run.messageLength;) {
+        const char* line = run.message + at;
+        size_t length = 1;
+        while (at + length < run.messageLength && line[length - 1] != '\n')
+            ++length;
+        at += length;
+        const size_t stuffed = length > 1 && line[0] == '.' && line[1] == '.';
+        DWORD written = 0;
+        whole = WriteFile(file, line + stuffed, static_cast<DWORD>(length - stuffed), &written, nullptr) &&
+                written == length - stuffed;
+    }
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     if (!whole)
@@ -104,7 +114,7 @@ void End()
 {
     if (!Command.job || !Jobs.terminate(Command.job, 1))
         TerminateProcess(Command.process, 1);
-    WaitForSingleObject(Command.process, 1000);  // the file can go once it has let go of it
+    Command.ended = true;
 }
 
 }  // namespace
@@ -113,7 +123,7 @@ CommandStart StartWarningCommand(HWND window, UINT_PTR timerId, const CommandRun
 {
     if (Command.process)
         return CommandStart::Failed;
-    Command = {window, timerId, nullptr, nullptr, GetTickCount(), {}};
+    Command = {window, timerId, nullptr, nullptr, GetTickCount(), false, {}};
     if (!WriteMessageFile(run, Command.messageFile))
         return CommandStart::Failed;
     if (!StartProcess(run)) {
@@ -127,20 +137,21 @@ CommandStart StartWarningCommand(HWND window, UINT_PTR timerId, const CommandRun
     return CommandStart::Started;
 }
 
+// A command ended by force is reported at the next tick, once it has let
+// go of its message file.
 void WatchWarningCommand()
 {
     if (!Command.process)
         return;
     DWORD exitCode = 1;
-    bool timedOut = false;
-    if (WaitForSingleObject(Command.process, 0) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(Command.process, &exitCode);
-    } else if (GetTickCount() - Command.started >= CommandTimeoutMs) {
-        End();
-        timedOut = true;
-    } else {
+    if (WaitForSingleObject(Command.process, 0) != WAIT_OBJECT_0 && !Command.ended) {
+        if (GetTickCount() - Command.started >= CommandTimeoutMs)
+            End();
         return;
     }
+    if (!Command.ended)
+        GetExitCodeProcess(Command.process, &exitCode);
+    const bool timedOut = Command.ended;
     Close();
     MonitorCommandEnded(exitCode, timedOut);
 }
@@ -149,6 +160,7 @@ void StopWarningCommand()
 {
     if (Command.process) {
         End();
+        WaitForSingleObject(Command.process, 1000);  // the file can go once it has let go of it
         Close();
     }
 }
