@@ -46,13 +46,17 @@ def check_login(server, session, envelope, mechanism, data):
     return AuthResult(success=good, handled=False)  # a refusal is answered 535
 
 
+def server_context():
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    return context
+
+
 def make_server():
     if not security:
         return SMTP(Store())
-    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-    context.load_cert_chain(cert, key)
     if security == "starttls":
-        return SMTP(Store(), tls_context=context, authenticator=check_login)
+        return SMTP(Store(), tls_context=server_context(), authenticator=check_login)
     return SMTP(Store(), authenticator=check_login, auth_require_tls=False)
 
 
@@ -70,10 +74,7 @@ async def serve():
     if mode in ("silent", "early"):
         server = await asyncio.start_server(hold if mode == "silent" else early, "127.0.0.1", port)
     else:
-        wrap = None
-        if security == "tls":
-            wrap = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-            wrap.load_cert_chain(cert, key)
+        wrap = server_context() if security == "tls" else None
         server = await asyncio.get_running_loop().create_server(make_server, "127.0.0.1", port, ssl=wrap)
     write("port", str(server.sockets[0].getsockname()[1]).encode())
     end = time.monotonic() + 600

@@ -153,11 +153,6 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
         std::snprintf(CurrentMailConfig.command, sizeof CurrentMailConfig.command, "\"%s\" \"%s\" %s",
                       OSTRIVEL_COMMAND_PROBE, got.c_str(), how);
     };
-    auto probe = [&] {
-        std::vector<uint8_t> text;
-        ReadWholeFile(got, &text);
-        return std::string(text.begin(), text.end());
-    };
     ASSERT_TRUE(server_.Start());
     command("0");
     drives_.SetAttribute(0, 197, 253, 3);
@@ -165,12 +160,12 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     char computer[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD size = sizeof computer;
     ASSERT_TRUE(GetComputerNameA(computer, &size));
-    const std::string mail = Received(7);
-    EXPECT_THAT(probe(), AllOf(StartsWith("OSTRIVEL_SUBJECT=Ostrivel warning: 1 drive problem(s) on "),
-                               HasSubstr("\nOSTRIVEL_COMPUTER=" + std::string(computer) + "\n"),
-                               HasSubstr(mail.substr(mail.find("Date: ")))));
-    const size_t file = probe().find("OSTRIVEL_MESSAGE_FILE=") + 22;
-    EXPECT_FALSE(FileExists(probe().substr(file, probe().find('\n', file) - file))) << "removed after";
+    const std::string mail = Received(7), seen = FileText(got);
+    EXPECT_THAT(seen, AllOf(StartsWith("OSTRIVEL_SUBJECT=Ostrivel warning: 1 drive problem(s) on "),
+                            HasSubstr("\nOSTRIVEL_COMPUTER=" + std::string(computer) + "\n"),
+                            HasSubstr(mail.substr(mail.find("Date: ")))));
+    const size_t file = seen.find("OSTRIVEL_MESSAGE_FILE=") + 22;
+    EXPECT_FALSE(FileExists(seen.substr(file, seen.find('\n', file) - file))) << "removed after";
 
     server_.Stop();
     drives_.SetAttribute(0, 197, 253, 4);
@@ -188,15 +183,13 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     command("hang");
     drives_.SetAttribute(0, 197, 253, 6);
     EXPECT_EQ(AwaitOutcome(main_, WM_TIMER, RefreshTimerId, 1500), "") << "the window does not wait";
-    ASSERT_THAT(probe(), HasSubstr("\nCHILD="));
-    const DWORD child = std::stoul(probe().substr(probe().find("\nCHILD=") + 7));
+    ASSERT_THAT(FileText(got), HasSubstr("\nCHILD="));
+    const DWORD child = std::stoul(FileText(got).substr(FileText(got).find("\nCHILD=") + 7));
     ClockShift = CommandTimeoutMs + 1000;
     EXPECT_THAT(AwaitOutcome(main_, WM_TIMER, MonitorCommandTimerId), EndsWith(": command timed out"));
     ClockShift = 0;
-    HANDLE orphan = OpenProcess(SYNCHRONIZE, FALSE, child);
+    HANDLE orphan = OpenProcess(SYNCHRONIZE, FALSE, child);  // left to the process's end
     EXPECT_TRUE(!orphan || WaitForSingleObject(orphan, 5000) == WAIT_OBJECT_0) << "the command's child ended too";
-    if (orphan)
-        CloseHandle(orphan);
     CurrentMailConfig = {};
 }
 
@@ -205,12 +198,11 @@ class TrustedTestAuthority {
 public:
     explicit TrustedTestAuthority(const std::string& pemPath)
     {
-        std::vector<uint8_t> pem;
-        ReadWholeFile("Z:" + pemPath, &pem);
+        const std::string pem = FileText("Z:" + pemPath);
         BYTE der[4096];
         DWORD size = sizeof der;
         store_ = CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
-        if (store_ && CryptStringToBinaryA(reinterpret_cast<const char*>(pem.data()), static_cast<DWORD>(pem.size()),
+        if (store_ && CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
                                            CRYPT_STRING_BASE64HEADER, der, &size, nullptr, nullptr))
             CertAddEncodedCertificateToStore(store_, X509_ASN_ENCODING, der, size, CERT_STORE_ADD_REPLACE_EXISTING,
                                              &added_);

@@ -9,15 +9,20 @@
 #include "resource.h"
 #include "window_session.h"
 
+std::string FileText(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    ReadWholeFile(path, &bytes);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 namespace {
 
 std::string TextOf(const std::string& path)
 {
     for (const DWORD start = GetTickCount(); !FileExists(path) && GetTickCount() - start < 15000;)
         Sleep(20);
-    std::vector<uint8_t> bytes;
-    ReadWholeFile(path, &bytes);
-    return std::string(bytes.begin(), bytes.end());
+    return FileText(path);
 }
 
 }  // namespace
@@ -57,9 +62,7 @@ bool SmtpTestServer::Start(const std::string& mode, const std::string& tls)
 
 std::string SmtpTestServer::Logins() const
 {
-    std::vector<uint8_t> bytes;
-    ReadWholeFile(File("auth.log"), &bytes);
-    return std::string(bytes.begin(), bytes.end());
+    return FileText(File("auth.log"));
 }
 
 std::string SmtpTestServer::Certificates()

@@ -33,6 +33,8 @@ private:
     int port_ = 0;
 };
 
+// The file's bytes, "" when it cannot be read.
+std::string FileText(const std::string& path);
 // Status-bar part 1, where the monitor shows its latest outcome.
 std::string Outcome(HWND mainWindow);
 // Empties part 1 and sends the message; then runs the message loop until an
