@@ -7,8 +7,12 @@
 #define IDI_INFO         1301
 #define IDI_BLANK        1302
 #define IDI_CLOCK        1303
+#define IDI_WARN_SIGN    1304
+#define IDI_APP_CAUTION  1305
+#define IDI_APP_ALERT    1306
 
 #define IDM_MAIN         2001
+#define IDA_MAIN         2002
 #define IDD_SETUP        2
 
 /* Menu commands */
@@ -18,6 +22,7 @@
 #define CMD_EXIT         105
 #define CMD_SETUP        106
 #define CMD_RUN_AS_ADMIN 107
+#define CMD_COPY_REPORT  108
 #define CMD_INFO_PAGE    800
 #define CMD_SMART_PAGE   801
 

@@ -3,16 +3,21 @@
 #include "drive_services.h"
 #include "elevation.h"
 #include "main_window.h"
+#include "report_command.h"
+#include "resource.h"
 #include "settings.h"
 #include "single_copy.h"
 #include "unicode_calls.h"
 
 namespace {
 
-int RunMessageLoop()
+// Ctrl+C of the main window (its accelerator table) comes as its command.
+int RunMessageLoop(HWND window, HACCEL keys)
 {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (TranslateAcceleratorA(window, keys, &msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
@@ -31,7 +36,7 @@ int RunWindow(HINSTANCE instance, const char* commandTail, int showCommand)
     ShowWindowToLaterCopies(window);
     ShowWindow(window, StartsHidden(commandTail) ? SW_HIDE : showCommand);
     UpdateWindow(window);
-    return RunMessageLoop();
+    return RunMessageLoop(window, LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDA_MAIN)));
 }
 
 }  // namespace
@@ -41,6 +46,11 @@ int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
     WCHAR settingsFolder[MAX_PATH];
     SetElevatedCopy(ReadElevatedSwitch(GetWideCommandLine(), settingsFolder));
     SelectDriveServices();
+    // The report is written beside no window and runs alongside a copy
+    // that shows one; its file name is the caller's, in the caller's folder.
+    char reportFile[MAX_PATH];
+    if (FindReportFile(commandTail, reportFile))
+        return WriteReportFile(reportFile);
     RegisterMainClass(instance);
     // The settings and help files are opened by bare name, so they must
     // resolve beside the executable. When its path cannot be read, the

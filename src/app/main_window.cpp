@@ -11,6 +11,7 @@
 #include "monitor_step.h"
 #include "recall.h"
 #include "refresh_timer.h"
+#include "report_command.h"
 #include "resource.h"
 #include "settings.h"
 #include "smtp_winsock.h"
@@ -24,10 +25,20 @@ namespace {
 
 bool CreationRan;
 
-void ShowDefaultDetails()
+// The notification-area icon follows the drives' worst level.
+void ShowHealthInTray(HWND window)
+{
+    char tip[TrayTipSize];
+    const DriveStatus worst = FormatTrayTip(DriveTable, tip);
+    static const int Icons[] = {IDI_APP, IDI_APP_CAUTION, IDI_APP_ALERT};
+    SetRecallLook(window, Icons[LevelRank(worst)], tip);
+}
+
+void ShowDefaultDetails(HWND window)
 {
     FillDriveList();
     ShowDriveDetails(DefaultDetailDrive());
+    ShowHealthInTray(window);
 }
 
 LRESULT OnCreate(HWND window)
@@ -39,7 +50,7 @@ LRESULT OnCreate(HWND window)
     CreateMainControls(window);
     if (!ScanDrives())
         return -1;
-    ShowDefaultDetails();
+    ShowDefaultDetails(window);
     ShowElevationOffer(window);
     LoadSettings();
     AdmitRecallMessages(window);
@@ -63,7 +74,7 @@ void OnTimer(HWND window)
 {
     StopRefreshTimer(window);
     MonitorStep(window);
-    ShowDefaultDetails();
+    ShowDefaultDetails(window);
     ShowElevationOffer(window);
     ArmRefreshTimer(window);
 }
@@ -86,6 +97,7 @@ void OnCommand(HWND window, int id)
         if (OffersElevation())
             RunAsAdministrator(window);
         break;
+    case CMD_COPY_REPORT: CopyReport(window); break;
     case CMD_INFO_PAGE: ShowListPage(InfoList, AttributeList); break;
     case CMD_SMART_PAGE: ShowListPage(AttributeList, InfoList); break;
     default: break;

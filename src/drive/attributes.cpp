@@ -112,6 +112,7 @@ enum {
     EntrySize = 12,
     FlagsOffset = 1,
     ValueOffset = 3,
+    WorstOffset = 4,
     RawOffset = 5,
     RawBytes = 6,
     ThresholdOffset = 1
@@ -182,6 +183,7 @@ void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSe
         slot.threshold = thresholdSector[EntryBase + EntrySize * k + ThresholdOffset];
         slot.flags = static_cast<uint16_t>(entry[FlagsOffset] | entry[FlagsOffset + 1] << 8);
         slot.raw = ReadRaw(entry);
+        slot.worst = entry[WorstOffset];
     }
 }
 

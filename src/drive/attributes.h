@@ -35,7 +35,9 @@ void DecodeAttributes(const uint8_t* attributeSector, const uint8_t* thresholdSe
 // drive's checksum in its last byte).
 bool SectorChecksumGood(const uint8_t* sector);
 
-enum class DriveStatus { Ok, Alert, NotAvailable };
+// Caution is a level of the drive's verdict (verdict.h), between Ok and
+// Alert; GetRecordStatus never gives it.
+enum class DriveStatus { Ok, Alert, NotAvailable, Caution };
 
 // A slot in use whose value is at or below its non-zero threshold: it makes
 // the drive "Alert".

@@ -13,6 +13,15 @@ int FindDriveAtRow(int32_t row)
     return NoDrive;
 }
 
+const AttributeSlot* FindAttributeSlot(const DriveRecord& r, int32_t id)
+{
+    for (const AttributeSlot& slot : r.attributes) {
+        if (slot.name[0] != '\0' && slot.id == id)
+            return &slot;
+    }
+    return nullptr;
+}
+
 void ResetDriveTable()
 {
     std::memset(DriveTable, 0, sizeof DriveTable);

@@ -26,6 +26,7 @@ struct AttributeSlot {
     int32_t threshold;
     uint16_t flags;  // entry bytes 1-2; bit 0: pre-failure attribute
     uint64_t raw;    // entry bytes 5-10, 48 bits
+    int32_t worst;   // entry byte 4, the lowest value so far
 };
 
 enum { PreFailureFlag = 0x0001 };
@@ -132,6 +133,9 @@ enum { NoDrive = -1 };
 
 // DriveIndex of the present drive shown in a drive-list row, or NoDrive.
 int FindDriveAtRow(int32_t row);
+
+// The first slot in use with that attribute ID, or null.
+const AttributeSlot* FindAttributeSlot(const DriveRecord& r, int32_t id);
 
 // Zeroes every byte of the four records (first step of a scan).
 void ResetDriveTable();

@@ -86,6 +86,22 @@ DriveStatus GetNvmeStatus(const NvmeRecord& n)
     return DriveStatus::Ok;
 }
 
+const char* NvmeWarningName(int bit)
+{
+    static const char* const Names[8] = {
+        "spare below threshold", "temperature", "reliability degraded", "read-only",
+        "volatile memory backup failed", "bit 5", "bit 6", "bit 7",
+    };
+    return Names[bit & 7];
+}
+
+uint64_t CountUpTo64Bits(const Counter128& counter)
+{
+    if (counter.word[2] || counter.word[3])
+        return UINT64_MAX;
+    return static_cast<uint64_t>(counter.word[1]) << 32 | counter.word[0];
+}
+
 void FormatCounter128(const Counter128& c, char* text, size_t size)
 {
     uint32_t w[4] = {c.word[0], c.word[1], c.word[2], c.word[3]};

@@ -25,6 +25,13 @@ void DecodeNvmeHealth(const uint8_t* log, NvmeHealth& h);
 // the spare is below its threshold; Ok otherwise; NotAvailable without a log.
 DriveStatus GetNvmeStatus(const NvmeRecord& n);
 
+// The name of critical-warning bit 0 to 7, as the window and the mail give
+// it: "spare below threshold" ... "volatile memory backup failed", "bit 5".
+const char* NvmeWarningName(int bit);
+
+// A health-log counter as a 64-bit count: 2^64 - 1 for any larger one.
+uint64_t CountUpTo64Bits(const Counter128& counter);
+
 // The counter in decimal (up to 39 digits), cut to size.
 void FormatCounter128(const Counter128& c, char* text, size_t size);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "attributes.h"
+#include "nvme.h"
 #include "text_buffer.h"
 #include "view_text.h"
 
@@ -34,19 +35,13 @@ const ConditionWording Wordings[] = {
     {ConditionKind::HealthLogUnread, false, "The drive answers without its health log."},
 };
 
-// The critical-warning bits of an NVMe health log: the name the mail gives
-// each, and what it means.
-struct WarningBit {
-    const char* name;
-    const char* meaning;
-};
-
-const WarningBit WarningBits[] = {
-    {"spare below threshold", "the spare capacity fell below its threshold"},
-    {"temperature", "the temperature is beyond its limits"},
-    {"reliability degraded", "media or internal errors degrade its reliability"},
-    {"read-only", "the drive has made its media read-only"},
-    {"volatile memory backup failed", "the backup of its volatile memory failed"},
+// What the named critical-warning bits of an NVMe health log mean.
+const char* const WarningMeanings[] = {
+    "the spare capacity fell below its threshold",
+    "the temperature is beyond its limits",
+    "media or internal errors degrade its reliability",
+    "the drive has made its media read-only",
+    "the backup of its volatile memory failed",
 };
 
 // How the NVMe conditions read below their field's name; the arguments
@@ -174,19 +169,10 @@ void PutHeaders(TextBuffer* out, const MailContext& c, const char* date, const c
     PutLine(out, false, "");
 }
 
-const AttributeSlot* FindSlot(const DriveRecord& r, int32_t id)
-{
-    for (const AttributeSlot& slot : r.attributes) {
-        if (slot.name[0] != '\0' && slot.id == id)
-            return &slot;
-    }
-    return nullptr;
-}
-
 // The attribute's name as the drive table shows it.
 void AppendAttributeName(TextBuffer* out, const DriveRecord& r, int32_t id)
 {
-    const AttributeSlot* slot = FindSlot(r, id);
+    const AttributeSlot* slot = FindAttributeSlot(r, id);
     const char* name = slot ? slot->name : AttributeName(id);
     size_t length = std::strlen(name);
     while (length > 0 && name[length - 1] == ' ')
@@ -208,18 +194,16 @@ void PutNvmeCondition(TextBuffer* out, const NvmeWording& w, const Condition& c)
     TextBuffer line = MakeTextBuffer(piece, sizeof piece);
     const bool warning = c.kind == ConditionKind::NvmeWarningSet || c.kind == ConditionKind::NvmeWarningAtFirstSight;
     const int bit = warning ? static_cast<int>(c.current & 7) : 0;
-    const bool named = bit < static_cast<int>(sizeof WarningBits / sizeof WarningBits[0]);
+    const bool named = bit < static_cast<int>(sizeof WarningMeanings / sizeof WarningMeanings[0]);
     AppendFormat(&line, "  %s", w.field);
-    if (warning && named)
-        AppendFormat(&line, ", %s", WarningBits[bit].name);
-    else if (warning)
-        AppendFormat(&line, ", bit %d", bit);
+    if (warning)
+        AppendFormat(&line, ", %s", NvmeWarningName(bit));
     AppendText(&line, ":");
     PutWrapped(out, piece, false);
     line = MakeTextBuffer(piece, sizeof piece);
     AppendText(&line, "    ");
     if (warning)
-        AppendFormat(&line, w.format, named ? WarningBits[bit].meaning : "a warning this program does not know");
+        AppendFormat(&line, w.format, named ? WarningMeanings[bit] : "a warning this program does not know");
     else if (c.kind == ConditionKind::NvmeErrorsRose || c.kind == ConditionKind::NvmeErrorsAtFirstSight)
         AppendFormat(&line, w.format, static_cast<unsigned long long>(c.kind == ConditionKind::NvmeErrorsRose
                                                                           ? c.referenceRaw

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "attributes.h"
+#include "nvme.h"
 #include "text_buffer.h"
 
 namespace {
@@ -277,13 +278,6 @@ int32_t CountOf(uint64_t raw)
 {
     // Makers pack other data into the upper bytes of these raw values.
     return static_cast<int32_t>(raw & 0xFFFF);
-}
-
-uint64_t CountUpTo64Bits(const Counter128& counter)
-{
-    if (counter.word[2] || counter.word[3])
-        return UINT64_MAX;
-    return static_cast<uint64_t>(counter.word[1]) << 32 | counter.word[0];
 }
 
 void CheckDrives(MonitorState* state, const DriveRecord table[DriveCount], uint32_t changePercent,

@@ -125,5 +125,3 @@ void AcceptDelivered(MonitorState* state, const ConditionList& delivered);
 bool IsWatchedCounter(int32_t id);
 int32_t CountOf(uint64_t raw);
 
-// A health-log counter as the monitor keeps it: 2^64 - 1 for any larger count.
-uint64_t CountUpTo64Bits(const Counter128& counter);

@@ -12,6 +12,13 @@
 
 namespace {
 
+enum { TipSize = 64 };  // the first version's tip holds 64 bytes
+
+// What the icon shows: the program's icon, or one with a mark for the
+// drives' worst level, and its tip.
+int IconResource = RecallIconResource;
+char IconTip[TipSize] = "Ostrivel";
+
 BOOL CallNotifyIcon(HWND window, DWORD message)
 {
     NOTIFYICONDATAA icon = {};
@@ -21,8 +28,12 @@ BOOL CallNotifyIcon(HWND window, DWORD message)
     icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     icon.uCallbackMessage = RecallIconMessage;
     HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-    icon.hIcon = LoadIconA(module, MAKEINTRESOURCEA(RecallIconResource));
-    lstrcpynA(icon.szTip, "Ostrivel", 64);  // the first version's tip holds 64 bytes
+    // The small image, as the notification area shows it; shared, so the
+    // system frees it.
+    icon.hIcon = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(IconResource), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    lstrcpynA(icon.szTip, IconTip, TipSize);
     return Shell_NotifyIconA(message, &icon);
 }
 
@@ -50,6 +61,14 @@ const RecallMethod RecallMethods[] = {
 const RecallMethod* InstalledMethod;
 
 }  // namespace
+
+void SetRecallLook(HWND window, int iconResource, const char* tip)
+{
+    IconResource = iconResource;
+    lstrcpynA(IconTip, tip, TipSize);
+    if (InstalledMethod == &RecallMethods[0])
+        CallNotifyIcon(window, NIM_MODIFY);
+}
 
 void SetRecall(HWND window, int install)
 {

@@ -14,3 +14,7 @@ enum {
 // install 0: removes the method that was installed, whatever recallMode
 // holds by then; nothing when none is installed.
 void SetRecall(HWND window, int install);
+
+// The icon resource and tip (at most 63 characters) that the notification
+// area's icon shows from now on; an icon shown already changes at once.
+void SetRecallLook(HWND window, int iconResource, const char* tip);

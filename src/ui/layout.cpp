@@ -38,14 +38,17 @@ const Column InfoColumns[] = {
     {"Value", 180, LVCFMT_LEFT},
 };
 
+// Five columns and the vertical scroll bar within the list, without a
+// horizontal one; the raw column holds 12 hexadecimal digits whole.
 const Column AttributeColumns[] = {
-    {"Id", 35, LVCFMT_LEFT},
-    {"Attribute Name", 220, LVCFMT_LEFT},
-    {"Value", 70, LVCFMT_RIGHT},
-    {"Threshold", 70, LVCFMT_RIGHT},
+    {"Id", 30, LVCFMT_LEFT},
+    {"Attribute Name", 144, LVCFMT_LEFT},
+    {"Value", 45, LVCFMT_RIGHT},
+    {"Threshold", 68, LVCFMT_RIGHT},
+    {"Raw", 96, LVCFMT_RIGHT},
 };
 
-const int ImageIcons[] = {IDI_DRIVE, IDI_INFO, IDI_BLANK, IDI_CLOCK};
+const int ImageIcons[] = {IDI_DRIVE, IDI_INFO, IDI_BLANK, IDI_CLOCK, IDI_WARN_SIGN};
 
 // Both lists that show SmallImages share it: only ReleaseMainControls frees it.
 const DWORD ListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_NOSORTHEADER | LVS_SINGLESEL | LVS_REPORT;

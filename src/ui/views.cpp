@@ -97,11 +97,13 @@ void DriveRows(Rebuild* r)
     }
 }
 
+// Row 0 is the drive's health; the drive's own rows follow it.
 void InfoRows(Rebuild* r)
 {
-    InfoRowText rows[InfoRowCount];
-    MakeInfoRows(*r->drive, rows);
-    for (int i = 0; i < InfoRowCount; ++i) {
+    InfoRowText rows[1 + InfoRowCount];
+    MakeHealthRow(*r->drive, &rows[0]);
+    MakeInfoRows(*r->drive, rows + 1);
+    for (int i = 0; i < 1 + InfoRowCount; ++i) {
         Cell(r, i, 0, rows[i].label, rows[i].image);
         Cell(r, i, 1, rows[i].value);
     }
@@ -137,6 +139,7 @@ void AttributeRows(Rebuild* r)
         Cell(r, k, 1, row.name);
         Cell(r, k, 2, row.value);
         Cell(r, k, 3, row.threshold);
+        Cell(r, k, 4, row.raw);
     }
 }
 

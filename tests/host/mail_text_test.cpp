@@ -44,7 +44,7 @@ TEST_F(MailTextTest, WarningAndTestMessagesHeadersBodyAndWrapping)
     std::snprintf(state.drives[1].model, TextSize, "%s %s", dots.c_str(), dots.substr(0, 8).c_str());
     std::snprintf(state.drives[1].firmware, TextSize, "FW1");
     table[1].smartEnabled = 1;
-    table[1].attributes[0] = {"Reallocated Sectors Count", 5, 30, 36, 0, 0};
+    table[1].attributes[0] = {"Reallocated Sectors Count", 5, 30, 36, 0, 0, 0};
     conditions = {3,
                   {{ConditionKind::ReachedThreshold, 0, 1, 5, 100, 30, 36, 0, 0},
                    {ConditionKind::CountRose, 0, 1, 5, 0, 12, 36, 12, 0},

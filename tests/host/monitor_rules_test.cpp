@@ -32,7 +32,7 @@ protected:
     static AttributeSlot& Attr(DriveRecord& r, int slot, int id, int value, int threshold = 0,
                                uint16_t flags = PreFailureFlag, uint64_t raw = 0)
     {
-        r.attributes[slot] = {"Name", id, value, threshold, flags, raw};
+        r.attributes[slot] = {"Name", id, value, threshold, flags, raw, 0};
         return r.attributes[slot];
     }
     // One check: "kind id reference>current" per condition, ';'-separated.

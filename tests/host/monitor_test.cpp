@@ -61,7 +61,7 @@ protected:
         DriveRecord& r = table[2];
         r.present = r.smartEnabled = 1;
         std::snprintf(r.model, TextSize, "ST380011A");
-        r.attributes[0] = {"Raw Read Error Rate", 1, 100, 0, PreFailureFlag, 0};
+        r.attributes[0] = {"Raw Read Error Rate", 1, 100, 0, PreFailureFlag, 0, 0};
         MonitorStart(&host.services);
     }
     void TearDown() override { MonitorReset(); }

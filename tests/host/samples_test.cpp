@@ -181,16 +181,57 @@ TEST_F(SamplesTest, EveryExpectedDriveHasItsSnapshot)
     }
 }
 
-TEST_F(SamplesTest, DriveBelowItsThresholdIsAlertAndTheOthersOk)
+// Every sample's level and first reason; the NVMe samples' health log as
+// expected-nvme.tsv gives it.
+TEST_F(SamplesTest, EverySampleHasItsLevelAndFirstReason)
 {
-    // Only ST9100821AS has an attribute (ID 4: value 1, threshold 20) at or
-    // below a non-zero threshold.
-    for (const fs::path& blob : BlobFiles()) {
-        const std::string name = blob.filename().string();
-        ASSERT_NO_FATAL_FAILURE(DecodeSnapshot(ReadFile(blob)));
-        DriveStatus want = name == "ST9100821AS--3.CME.blob" ? DriveStatus::Alert : DriveStatus::Ok;
-        EXPECT_EQ(GetDriveStatus(0), want) << name;
+    const std::pair<const char*, const char*> samples[] = {
+        {"FUJITSU_MHY2120BH--0084000D.blob", "Ok"},
+        {"INTEL_SSDSA2CW120G3--4PC10302.blob", "Ok"},
+        {"MCCOE64GEMPP--2.9.09.blob", "Caution: 20480 reallocated sectors (5)"},  // a packed raw value
+        {"Maxtor_96147H8--BAC51KJ0.blob", "Caution: 2 pending sectors (197)"},
+        {"SAMSUNG_HD501LJ--CR100-12.blob", "Caution: 1 pending sector (197)"},
+        {"ST320410A--3.39.blob", "Caution: 5 reallocated sectors (5)"},
+        {"ST9100821AS--3.CME.blob", "Alert: Start/Stop Count value 1 below threshold 20 (4)"},
+        {"TOSHIBA_MK1651GSY--38IGT0G5T.blob", "Caution: 1 reallocated sector (5)"},
+        {"WDC_WD2500JB--00REA0-20.00K20.blob", "Caution: 1 pending sector (197)"},
+        {"modern/ST10000DM0004-1ZC101--DN01.blob", "Ok"},
+        {"modern/ST4000VN000-1H4168--SC46.blob", "Ok"},
+        {"modern/Samsung_SSD_870_EVO_4TB--SVT03B6Q.blob", "Ok"},
+        {"modern/WDC_WD20EZRX-00D8PB0--80.00A80.blob", "Caution: 468 pending sectors (197)"},
+        {"KINGSTON_SA2000M81000G--S5Z42105", "Ok"},
+        {"PC_SN520_NVMe_WDC_128GB--20220012", "Ok"},
+        {"SK_hynix_BC711_HFM001TD3JX013N--HPS1", "Ok"},
+        {"SOLIDIGM_SSDPFKKW020X7--001C", "Ok"},
+        {"Samsung_SSD_960_PRO_2TB--1B6QCXP7", "Caution: 54 media errors"},
+    };
+    std::map<std::string, std::map<std::string, uint64_t>> health;  // by NVMe sample, by field
+    std::ifstream in(SamplesDir / "modern" / "expected-nvme.tsv");
+    for (std::string line; NextDataLine(in, line);) {
+        std::vector<std::string> c = SplitTabs(line);
+        if (c.size() == 4 && c[1] == "health")
+            health[c[0]][c[2]] = std::stoull(c[3]);
     }
+    for (const auto& [name, shown] : samples) {
+        DriveRecord& r = DriveTable[0];
+        if (std::string(name).ends_with(".blob")) {
+            ASSERT_NO_FATAL_FAILURE(DecodeSnapshot(ReadFile(SamplesDir / name))) << name;
+        } else {
+            std::map<std::string, uint64_t>& h = health[name];
+            ASSERT_EQ(h.count("Percentage Used"), 1u) << name;
+            r = {};
+            r.present = r.smartEnabled = 1;
+            r.busType = DriveBusNvme;
+            r.nvme.healthRead = 1;
+            r.nvme.health.criticalWarning = static_cast<uint8_t>(h["Critical Warning"]);
+            r.nvme.health.percentageUsed = static_cast<uint8_t>(h["Percentage Used"]);
+            r.nvme.health.counters[NvmeMediaErrors].word[0] = static_cast<uint32_t>(h["Media and Data Integrity Errors"]);
+        }
+        InfoRowText row;
+        MakeHealthRow(r, &row);
+        EXPECT_STREQ(row.value, shown) << name;
+    }
+    EXPECT_EQ(BlobFiles().size(), 9u) << "every ATA sample of the folder is listed";
 }
 
 }  // namespace

@@ -106,6 +106,19 @@ void DriveFolder::SetAttribute(int driveIndex, int id, int value, uint64_t raw) 
     WriteWholeFile(blob, data.data(), data.size());
 }
 
+void DriveFolder::SetHealthByte(int driveIndex, int offset, uint8_t value) const
+{
+    const std::string blob = File(Slot(driveIndex, ".blob"));
+    std::vector<uint8_t> data;
+    Snapshot snapshot;
+    if (!ReadWholeFile(blob, &data) || ParseSnapshot(data.data(), data.size(), &snapshot) != SnapshotError::None)
+        return;
+    if (auto* log = const_cast<uint8_t*>(SnapshotSector(snapshot, SnapshotSection::NvmeHealth))) {
+        log[offset] = value;
+        WriteWholeFile(blob, data.data(), data.size());
+    }
+}
+
 std::string DemoBlob(int driveIndex, bool allAta)
 {
     return std::string(OSTRIVEL_DEMO_DRIVES) + (allAta ? "-ata/" : "/") + Slot(driveIndex, ".blob");

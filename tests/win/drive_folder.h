@@ -38,6 +38,8 @@ public:
     // the value and raw value that the drive reports from now on (the
     // sector's checksum is set to match).
     void SetAttribute(int driveIndex, int id, int value, uint64_t raw) const;
+    // Rewrites one byte of the NVMe health log at that position.
+    void SetHealthByte(int driveIndex, int offset, uint8_t value) const;
 };
 
 // The generated demo drive at a position, and a real drive sample by file name

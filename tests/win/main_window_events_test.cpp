@@ -31,13 +31,13 @@ struct Screen {
 
 Screen Look()
 {
-    return {ListCells(DriveList, 4), ListCells(InfoList, 2), ListCells(AttributeList, 4),
+    return {ListCells(DriveList, 4), ListCells(InfoList, 2), ListCells(AttributeList, 5),
             HasVisibleStyle(InfoList), HasVisibleStyle(AttributeList)};
 }
 
 std::string ShownModel()
 {
-    return CellText(InfoList, 0, 1);
+    return CellText(InfoList, 1, 1);  // below the Health row
 }
 
 std::vector<std::string> ShownAttributeIds()

@@ -75,10 +75,22 @@ TEST_F(MainWindowLayoutTest, ColumnsOfTheThreeLists)
                               {"SMART Enabled", 100, LVCFMT_LEFT},
                               {"Status", 50, LVCFMT_LEFT}});
     ExpectColumns(InfoList, {{"Type", 190, LVCFMT_LEFT}, {"Value", 180, LVCFMT_LEFT}});
-    ExpectColumns(AttributeList, {{"Id", 35, LVCFMT_LEFT},
-                                  {"Attribute Name", 220, LVCFMT_LEFT},
-                                  {"Value", 70, LVCFMT_RIGHT},
-                                  {"Threshold", 70, LVCFMT_RIGHT}});
+    ExpectColumns(AttributeList, {{"Id", 30, LVCFMT_LEFT},
+                                  {"Attribute Name", 144, LVCFMT_LEFT},
+                                  {"Value", 45, LVCFMT_RIGHT},
+                                  {"Threshold", 68, LVCFMT_RIGHT},
+                                  {"Raw", 96, LVCFMT_RIGHT}});
+}
+
+// The longest texts fit their columns (with margins of 6 pixels a side), and
+// the attribute page's columns fit beside its vertical scroll bar.
+TEST_F(MainWindowLayoutTest, LongestCellsFitWithoutAHorizontalScrollBar)
+{
+    for (const auto& [list, text] : {std::pair(DriveList, "Caution"), {AttributeList, "FFFFFFFFFFFF"}})
+        EXPECT_LE(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text)) + 12,
+                  SendMessageA(list, LVM_GETCOLUMNWIDTH, ColumnCount(list) - 1, 0)) << text;
+    SendMessageA(main_, WM_COMMAND, 801, 0);
+    EXPECT_EQ(GetWindowLongA(AttributeList, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL), WS_VSCROLL);
 }
 
 TEST_F(MainWindowLayoutTest, ListStylesAndIdentifiers)
@@ -223,7 +235,7 @@ TEST_F(MainWindowLayoutTest, ImageListIsSharedAndDestroyedOnce)
 {
     HIMAGELIST images = SmallImages;
     ASSERT_NE(images, nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(images), 4);
+    EXPECT_EQ(ImageList_GetImageCount(images), 5);
     int cx = 0, cy = 0;
     ImageList_GetIconSize(images, &cx, &cy);
     EXPECT_EQ(cx, GetSystemMetrics(SM_CXSMICON));
@@ -234,7 +246,7 @@ TEST_F(MainWindowLayoutTest, ImageListIsSharedAndDestroyedOnce)
     // Neither list may free the list it shows: the window's teardown does, once.
     EXPECT_TRUE(GetWindowLongA(DriveList, GWL_STYLE) & LVS_SHAREIMAGELISTS);
     EXPECT_TRUE(GetWindowLongA(InfoList, GWL_STYLE) & LVS_SHAREIMAGELISTS);
-    EXPECT_EQ(ImageList_GetImageCount(images), 4) << "still alive while the window lives";
+    EXPECT_EQ(ImageList_GetImageCount(images), 5) << "still alive while the window lives";
 
     EXPECT_EQ(session_->Close(), 0);
     EXPECT_EQ(ImageList_GetImageCount(images), 0) << "freed with the window";

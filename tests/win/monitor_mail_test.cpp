@@ -277,4 +277,37 @@ TEST_F(MonitorMailTest, TlsAndLoginDeliverAndEveryCertificateOrLoginProblemStops
     EXPECT_EQ(server_.MessageCount(), 2u);
 }
 
+// The demo's NVMe drives: the WD at position 3 ran hot once (a warning
+// bit, reported at first sight); the Samsung at 0 wears out, then fails.
+TEST_F(MonitorMailTest, NvmeWearAndWarningBitsAreMailedOnce)
+{
+    ASSERT_TRUE(server_.Start());
+    drives_.PutDemoDrives();
+    Settings settings = {60, 10, "admin@example.org", "", 1};
+    std::strcpy(settings.smtpServer, server_.Server().c_str());
+    MainWindowSession session(drives_, &settings);
+    main_ = session.Window();
+    ASSERT_NE(main_, nullptr);
+    StopRefreshTimer(main_);
+    EXPECT_THAT(Tick(MonitorFirstCheckTimerId), StartsWith("Sent "));
+    EXPECT_THAT(Received(1), AllOf(HasSubstr("WDC WDS500G2B0C-00PXH0"), HasSubstr("temperature"),
+                                   Not(HasSubstr("Samsung SSD 970"))));
+
+    enum { CriticalWarning = 0, PercentageUsed = 5 };
+    drives_.SetHealthByte(0, PercentageUsed, 89);
+    EXPECT_THAT(Tick(), StartsWith("Checked "));
+    drives_.SetHealthByte(0, PercentageUsed, 90);
+    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    EXPECT_THAT(Received(2), AllOf(HasSubstr("Samsung SSD 970 EVO Plus 1TB"), HasSubstr("Percentage Used"),
+                                   HasSubstr("90"), HasSubstr(": 1 drive problem(s)")));
+    drives_.SetHealthByte(0, PercentageUsed, 91);
+    EXPECT_THAT(Tick(), StartsWith("Checked ")) << "90 is reported once";
+
+    drives_.SetHealthByte(0, CriticalWarning, 0x04);
+    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    EXPECT_THAT(Received(3), AllOf(HasSubstr("Samsung SSD 970 EVO Plus 1TB"), HasSubstr("reliability degraded")));
+    EXPECT_THAT(Tick(), StartsWith("Checked "));
+    EXPECT_EQ(server_.MessageCount(), 3u);
+}
+
 }  // namespace

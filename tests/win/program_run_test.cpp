@@ -66,7 +66,8 @@ public:
     const fs::path& Exe() const { return exe_; }
     fs::path File(const char* name) const { return programFolder_ / name; }
     fs::path Settings() const { return File("ostrivel.ini"); }
-    std::string SettingsInStartFolder() const { return elsewhere_.File("ostrivel.ini"); }
+    std::string SettingsInStartFolder() const { return InStartFolder("ostrivel.ini"); }
+    std::string InStartFolder(const char* name) const { return elsewhere_.File(name); }
 
     // Starts the program (this copy, or the one at exe) with the tail and
     // show command, by the UTF-16 functions; the current directory is another
@@ -268,6 +269,59 @@ TEST_F(ProgramRunTest, StaleTemporaryFilesGoAndACutSaveIsFinished)
     std::vector<uint8_t> saved;
     ASSERT_TRUE(ReadWholeFile(run_.Settings(), &saved));
     EXPECT_EQ(saved, newer) << "the newer whole record became the settings file";
+}
+
+// Ctrl+C typed in the window puts the report on the clipboard; "/report
+// FILE" writes the same into the caller's folder, beside the running copy or
+// from a folder of its own that keeps no settings or state, and ends with the
+// worst level's code.
+TEST_F(ProgramRunTest, CtrlCAndTheReportSwitchGiveTheReport)
+{
+    StartAndWait("");  // the demo drives
+    SetForegroundWindow(main_);
+    const DWORD before = GetClipboardSequenceNumber();
+    for (const auto& [key, up] : {std::pair(VK_CONTROL, 0), {'C', 0}, {'C', KEYEVENTF_KEYUP}, {VK_CONTROL, KEYEVENTF_KEYUP}})
+        keybd_event(static_cast<BYTE>(key), 0, up, 0);
+    for (DWORD start = GetTickCount(); GetClipboardSequenceNumber() == before && GetTickCount() - start < Patience;)
+        Sleep(20);
+    std::string copied;
+    OpenClipboard(nullptr);
+    if (HANDLE data = GetClipboardData(CF_TEXT))
+        copied = static_cast<const char*>(GlobalLock(data));
+    CloseClipboard();
+
+    const std::string worn = SampleBlob("modern/WDC_WD20EZRX-00D8PB0--80.00A80.blob");
+    if (worn.empty())
+        GTEST_SKIP() << "no drive samples on this machine";
+    const struct {
+        std::string blob;                // at position 0; "" none; "demo": beside the running copy
+        const char *tail, *file, *line;  // file: null where none can be written
+        int exitCode;
+    } runs[] = {
+        {"demo", "/report report.txt", "report.txt", "  Health: Alert", 2},
+        {worn, "/report \"my report.txt\"", "my report.txt", "    468 pending sectors (197)", 1},
+        {DemoBlob(0), "/i /report r.txt", "r.txt", "  Health: Ok", 0},
+        {"", "/report none.txt", "none.txt", "No drive answered.", 4},
+        {DemoBlob(0), "/report no-such-folder\\r.txt", nullptr, nullptr, 3},
+    };
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.tail);
+        const bool beside = r.blob == "demo";
+        DriveFolder own;
+        if (!beside && !r.blob.empty())
+            own.Put(0, r.blob);
+        ProgramRun report;
+        ASSERT_TRUE(report.Start(beside ? drives_ : own, r.tail, SW_SHOWNORMAL, beside ? run_.Exe() : report.Exe()));
+        EXPECT_EQ(report.WaitForExit(), r.exitCode);
+        EXPECT_TRUE(beside || !(FileExists(report.Settings()) || FileExists(report.File("ostrivel.mon"))));
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(r.file && ReadWholeFile(report.InStartFolder(r.file), &bytes), r.file != nullptr);
+        const std::string text(bytes.begin(), bytes.end());
+        EXPECT_TRUE(!r.line || text.find("\r\n" + std::string(r.line) + "\r\n") != std::string::npos) << text;
+        EXPECT_TRUE(!beside || copied.substr(copied.find("\r\n\r\n")) == text.substr(text.find("\r\n\r\n")));
+    }
+    EXPECT_TRUE(run_.Running()) << "the running copy is left alone";
+    CloseAndExpectCleanExit();
 }
 
 // A program folder whose name the code page cannot hold, whatever the locale.

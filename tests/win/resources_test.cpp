@@ -30,7 +30,8 @@ const MenuEntry FileItems[] = {
 };
 
 const MenuEntry FunctionItems[] = {
-    {"&Hard Disk Information", 800}, {"&S.M.A.R.T. Information", 801}, {nullptr, 0}, {"S&etup", 106},
+    {"&Hard Disk Information", 800}, {"&S.M.A.R.T. Information", 801},
+    {"Copy &Report\tCtrl+C", 108},   {nullptr, 0},                     {"S&etup", 106},
 };
 
 struct MenuItem {
@@ -110,6 +111,9 @@ const IconSpec Icons[] = {
     {1301, {{16, "info.txt"}}},
     {1302, {{16, "blank.txt"}}},
     {1303, {{16, "clock.txt"}}},
+    {1304, {{16, "warning.txt"}}},
+    {1305, {{16, "app16-caution.txt"}}},
+    {1306, {{16, "app16-alert.txt"}}},
 };
 
 #pragma pack(push, 2)

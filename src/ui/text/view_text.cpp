@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "nvme_text.h"
+#include "product.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ struct StatusName {
 
 const StatusName StatusNames[] = {
     {DriveStatus::Ok, "Ok"},
+    {DriveStatus::Caution, "Caution"},
     {DriveStatus::Alert, "Alert"},
     {DriveStatus::NotAvailable, "N/A"},
 };
@@ -55,8 +57,10 @@ const char* YesNoText(int flag)
 DriveRowText MakeDriveRow(int driveIndex)
 {
     const DriveRecord& r = DriveTable[driveIndex];
+    DriveVerdict v;
+    JudgeDrive(r, &v);
     return {r.model, IsNvmeDrive(r) ? "NVMe" : ControllerText(driveIndex), YesNoText(r.smartEnabled),
-            StatusText(GetDriveStatus(driveIndex))};
+            StatusText(v.level)};
 }
 
 uint64_t SizeInMegabytes(uint64_t sectors)
@@ -118,6 +122,66 @@ void MakeAttributeRow(const AttributeSlot& slot, AttributeRowText* row)
     row->name = slot.name;
     FormatNumber(row->value, slot.value);
     FormatNumber(row->threshold, slot.threshold);
+    FormatRaw(slot, row->raw, CellSize);
+}
+
+void FormatHealth(const DriveVerdict& v, char* text, size_t size)
+{
+    std::snprintf(text, size, v.reasonCount ? "%s: %s" : "%s", StatusText(v.level), v.reasons[0]);
+}
+
+void MakeHealthRow(const DriveRecord& drive, InfoRowText* row)
+{
+    DriveVerdict v;
+    JudgeDrive(drive, &v);
+    row->label = "Health";
+    row->image = LevelRank(v.level) > 0 ? ImageWarning : ImageBlank;
+    FormatHealth(v, row->value, CellSize);
+}
+
+int FindWorstDrive(const DriveRecord table[DriveCount], DriveVerdict* worst)
+{
+    int found = NoDrive;
+    int worstRank = 0;
+    for (int d = 0; d < DriveCount; ++d) {
+        if (!table[d].present)
+            continue;
+        JudgeDrive(table[d], worst);
+        if (LevelRank(worst->level) > worstRank) {
+            worstRank = LevelRank(worst->level);
+            found = d;
+        }
+    }
+    if (found != NoDrive)
+        JudgeDrive(table[found], worst);
+    return found;
+}
+
+DriveStatus FormatTrayTip(const DriveRecord table[DriveCount], char (&tip)[TrayTipSize])
+{
+    DriveVerdict v;
+    const int d = FindWorstDrive(table, &v);
+    if (d == NoDrive) {
+        std::snprintf(tip, TrayTipSize, "%s", ProgramCaption);
+        return DriveStatus::Ok;
+    }
+    char full[int{CellSize} + TextSize + ReasonSize];
+    const int length = std::snprintf(full, sizeof full, "%s - %s: %s%s%s", ProgramCaption,
+                                     StatusText(v.level), table[d].model, v.reasonCount ? ", " : "",
+                                     v.reasons[0]);
+    // Cut at a blank, with the comma before it, rather than inside a word.
+    int cut = length < TrayTipSize ? length : TrayTipSize - 1;
+    if (cut < length) {
+        int blank = cut;
+        while (blank > 0 && full[blank] != ' ')
+            --blank;
+        while (blank > 0 && (full[blank - 1] == ',' || full[blank - 1] == ' '))
+            --blank;
+        if (blank > 0)
+            cut = blank;
+    }
+    std::snprintf(tip, TrayTipSize, "%.*s", cut, full);
+    return v.level;
 }
 
 int DefaultDetailDrive()

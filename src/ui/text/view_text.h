@@ -5,11 +5,12 @@
 
 #include "attributes.h"
 #include "drive_table.h"
+#include "verdict.h"
 
-enum { CellSize = 80, InfoRowCount = 11 };
+enum { CellSize = 80, InfoRowCount = 11, TrayTipSize = 64 };
 
 // Images of the small image list, in load order.
-enum ListImage { ImageDrive = 0, ImageInfo = 1, ImageBlank = 2, ImageClock = 3 };
+enum ListImage { ImageDrive = 0, ImageInfo = 1, ImageBlank = 2, ImageClock = 3, ImageWarning = 4 };
 
 const char* ControllerText(int driveIndex);
 const char* StatusText(DriveStatus status);
@@ -32,12 +33,29 @@ struct InfoRowText {
 };
 void MakeInfoRows(const DriveRecord& drive, InfoRowText rows[InfoRowCount]);
 
+// The "Health" row in front of the others: the level and its first reason,
+// with the warning sign for Caution and Alert.
+void MakeHealthRow(const DriveRecord& drive, InfoRowText* row);
+
+// "Caution: 8 pending sectors (197)", or the level alone without a reason.
+void FormatHealth(const DriveVerdict& v, char* text, size_t size);
+
+// The present drive whose level ranks worst (the first of equals), or
+// NoDrive when every present drive is Ok or N/A.
+int FindWorstDrive(const DriveRecord table[DriveCount], DriveVerdict* worst);
+
+// The tray icon's tip: "Ostrivel", or "Ostrivel - Caution: MODEL, first
+// reason" cut at the last blank that keeps it within 63 characters. Gives the
+// worst level, which picks the icon.
+DriveStatus FormatTrayTip(const DriveRecord table[DriveCount], char (&tip)[TrayTipSize]);
+
 // One row of the attribute page.
 struct AttributeRowText {
     char id[CellSize];
     const char* name;
     char value[CellSize];
     char threshold[CellSize];
+    char raw[CellSize];
 };
 void MakeAttributeRow(const AttributeSlot& slot, AttributeRowText* row);
 

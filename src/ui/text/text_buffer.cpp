@@ -28,13 +28,18 @@ void AppendText(TextBuffer* out, const char* text)
 
 void AppendFormat(TextBuffer* out, const char* format, ...)
 {
+    va_list args;
+    va_start(args, format);
+    AppendFormatList(out, format, args);
+    va_end(args);
+}
+
+void AppendFormatList(TextBuffer* out, const char* format, va_list args)
+{
     if (out->overflow)
         return;
     const size_t room = out->capacity - out->length;
-    va_list args;
-    va_start(args, format);
     const int n = std::vsnprintf(out->data + out->length, room, format, args);
-    va_end(args);
     if (n < 0 || static_cast<size_t>(n) >= room) {
         out->overflow = true;
         out->data[out->length] = '\0';
