@@ -133,6 +133,11 @@ protected:
         return SmtpResult();
     }
     void Reply(const std::string& text) { SmtpReceived(text.data(), text.size(), now); }
+    void Replies(std::initializer_list<const char*> texts)
+    {
+        for (const char* text : texts)
+            Reply(text);
+    }
 };
 
 TEST_F(SmtpDialogueTest, WholeExchangeInSmallWrites)
@@ -218,17 +223,16 @@ TEST_F(SmtpDialogueTest, RefusalsFailuresAndTimeOuts)
 
 TEST_F(SmtpDialogueTest, StartTlsAndLoginWithEveryWayTheyEnd)
 {
-    auto start = [&](SmtpSecurity security, const char* user = "me") {
+    auto start = [&](SmtpSecurity security) {
         net.TakeSent();
         net.tlsHost.clear();
-        SmtpStart(&net.services, {"mail.example", 587, "PC1", "a@b.example", mail.data(), mail.size(), security, user, "pw"},
+        SmtpStart(&net.services, {"mail.example", 587, "PC1", "a@b.example", mail.data(), mail.size(), security, "me", "pw"},
                   now);
         SmtpHostFound(true, 0x0100007F, now);
         SmtpConnected(0, now);
     };
     start(SmtpSecurity::StartTls);
-    Reply("220 hi\r\n");
-    Reply("250-mail\r\n250-STARTTLS\r\n250 AUTH LOGIN\r\n");
+    Replies({"220 hi\r\n", "250-mail\r\n250-STARTTLS\r\n250 AUTH LOGIN\r\n"});
     EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nSTARTTLS\r\n") << "no login before TLS";
     Reply("220 go ahead\r\n");
     EXPECT_EQ(net.tlsHost, "mail.example;");
@@ -237,29 +241,23 @@ TEST_F(SmtpDialogueTest, StartTlsAndLoginWithEveryWayTheyEnd)
     Reply("250-mail\r\n250-AU");  // one reply over two decrypted pieces
     Reply("TH LOGIN\r\n250 8BITMIME\r\n");
     EXPECT_EQ(net.TakeSent(), "AUTH LOGIN\r\n") << "LOGIN, the only one offered";
-    Reply("334 VXNlcm5hbWU6\r\n");
-    Reply("334 UGFzc3dvcmQ6\r\n");
-    Reply("235 ok\r\n");
+    Replies({"334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"});
     EXPECT_EQ(net.TakeSent(), "bWU=\r\ncHc=\r\nMAIL FROM:<a@b.example>\r\n");
     Reply("250 ok\r\n250 ok\r\n");  // two replies in one piece: the second unasked
     EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
 
     start(SmtpSecurity::StartTls);
-    Reply("220 hi\r\n");
-    Reply("250-mail\r\n250 AUTH PLAIN\r\n");
+    Replies({"220 hi\r\n", "250-mail\r\n250 AUTH PLAIN\r\n"});
     EXPECT_EQ(SmtpResult(), SmtpOutcome::NoStartTls);
     EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nQUIT\r\n");
     start(SmtpSecurity::StartTls);
-    Reply("220 hi\r\n");
-    Reply("250 STARTTLS\r\n");
-    Reply("220 go\r\n250 planted before TLS\r\n");
+    Replies({"220 hi\r\n", "250 STARTTLS\r\n", "220 go\r\n250 planted before TLS\r\n"});
     EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
 
     start(SmtpSecurity::Tls);
     EXPECT_EQ(net.tlsHost, "mail.example;") << "TLS before the greeting";
     SmtpSecured(SmtpOutcome::Sent, "", now);
-    Reply("220 hi\r\n");
-    Reply("250-mail\r\n250 AUTH=LOGIN PLAIN\r\n");
+    Replies({"220 hi\r\n", "250-mail\r\n250 AUTH=LOGIN PLAIN\r\n"});
     EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nAUTH PLAIN AG1lAHB3\r\n");
     Reply("535 5.7.8 credentials invalid\r\n");
     EXPECT_EQ(SmtpResult(), SmtpOutcome::LoginRefused);
@@ -267,8 +265,7 @@ TEST_F(SmtpDialogueTest, StartTlsAndLoginWithEveryWayTheyEnd)
     EXPECT_EQ(net.TakeSent(), "QUIT\r\n");
     start(SmtpSecurity::Tls);
     SmtpSecured(SmtpOutcome::Sent, "", now);
-    Reply("220 hi\r\n");
-    Reply("250 mail\r\n");
+    Replies({"220 hi\r\n", "250 mail\r\n"});
     EXPECT_EQ(SmtpResult(), SmtpOutcome::NoLogin);
     start(SmtpSecurity::Tls);
     SmtpSecured(SmtpOutcome::Certificate, "\"mail.example\": expired", now);
@@ -276,8 +273,7 @@ TEST_F(SmtpDialogueTest, StartTlsAndLoginWithEveryWayTheyEnd)
     EXPECT_STREQ(SmtpTlsProblem(), "\"mail.example\": expired");
     EXPECT_EQ(net.TakeSent(), "") << "nothing sent on a failed certificate";
     start(SmtpSecurity::None);
-    Reply("220 hi\r\n");
-    Reply("250 AUTH PLAIN\r\n");
+    Replies({"220 hi\r\n", "250 AUTH PLAIN\r\n"});
     EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nMAIL FROM:<a@b.example>\r\n") << "never a login in plain text";
     SmtpAbort();
 }

@@ -74,8 +74,8 @@ async def serve():
     if mode in ("silent", "early"):
         server = await asyncio.start_server(hold if mode == "silent" else early, "127.0.0.1", port)
     else:
-        wrap = server_context() if security == "tls" else None
-        server = await asyncio.get_running_loop().create_server(make_server, "127.0.0.1", port, ssl=wrap)
+        server = await asyncio.get_running_loop().create_server(
+            make_server, "127.0.0.1", port, ssl=server_context() if security == "tls" else None)
     write("port", str(server.sockets[0].getsockname()[1]).encode())
     end = time.monotonic() + 600
     while not os.path.exists(os.path.join(folder, "stop")) and time.monotonic() < end:

@@ -1,8 +1,6 @@
-// Run by the monitor's tests as the command on a warning:
-//     command_probe OUT-FILE EXIT-CODE | hang | child
-// writes its environment and the message file's text to OUT-FILE and ends
-// with EXIT-CODE; "hang" starts a copy of itself that hangs ("child"), adds
-// that copy's process id, and hangs too.
+// The monitor tests' command on a warning, "command_probe OUT-FILE EXIT-CODE|hang":
+// writes its environment and the message to OUT-FILE and ends with EXIT-CODE;
+// "hang" adds the id of a copy of itself that hangs ("child"), and hangs too.
 #include <windows.h>
 
 #include <cstdio>

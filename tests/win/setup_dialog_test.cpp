@@ -503,15 +503,11 @@ ModalStep PostClick(int id)
     return [id](HWND modal) { return PostMessageA(GetDlgItem(modal, id), BM_CLICK, 0, 0) != 0; };
 }
 
-bool Enabled(HWND dialog, int id)
-{
-    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
-}
-
 TEST_F(SetupDialogTest, MailServerIsADraftUntilSetupsOkAndKeepsThePasswordProtected)
 {
     const char password[] = "app-pw-3141 5926";
     auto fill = [&](HWND d) {
+        auto Enabled = [](HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; };
         EXPECT_TRUE(IsDlgButtonChecked(d, IDC_SECURITY_NONE) && !Enabled(d, IDC_MAIL_USER) &&
                     !Enabled(d, IDC_MAIL_PASSWORD) && Enabled(d, IDC_MAIL_COMMAND));
         EXPECT_TRUE(GetWindowLongA(GetDlgItem(d, IDC_MAIL_PASSWORD), GWL_STYLE) & ES_PASSWORD);
@@ -552,8 +548,7 @@ TEST_F(SetupDialogTest, MailServerIsADraftUntilSetupsOkAndKeepsThePasswordProtec
     };
     EXPECT_EQ(RunSetup({PostClick(IDC_MAIL_SERVER), Inspect(look), Click(IDCANCEL), Click(IDCANCEL)}).stepsDone, 4u);
 
-    // Send Test goes out with what the dialogs hold and shows the server's
-    // reply in the dialog.
+    // Send Test goes out with what the dialogs hold and shows the reply there.
     SmtpTestServer server;
     ASSERT_TRUE(server.Start("550 5.1.1 No such user here"));
     std::string tested;
