@@ -23,6 +23,8 @@ struct MemoryHost {
     bool hasNetwork = true;
     const char* computerName = "DESK 7";
     RecordingSmtp net;
+    CommandStart commandStart = CommandStart::Started;
+    std::string command;  // "line|subject|computer|message" of the latest start
 
     static MemoryHost& Of(void* c) { return *static_cast<MemoryHost*>(c); }
     MonitorServices services{
@@ -39,6 +41,12 @@ struct MemoryHost {
         [](void* c) -> const SmtpServices* { return Of(c).hasNetwork ? &Of(c).net.services : nullptr; },
         [](void* c, const char* text) { Of(c).shown = text; },
         [](void* c, uint32_t delay) { Of(c).armed = delay; },
+        nullptr,
+        [](void* c, const CommandRun& r) {
+            Of(c).command = std::string(r.commandLine) + "|" + r.subject + "|" + r.computerName + "|" +
+                            std::string(r.message, r.messageLength);
+            return Of(c).commandStart;
+        },
     };
 };
 
@@ -142,6 +150,48 @@ TEST_F(MonitorTest, SetupChangesSendATestMessage)
     EXPECT_THAT(host.net.sent, testing::AllOf(testing::HasSubstr("EHLO DESK-7\r\n"),
                                               testing::HasSubstr("Subject: Ostrivel test message from DESK-7\r\n")));
     EXPECT_EQ(host.net.port, 2525);
+}
+
+TEST_F(MonitorTest, TheCommandCarriesAWarningBesideTheMailOrAlone)
+{
+    MailConfig mail = {};
+    std::snprintf(mail.command, sizeof mail.command, "notify.exe --all");
+    settings.mail = &mail;
+    MonitorCheck(table, settings);  // the references
+    table[2].attributes[0].value = 80;
+    MonitorCheck(table, settings);
+    Converse(Accepting);
+    EXPECT_TRUE(MonitorBusy()) << "the command still runs";
+    MonitorCommandEnded(2, false);
+    EXPECT_EQ(host.shown, "Sent 14:05; command failed");
+    EXPECT_THAT(MonitorLastOutcome(), testing::EndsWith("\"250 queued\". The command on a warning ended with exit code 2."));
+    const size_t data = host.net.sent.find("Date: ");
+    EXPECT_EQ(host.command, "notify.exe --all|Ostrivel warning: 1 drive problem(s) on this PC|DESK 7|" +
+                                host.net.sent.substr(data, host.net.sent.find("\r\n.\r\n") + 2 - data));
+
+    // Without the mail fields the command alone delivers: until it ran,
+    // each check finds the fall again.
+    MonitorSettings alone{"", "", 10, 0, &mail};
+    table[2].attributes[0].value = 70;
+    const struct {
+        CommandStart start;
+        uint32_t exitCode;
+        bool timedOut;
+        const char* shown;
+    } runs[] = {{CommandStart::Refused, 0, false, "Not sent 14:05: no command"},
+                {CommandStart::Failed, 0, false, "Not sent 14:05: command did not start"},
+                {CommandStart::Started, 0, true, "Not sent 14:05: command timed out"},
+                {CommandStart::Started, 0, false, "Command ran 14:05"}};
+    for (const auto& run : runs) {
+        host.commandStart = run.start;
+        MonitorCheck(table, alone);
+        MonitorCommandEnded(run.exitCode, run.timedOut);
+        EXPECT_EQ(host.shown, run.shown);
+    }
+    EXPECT_THAT(MonitorLastOutcome(), testing::StartsWith("Warning of 1 problem(s) handed to the command 04/03/2025"));
+    MonitorCheck(table, alone);
+    EXPECT_EQ(host.shown, "Checked 14:05");
+    EXPECT_TRUE(MonitorMailEnabled(alone));
 }
 
 }  // namespace

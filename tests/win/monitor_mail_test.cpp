@@ -2,6 +2,7 @@
 // snapshot files change between ticks, against a real SMTP server on
 // 127.0.0.1.
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include "drive_scan.h"
 #include "import_hook.h"
 #include "layout.h"
+#include "mail_config_file.h"
+#include "monitor.h"
 #include "monitor_step.h"
 #include "monitor_test_support.h"
 #include "refresh_timer.h"
@@ -19,6 +22,7 @@
 #include "window_session.h"
 
 using ::testing::AllOf;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -141,6 +145,136 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     ASSERT_TRUE(server_.Start("early"));
     EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), HasSubstr(": out of step")));
     EXPECT_EQ(server_.MessageCount(), 6u);
+
+    // The command on a warning: beside the mail, in its place, and alone;
+    // it gets the subject, the computer's name and the whole message.
+    const std::string got = session.WorkFile("command.txt");
+    auto command = [&](const char* how) {
+        std::snprintf(CurrentMailConfig.command, sizeof CurrentMailConfig.command, "\"%s\" \"%s\" %s",
+                      OSTRIVEL_COMMAND_PROBE, got.c_str(), how);
+    };
+    ASSERT_TRUE(server_.Start());
+    command("0");
+    drives_.SetAttribute(0, 197, 253, 3);
+    EXPECT_THAT(Tick(), AllOf(StartsWith("Sent "), EndsWith("; command ran")));
+    char computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof computer;
+    ASSERT_TRUE(GetComputerNameA(computer, &size));
+    const std::string mail = Received(7), seen = FileText(got);
+    EXPECT_THAT(seen, AllOf(StartsWith("OSTRIVEL_SUBJECT=Ostrivel warning: 1 drive problem(s) on "),
+                            HasSubstr("\nOSTRIVEL_COMPUTER=" + std::string(computer) + "\n"),
+                            HasSubstr(mail.substr(mail.find("Date: ")))));
+    const size_t file = seen.find("OSTRIVEL_MESSAGE_FILE=") + 22;
+    EXPECT_FALSE(FileExists(seen.substr(file, seen.find('\n', file) - file))) << "removed after";
+
+    server_.Stop();
+    drives_.SetAttribute(0, 197, 253, 4);
+    EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), EndsWith(": refused; command ran")));
+    EXPECT_THAT(Tick(), StartsWith("Checked ")) << "the command delivered it";
+    CurrentSettings.emailAddress[0] = CurrentSettings.smtpServer[0] = '\0';
+    command("3");
+    drives_.SetAttribute(0, 197, 253, 5);
+    EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), EndsWith(": command failed")));
+    EXPECT_THAT(OutcomeBox(main_), AllOf(HasSubstr(" not delivered "), HasSubstr("exit code 3.")));
+    command("0");
+    EXPECT_THAT(Tick(), StartsWith("Command ran ")) << "the warning waited for a delivery";
+
+    // A command that hangs is ended after a minute, with what it started.
+    command("hang");
+    drives_.SetAttribute(0, 197, 253, 6);
+    EXPECT_EQ(AwaitOutcome(main_, WM_TIMER, RefreshTimerId, 1500), "") << "the window does not wait";
+    ASSERT_THAT(FileText(got), HasSubstr("\nCHILD="));
+    const DWORD child = std::stoul(FileText(got).substr(FileText(got).find("\nCHILD=") + 7));
+    ClockShift = CommandTimeoutMs + 1000;
+    EXPECT_THAT(AwaitOutcome(main_, WM_TIMER, MonitorCommandTimerId), EndsWith(": command timed out"));
+    ClockShift = 0;
+    HANDLE orphan = OpenProcess(SYNCHRONIZE, FALSE, child);  // left to the process's end
+    EXPECT_TRUE(!orphan || WaitForSingleObject(orphan, 5000) == WAIT_OBJECT_0) << "the command's child ended too";
+    CurrentMailConfig = {};
+}
+
+// The test authority among the current user's trusted roots while it lives.
+class TrustedTestAuthority {
+public:
+    explicit TrustedTestAuthority(const std::string& pemPath)
+    {
+        const std::string pem = FileText("Z:" + pemPath);
+        BYTE der[4096];
+        DWORD size = sizeof der;
+        store_ = CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
+        if (store_ && CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()),
+                                           CRYPT_STRING_BASE64HEADER, der, &size, nullptr, nullptr))
+            CertAddEncodedCertificateToStore(store_, X509_ASN_ENCODING, der, size, CERT_STORE_ADD_REPLACE_EXISTING,
+                                             &added_);
+        CertControlStore(store_, 0, CERT_STORE_CTRL_COMMIT, nullptr);  // to the registry now, for the chain engine
+    }
+    ~TrustedTestAuthority()
+    {
+        if (added_)
+            CertDeleteCertificateFromStore(added_);
+        CertControlStore(store_, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+        if (store_)
+            CertCloseStore(store_, 0);
+    }
+    bool Trusted() const { return added_ != nullptr; }
+
+private:
+    HCERTSTORE store_ = nullptr;
+    PCCERT_CONTEXT added_ = nullptr;
+};
+
+TEST_F(MonitorMailTest, TlsAndLoginDeliverAndEveryCertificateOrLoginProblemStopsTheMail)
+{
+    const std::string certs = server_.Certificates();
+    TrustedTestAuthority authority(certs + "ca.pem");
+    ASSERT_TRUE(authority.Trusted());
+    auto serve = [&](const char* security, const char* certificate, const char* password = "app-pw") {
+        return server_.Start("", std::string(security) + " " + certs + certificate + ".pem " + certs + certificate +
+                                     ".key me@example.com " + password);
+    };
+    ASSERT_TRUE(serve("starttls", "localhost"));
+    drives_.PutDemoDrives(true);
+    Settings settings = {60, 10, "admin@example.org", "", 1};
+    std::strcpy(settings.smtpServer, ("localhost" + server_.Server().substr(9)).c_str());
+    MainWindowSession session(drives_, &settings);
+    main_ = session.Window();
+    ASSERT_NE(main_, nullptr);
+    StopRefreshTimer(main_);
+    ASSERT_TRUE(KillTimer(main_, MonitorFirstCheckTimerId));
+    CurrentMailConfig = {SmtpSecurity::StartTls, "me@example.com", "", ""};
+    ASSERT_TRUE(ProtectPassword("app-pw", CurrentMailConfig.password, sizeof CurrentMailConfig.password));
+    EXPECT_THAT(Tick(MonitorFirstCheckTimerId), StartsWith("Sent "));
+    EXPECT_THAT(Received(1), AllOf(HasSubstr("IC35L040AVVN07-0"), Not(HasSubstr("app-pw"))));
+    EXPECT_EQ(server_.Logins(), "AUTH PLAIN me@example.com accepted\n");
+
+    auto next = [&, raw = 1]() mutable { drives_.SetAttribute(0, 197, 253, ++raw); };
+    ASSERT_TRUE(serve("tls", "localhost"));
+    CurrentMailConfig.security = SmtpSecurity::Tls;
+    next();
+    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    EXPECT_THAT(Received(2), HasSubstr("Maxtor 6Y080L0"));
+
+    // A certificate from an unknown authority, or for another name, ends
+    // the dialogue before the login: the server hears no AUTH.
+    const std::string logins = server_.Logins();
+    next();
+    for (const char* certificate : {"unknown", "otherhost"}) {
+        ASSERT_TRUE(serve("tls", certificate));
+        EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), HasSubstr(": certificate"))) << certificate;
+    }
+    EXPECT_THAT(OutcomeBox(main_), AllOf(HasSubstr("\"mail.example\""), HasSubstr("not made out to")));
+    ASSERT_TRUE(serve("starttls", "unknown"));
+    CurrentMailConfig.security = SmtpSecurity::StartTls;
+    EXPECT_THAT(Tick(), HasSubstr(": certificate"));
+    EXPECT_THAT(OutcomeBox(main_), AllOf(HasSubstr("\"localhost\""), HasSubstr("not an authority")));
+    EXPECT_EQ(server_.Logins(), logins);
+
+    ASSERT_TRUE(serve("starttls", "localhost", "another-pw"));
+    EXPECT_THAT(Tick(), HasSubstr(": login refused"));
+    EXPECT_THAT(OutcomeBox(main_), HasSubstr("535"));
+    ASSERT_TRUE(server_.Start());  // plain SMTP only: no STARTTLS offered
+    EXPECT_THAT(Tick(), HasSubstr(": no STARTTLS"));
+    EXPECT_EQ(server_.MessageCount(), 2u);
 }
 
 // The demo's NVMe drives: the WD at position 3 ran hot once (a warning
