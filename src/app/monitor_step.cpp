@@ -5,6 +5,7 @@
 #include "monitor.h"
 #include "monitor_windows.h"
 #include "product.h"
+#include "recall.h"
 #include "resource.h"
 #include "smtp_winsock.h"
 
@@ -53,6 +54,8 @@ void OnMonitorTimer(HWND mainWindow, UINT_PTR id)
         CheckTable();
     } else if (id == MonitorClockTimerId) {
         MonitorClockTick();
+    } else if (id == RecallNoticeTimerId) {
+        EndRecallNotice(mainWindow);
     }
 }
 

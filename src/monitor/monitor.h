@@ -28,6 +28,9 @@ struct MonitorServices {
     // Asks for MonitorClockTick after delayMs, replacing any earlier request
     // (0: no tick needed any more). Asked again after every network event.
     void (*armClock)(void* context, uint32_t delayMs);
+    // A notice to the person (NoticeTitle and this text), whose click shows
+    // the drive at `position`. False when the system cannot show one.
+    bool (*showNotice)(void* context, const char* text, int32_t position);
 };
 
 // The three Setup fields and the refresh period, as the monitor reads them.
@@ -49,9 +52,12 @@ void MonitorStart(const MonitorServices* services);
 // Mail goes out only with a plain address, a good server and pollMinutes > 0.
 bool MonitorMailEnabled(const MonitorSettings& settings);
 
-// One check of the table against the references; sends one message covering
+// One check of the table against the references; shows a notice of the
+// conditions not shown to the person before; sends one message covering
 // every condition found when mail is on, else shows "Checked HH:MM" (or which
-// field is bad when the fields are filled in but one does not pass). While a
+// field is bad when the fields are filled in but one does not pass). With
+// mail off, the notice is the warning: what it showed moves the references as
+// a delivered message does. While a
 // dialogue runs, the check waits for its end and then reads the table again:
 // the table must stay where it is (DriveTable does); finding nothing new then,
 // it leaves the delivery's outcome in place.

@@ -8,6 +8,8 @@
 #include "drive_services.h"
 #include "file_replace.h"
 #include "monitor_state_file.h"
+#include "notice.h"
+#include "recall.h"
 #include "smtp_winsock.h"
 
 const char MonitorStateFileName[] = "ostrivel.mon";
@@ -109,8 +111,14 @@ void ArmClock(void*, uint32_t delayMs)
     }
 }
 
+bool ShowNotice(void*, const char* text, int32_t position)
+{
+    return ShowRecallNotice(Where.window, NoticeTitle, text, position);
+}
+
 const MonitorServices Services = {
     nullptr, ReadState, WriteState, LocalTimeNow, Milliseconds, ComputerName, Network, ShowOutcome, ArmClock,
+    ShowNotice,
 };
 
 }  // namespace
