@@ -315,16 +315,22 @@ void PutDrive(TextBuffer* out, const KnownDrive& drive, int position, const Driv
     PutLine(out, false, "  Status: %s", vanished ? "not answering" : StatusText(GetRecordStatus(r)));
 }
 
+// The record at the condition's position; an empty one for a position
+// outside the table.
+const DriveRecord& RecordOf(const Condition& c, const DriveRecord table[DriveCount])
+{
+    static const DriveRecord NoRecord = {};
+    return c.position >= 0 && c.position < DriveCount ? table[c.position] : NoRecord;
+}
+
 void PutConditions(TextBuffer* out, const MonitorState& state, const DriveRecord table[DriveCount],
                    const ConditionList& conditions)
 {
-    static const DriveRecord NoRecord = {};
     for (int i = 0; i < conditions.count; ++i) {
         const Condition& c = conditions.items[i];
         if (c.known < 0 || c.known >= state.driveCount)
             continue;
-        const bool atPosition = c.position >= 0 && c.position < DriveCount;
-        const DriveRecord& r = atPosition ? table[c.position] : NoRecord;
+        const DriveRecord& r = RecordOf(c, table);
         if (i == 0 || conditions.items[i - 1].known != c.known)
             PutDrive(out, state.drives[c.known], c.position, r, HasVanished(conditions, i, c.known));
         PutCondition(out, c, r);
@@ -358,10 +364,10 @@ size_t FormatWarningMail(const MailContext& context, const MonitorState& state,
     return Finish(text);
 }
 
-void AppendConditionLine(TextBuffer* out, const Condition& condition, const DriveRecord& record)
+void AppendConditionLine(TextBuffer* out, const Condition& condition, const DriveRecord table[DriveCount])
 {
     const size_t before = out->length;
-    AppendConditionSubject(out, condition, record);
+    AppendConditionSubject(out, condition, RecordOf(condition, table));
     if (out->length > before)
         AppendText(out, ": ");
     AppendConditionChange(out, condition);

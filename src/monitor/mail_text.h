@@ -27,6 +27,6 @@ size_t FormatWarningMail(const MailContext& context, const MonitorState& state,
                          size_t capacity);
 // One condition on one line, in the words of the warning message:
 // "Attribute 197, Current Pending Sector: count rose from 0 to 8".
-void AppendConditionLine(TextBuffer* out, const Condition& condition, const DriveRecord& record);
+void AppendConditionLine(TextBuffer* out, const Condition& condition, const DriveRecord table[DriveCount]);
 
 size_t FormatTestMail(const MailContext& context, char* out, size_t capacity);

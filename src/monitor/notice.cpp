@@ -94,12 +94,10 @@ const ShownMark* CoveringMark(const KnownDrive& drive, const ShownMark& now)
 void WordNotice(const MonitorState& state, const DriveRecord table[DriveCount], const Condition& first,
                 Notice* notice)
 {
-    static const DriveRecord NoRecord = {};
-    const bool atPosition = first.position >= 0 && first.position < DriveCount;
     char line[1024];
     TextBuffer text = MakeTextBuffer(line, sizeof line);
     AppendFormat(&text, "%s: ", state.drives[first.known].model);
-    AppendConditionLine(&text, first, atPosition ? table[first.position] : NoRecord);
+    AppendConditionLine(&text, first, table);
     char more[24] = "";
     if (notice->count > 1)
         std::snprintf(more, sizeof more, "\nand %d more", static_cast<int>(notice->count - 1));
