@@ -55,6 +55,15 @@ BOOL WINAPI RecordingNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
     return RealNotifyIcon(message, data);
 }
 
+// GetProcAddress as on a shell32 before 4.71, which has no DllGetVersion.
+decltype(&GetProcAddress) RealGetProcAddress = GetProcAddress;
+FARPROC WINAPI WithoutDllGetVersion(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(name) && std::strcmp(name, "DllGetVersion") == 0)
+        return nullptr;
+    return RealGetProcAddress(module, name);
+}
+
 class MonitorMailTest : public ::testing::Test {
 protected:
     std::string Tick(UINT_PTR timer = RefreshTimerId) { return AwaitOutcome(main_, WM_TIMER, timer); }
@@ -194,11 +203,16 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
 
 // The demo's NVMe drives: the WD at position 3 ran hot once (a warning
 // bit, reported at first sight); the Samsung at 0 wears out, then fails.
+// The icon in the notification area carries the notice; an old shell
+// shows none.
 TEST_F(MonitorMailTest, NvmeWearAndWarningBitsAreMailedOnce)
 {
     ASSERT_TRUE(server_.Start());
     drives_.PutDemoDrives();
-    Settings settings = {60, 10, "admin@example.org", "", 1};
+    ImportHook notifyHook("shell32.dll", "Shell_NotifyIconA", reinterpret_cast<void*>(RecordingNotifyIcon));
+    RealNotifyIcon = notifyHook.original<decltype(&Shell_NotifyIconA)>();
+    IconCalls = {};
+    Settings settings = {60, 10, "admin@example.org", "", 0};
     std::strcpy(settings.smtpServer, server_.Server().c_str());
     MainWindowSession session(drives_, &settings);
     main_ = session.Window();
@@ -207,12 +221,24 @@ TEST_F(MonitorMailTest, NvmeWearAndWarningBitsAreMailedOnce)
     EXPECT_THAT(Tick(MonitorFirstCheckTimerId), StartsWith("Sent "));
     EXPECT_THAT(Received(1), AllOf(HasSubstr("WDC WDS500G2B0C-00PXH0"), HasSubstr("temperature"),
                                    Not(HasSubstr("Samsung SSD 970"))));
+    EXPECT_EQ(IconCalls.balloons, 1);
+    EXPECT_EQ(IconCalls.message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(IconCalls.text, "WDC WDS500G2B0C-00PXH0: Critical Warning, temperature: set when first seen: the "
+                              "temperature is beyond its limits");
+    SendMessageA(main_, RecallIconMessage, RecallIconId, NIN_BALLOONTIMEOUT);
+    EXPECT_EQ(IconCalls.deletes, 0) << "the recall's own icon stays";
 
     enum { CriticalWarning = 0, PercentageUsed = 5 };
     drives_.SetHealthByte(0, PercentageUsed, 89);
     EXPECT_THAT(Tick(), StartsWith("Checked "));
     drives_.SetHealthByte(0, PercentageUsed, 90);
-    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    {
+        ImportHook oldShell("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(WithoutDllGetVersion));
+        ASSERT_TRUE(oldShell.installed());
+        RealGetProcAddress = oldShell.original<decltype(&GetProcAddress)>();
+        EXPECT_THAT(Tick(), StartsWith("Sent "));
+    }
+    EXPECT_EQ(IconCalls.balloons, 1);
     EXPECT_THAT(Received(2), AllOf(HasSubstr("Samsung SSD 970 EVO Plus 1TB"), HasSubstr("Percentage Used"),
                                    HasSubstr("90"), HasSubstr(": 1 drive problem(s)")));
     drives_.SetHealthByte(0, PercentageUsed, 91);
