@@ -223,8 +223,6 @@ TEST_F(MonitorMailTest, NvmeWearAndWarningBitsAreMailedOnce)
                                    Not(HasSubstr("Samsung SSD 970"))));
     EXPECT_EQ(IconCalls.balloons, 1);
     EXPECT_EQ(IconCalls.message, static_cast<DWORD>(NIM_MODIFY));
-    EXPECT_EQ(IconCalls.text, "WDC WDS500G2B0C-00PXH0: Critical Warning, temperature: set when first seen: the "
-                              "temperature is beyond its limits");
     SendMessageA(main_, RecallIconMessage, RecallIconId, NIN_BALLOONTIMEOUT);
     EXPECT_EQ(IconCalls.deletes, 0) << "the recall's own icon stays";
 
@@ -247,6 +245,9 @@ TEST_F(MonitorMailTest, NvmeWearAndWarningBitsAreMailedOnce)
     drives_.SetHealthByte(0, CriticalWarning, 0x04);
     EXPECT_THAT(Tick(), StartsWith("Sent "));
     EXPECT_THAT(Received(3), AllOf(HasSubstr("Samsung SSD 970 EVO Plus 1TB"), HasSubstr("reliability degraded")));
+    EXPECT_EQ(IconCalls.balloons, 2);
+    EXPECT_EQ(IconCalls.text, "Samsung SSD 970 EVO Plus 1TB: Critical Warning, reliability degraded: newly set: "
+                              "media or internal errors degrade its reliability");
     EXPECT_THAT(Tick(), StartsWith("Checked "));
     EXPECT_EQ(server_.MessageCount(), 3u);
 }
