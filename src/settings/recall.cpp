@@ -156,7 +156,9 @@ bool ShowRecallNotice(HWND window, const char* title, const char* text, int driv
 
 int OnRecallNoticeEvent(HWND window, LPARAM event)
 {
-    if (event != NIN_BALLOONHIDE && event != NIN_BALLOONTIMEOUT && event != NIN_BALLOONUSERCLICK)
+    // Not NIN_BALLOONHIDE: it may come for a balloon that a newer one
+    // replaced, or for the icon's own removal.
+    if (event != NIN_BALLOONTIMEOUT && event != NIN_BALLOONUSERCLICK)
         return -1;
     EndRecallNotice(window);
     return event == NIN_BALLOONUSERCLICK ? NoticeDrive : -1;

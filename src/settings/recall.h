@@ -28,8 +28,8 @@ void SetRecallLook(HWND window, int iconResource, const char* tip);
 // Windows 95, 98, NT 4) or when the shell refuses it.
 bool ShowRecallNotice(HWND window, const char* title, const char* text, int drive);
 
-// The icon's callback message and the notice's timer: a balloon that closed
-// or was clicked takes the icon it was added with away. Returns the notice's
+// The icon's callback message and the notice's timer: a balloon that timed
+// out, was closed or was clicked takes the icon it was added with away. Returns the notice's
 // drive when the balloon was clicked, else -1.
 int OnRecallNoticeEvent(HWND window, LPARAM event);
 void EndRecallNotice(HWND window);
