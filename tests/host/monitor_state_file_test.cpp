@@ -104,7 +104,6 @@ TEST(MonitorStateFile, VersionsOneAndTwoAndMalformedTextsGiveAFreshState)
         head + drive + "shown 2 197 3\r\n",
         head2 + drive + "shown 16 197 3\r\n",
         head2 + drive + "shown 2 256 3\r\n",
-        head2 + drive + "shown 2 197\r\n",
         head2 + drive + shown + "shown 2 197 4\r\n",
         tooManyShown,
         head + "drive 7 4 0 0 \"a\" \"b\" \"c\"\r\n",
