@@ -7,6 +7,7 @@
 #include "monitor.h"
 #include "monitor_windows.h"
 #include "product.h"
+#include "recall.h"
 #include "resource.h"
 #include "smtp_winsock.h"
 #include "warning_command.h"
@@ -67,6 +68,8 @@ void OnMonitorTimer(HWND mainWindow, UINT_PTR id)
         MonitorClockTick();
     } else if (id == MonitorCommandTimerId) {
         WatchWarningCommand();
+    } else if (id == RecallNoticeTimerId) {
+        EndRecallNotice(mainWindow);
     }
 }
 

@@ -8,7 +8,7 @@
 #include "settings.h"
 
 // Timer 1 is the refresh tick; these are the monitor's own.
-enum : UINT_PTR { MonitorFirstCheckTimerId = 2, MonitorClockTimerId = 3, MonitorCommandTimerId = 4 };
+enum : UINT_PTR { MonitorFirstCheckTimerId = 2, MonitorClockTimerId = 3, MonitorCommandTimerId = 4 };  // 5: the notice's icon (recall.h)
 enum { MonitorFirstCheckDelayMs = 5000 };
 
 // At creation, once the settings are loaded: reads the state file and arms

@@ -7,6 +7,7 @@
 #include "mail_text.h"
 #include "monitor_rules.h"
 #include "monitor_state_file.h"
+#include "notice.h"
 #include "smtp_auth.h"
 #include "text_buffer.h"
 #include "view_text.h"
@@ -220,6 +221,12 @@ bool DeliveryOff(const OwnSettings& s)
 bool MailOff(const OwnSettings& s)
 {
     return s.pollMinutes <= 0 || DeliveryOff(s);
+}
+
+// No way set to deliver a warning: the notice is all the person gets.
+bool NoDeliveryWay(const OwnSettings& s)
+{
+    return MailOff(s);
 }
 
 enum class Field { None, Address, Server };
@@ -476,11 +483,28 @@ void StartWarning(const DriveRecord table[DriveCount], const OwnSettings& s)
     StartDelivery(Job::Warning, s, FormatWarningMail(c, M.state, table, M.found, M.mail, sizeof M.mail));
 }
 
+// Shows the conditions new to the person, each once. True when the person
+// has seen every condition found; with no delivery way set, that moves their
+// references as a delivery does.
+bool NotifyPerson(const DriveRecord table[DriveCount], const OwnSettings& s)
+{
+    static Notice notice;
+    ComposeNotice(M.state, table, M.found, &notice);
+    const bool shown = notice.count > 0 && M.services->showNotice &&
+                       M.services->showNotice(M.services->context, notice.text, notice.position);
+    KeepShownMarks(&M.state, M.found, shown);
+    const bool allSeen = notice.count == 0 || shown;
+    if (allSeen && NoDeliveryWay(s))
+        AcceptDelivered(&M.state, M.found);
+    return allSeen;
+}
+
 // A check that waited for a delivery and finds nothing new leaves the
 // delivery's outcome in place.
 void RunCheck(const DriveRecord table[DriveCount], const OwnSettings& s, bool waited)
 {
     CheckDrives(&M.state, table, s.changePercent, &M.found);
+    const bool seen = NotifyPerson(table, s);
     const int problems = M.found.count;
     if (problems > 0 && !MailOff(s)) {
         if (!ShowBadField(s))
@@ -499,9 +523,8 @@ void RunCheck(const DriveRecord table[DriveCount], const OwnSettings& s, bool wa
     if (problems == 0)
         Show(Say::Check, shortText, "Checked %s: nothing new to report.%s", at.full, unchecked);
     else
-        Show(Say::Check, shortText,
-             "Checked %s: %d problem(s) found; mail is off, so the next check finds them again.%s", at.full,
-             problems, unchecked);
+        Show(Say::Check, shortText, "Checked %s: %d problem(s) found; mail is off, %s.%s", at.full, problems,
+             seen ? "so the notice was the warning" : "so the next check finds them again", unchecked);
 }
 
 void RunWaiting()

@@ -52,6 +52,9 @@ struct MonitorServices {
     // Starts the command without waiting for it; once Started, its end comes
     // as MonitorCommandEnded (after CommandTimeoutMs at the latest).
     CommandStart (*startCommand)(void* context, const CommandRun& run) = nullptr;
+    // A notice to the person (NoticeTitle and this text), whose click shows
+    // the drive at `position`. False when the system cannot show one.
+    bool (*showNotice)(void* context, const char* text, int32_t position) = nullptr;
 };
 
 // The three Setup fields and the refresh period, as the monitor reads them.
@@ -75,9 +78,12 @@ void MonitorStart(const MonitorServices* services);
 // server, or no mail fields and a command.
 bool MonitorMailEnabled(const MonitorSettings& settings);
 
-// One check of the table against the references; sends one message covering
+// One check of the table against the references; shows a notice of the
+// conditions not shown to the person before; sends one message covering
 // every condition found when mail is on, else shows "Checked HH:MM" (or which
-// field is bad when the fields are filled in but one does not pass). While a
+// field is bad when the fields are filled in but one does not pass). With
+// mail off, the notice is the warning: what it showed moves the references as
+// a delivered message does. While a
 // dialogue runs, the check waits for its end and then reads the table again:
 // the table must stay where it is (DriveTable does); finding nothing new then,
 // it leaves the delivery's outcome in place.

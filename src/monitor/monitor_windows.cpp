@@ -9,6 +9,8 @@
 #include "file_replace.h"
 #include "mail_config_file.h"
 #include "monitor_state_file.h"
+#include "notice.h"
+#include "recall.h"
 #include "smtp_winsock.h"
 #include "warning_command.h"
 
@@ -121,9 +123,14 @@ CommandStart StartCommand(void*, const CommandRun& run)
     return Where.runsCommands ? StartWarningCommand(Where.window, Where.commandTimerId, run) : CommandStart::Refused;
 }
 
+bool ShowNotice(void*, const char* text, int32_t position)
+{
+    return ShowRecallNotice(Where.window, NoticeTitle, text, position);
+}
+
 const MonitorServices Services = {
     nullptr, ReadState,   WriteState, LocalTimeNow, Milliseconds, ComputerName, Network,
-    ShowOutcome, ArmClock, Reveal,   StartCommand,
+    ShowOutcome, ArmClock, Reveal,   StartCommand, ShowNotice,
 };
 
 }  // namespace

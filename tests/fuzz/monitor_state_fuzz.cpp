@@ -26,6 +26,9 @@ void CheckLimits(const MonitorState& s)
         FUZZ_REQUIRE(d.nvme.wearStep == 0 || d.nvme.wearStep == NvmeWearWarning || d.nvme.wearStep == NvmeWearEnd);
         for (const AttributeReference& ref : d.references)
             FUZZ_REQUIRE(ref.threshold >= -1 && ref.threshold <= 255 && (ref.id == 0 || !d.nvme.inUse));
+        FUZZ_REQUIRE(d.shownCount >= 0 && d.shownCount <= ShownMax);
+        for (int i = 0; i < d.shownCount; ++i)
+            FUZZ_REQUIRE(d.shown[i].kind < ConditionKindCount);
     }
 }
 

@@ -21,6 +21,8 @@ struct MemoryHost {
     uint32_t ms = 5000;
     uint32_t armed = 0;
     bool hasNetwork = true;
+    bool showsNotices = true;  // false: a shell without balloons
+    std::vector<std::string> notices;  // "<position> <text>"
     const char* computerName = "DESK 7";
     RecordingSmtp net;
     CommandStart commandStart = CommandStart::Started;
@@ -46,6 +48,9 @@ struct MemoryHost {
             Of(c).command = std::string(r.commandLine) + "|" + r.subject + "|" + r.computerName + "|" +
                             std::string(r.message, r.messageLength);
             return Of(c).commandStart;
+        },
+        [](void* c, const char* text, int32_t position) {
+            return Of(c).showsNotices && (Of(c).notices.push_back(std::to_string(position) + " " + text), true);
         },
     };
 };
@@ -111,8 +116,10 @@ TEST_F(MonitorTest, WarningsWaitForDeliveryAndAreSentOnce)
     EXPECT_EQ(host.shown, "Checked 14:05");
 
     // The references outlive the program (80 is the reference of the fall to
-    // 70 that mail off leaves to be found again); a broken file starts afresh.
+    // 70 that mail off, with no notice shown, leaves to be found again); a
+    // broken file starts afresh.
     MonitorStart(&host.services);
+    host.showsNotices = false;
     table[2].attributes[0].value = 70;
     settings.pollMinutes = 0;
     MonitorCheck(table, settings);
@@ -192,6 +199,63 @@ TEST_F(MonitorTest, TheCommandCarriesAWarningBesideTheMailOrAlone)
     MonitorCheck(table, alone);
     EXPECT_EQ(host.shown, "Checked 14:05");
     EXPECT_TRUE(MonitorMailEnabled(alone));
+}
+
+// Each condition is shown once, mailed or not, and again only when it goes
+// further; with mail off, a shown one is delivered, an unshown one is not.
+TEST_F(MonitorTest, NoticesShowEachConditionOnceWithOrWithoutMail)
+{
+    const std::string model(40, 'M');
+    const std::string name = "Reallocated Sectors Count as named by a drive that fills the whole field of its";
+    std::snprintf(table[2].model, TextSize, "%s", model.c_str());
+    AttributeSlot* slots = table[2].attributes;
+    slots[1] = {"", 5, 100, 36, PreFailureFlag, 0, 100};
+    std::snprintf(slots[1].name, TextSize, "%s", name.c_str());
+    slots[2] = {"Current Pending Sector Count", 197, 100, 0, 0, 0, 100};
+    host.hasNetwork = false;
+    MonitorCheck(table, settings);
+
+    slots[0].value = 80;
+    MonitorCheck(table, settings);
+    MonitorCheck(table, settings);
+    MonitorStart(&host.services);  // the marks outlive the program
+    slots[0].value = 81;           // recovered a little: no further than shown
+    MonitorCheck(table, settings);
+    ASSERT_EQ(host.notices.size(), 1u);
+    EXPECT_EQ(host.notices[0], "2 " + model + ": Attribute 1, Raw Read Error Rate: value fell from 100 to 80 (threshold 0)");
+    slots[0].value = 79;
+    MonitorCheck(table, settings);
+    EXPECT_THAT(host.notices.back(), testing::EndsWith("value fell from 100 to 79 (threshold 0)"));
+
+    // Two new ones: the first, cut at a blank to leave room for how many more.
+    slots[1].value = 36;
+    slots[2].raw = 0xFFFF0003;
+    MonitorCheck(table, settings);
+    ASSERT_EQ(host.notices.size(), 3u);
+    EXPECT_EQ(host.notices[2], "2 " + model + ": Attribute 5, " + name +
+                                   ": value fell from 100 to 36, at or below its threshold\nand 1 more");
+
+    // Mail off: what was shown counts as delivered, and mail turned on again
+    // finds nothing to send.
+    MonitorSettings off = settings;
+    off.emailAddress = off.smtpServer = "";
+    MonitorCheck(table, off);
+    EXPECT_EQ(host.notices.size(), 3u);
+    EXPECT_THAT(MonitorLastOutcome(), testing::HasSubstr("3 problem(s) found; mail is off, so the notice was the"));
+    host.hasNetwork = true;
+    MonitorCheck(table, settings);
+    EXPECT_EQ(host.shown, "Checked 14:05");
+
+    // Without notices, mail off leaves the references where they are.
+    host.showsNotices = false;
+    slots[2].raw = 9;
+    MonitorCheck(table, off);
+    EXPECT_THAT(MonitorLastOutcome(), testing::HasSubstr("so the next check finds them again"));
+    host.showsNotices = true;
+    MonitorCheck(table, off);
+    MonitorCheck(table, off);
+    ASSERT_EQ(host.notices.size(), 4u);
+    EXPECT_THAT(host.notices[3], testing::EndsWith(": Attribute 197, Current Pending Sector Count: count rose from 3 to 9"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // 127.0.0.1.
 #include <windows.h>
 #include <wincrypt.h>
+#include <shellapi.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,11 +18,13 @@
 #include "monitor.h"
 #include "monitor_step.h"
 #include "monitor_test_support.h"
+#include "recall.h"
 #include "refresh_timer.h"
 #include "smtp_dialogue.h"
 #include "window_session.h"
 
 using ::testing::AllOf;
+using ::testing::AnyOf;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -35,6 +38,32 @@ decltype(&GetTickCount) RealGetTickCount = GetTickCount;
 DWORD WINAPI ShiftedTickCount()
 {
     return RealGetTickCount() + ClockShift;
+}
+
+// The notification-area calls of the program's code, passed on to the shell.
+struct NotifyIconCalls {
+    int balloons, deletes;  // balloons: calls with NIF_INFO
+    DWORD message, size, infoFlags;  // of the latest balloon
+    std::string title, text;
+};
+NotifyIconCalls IconCalls;
+decltype(&Shell_NotifyIconA) RealNotifyIcon = Shell_NotifyIconA;
+BOOL WINAPI RecordingNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
+{
+    IconCalls.deletes += message == NIM_DELETE;
+    if (message != NIM_SETVERSION && (data->uFlags & NIF_INFO))
+        IconCalls = {IconCalls.balloons + 1, IconCalls.deletes, message, data->cbSize, data->dwInfoFlags,
+                     data->szInfoTitle, data->szInfo};
+    return RealNotifyIcon(message, data);
+}
+
+// GetProcAddress as on a shell32 before 4.71, which has no DllGetVersion.
+decltype(&GetProcAddress) RealGetProcAddress = GetProcAddress;
+FARPROC WINAPI WithoutDllGetVersion(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(name) && std::strcmp(name, "DllGetVersion") == 0)
+        return nullptr;
+    return RealGetProcAddress(module, name);
 }
 
 class MonitorMailTest : public ::testing::Test {
@@ -60,6 +89,10 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     EXPECT_FALSE(ImportHook::ImportsFrom("wsock32.dll"));
     ASSERT_TRUE(server_.Start());
     drives_.PutDemoDrives(true);
+    ImportHook notifyHook("shell32.dll", "Shell_NotifyIconA", reinterpret_cast<void*>(RecordingNotifyIcon));
+    ASSERT_TRUE(notifyHook.installed());
+    RealNotifyIcon = notifyHook.original<decltype(&Shell_NotifyIconA)>();
+    IconCalls = {};
     Settings settings = {60, 10, "admin@example.org", "", 1};
     std::strcpy(settings.smtpServer, server_.Server().c_str());
     MainWindowSession session(drives_, &settings);
@@ -79,13 +112,32 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
                                    HasSubstr("IC35L040AVVN07-0"), HasSubstr("VNC202A2L1SB8A"), Not(HasSubstr("Maxtor"))));
     EXPECT_TRUE(FileExists(session.WorkFile("ostrivel.mon")));
 
+    // The notice: one balloon, from an icon the hot-key recall adds for it; a
+    // click on it takes the icon away and brings the window with the drive.
+    EXPECT_EQ(IconCalls.balloons, 1);
+    EXPECT_EQ(IconCalls.message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_THAT(IconCalls.size, AnyOf(NOTIFYICONDATAA_V2_SIZE, sizeof(NOTIFYICONDATAA),
+                                      sizeof(NOTIFYICONDATAA) + sizeof(HICON)));
+    EXPECT_TRUE(IconCalls.infoFlags == NIIF_WARNING && IconCalls.title == "Drive problem");
+    EXPECT_THAT(IconCalls.text, AllOf(StartsWith("IC35L040AVVN07-0: "), EndsWith("\nand 1 more")));
+    ShowWindow(main_, SW_HIDE);
+    SendMessageA(main_, RecallIconMessage, RecallIconId, NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(IsWindowVisible(main_));
+    EXPECT_EQ(CellText(InfoList, 1, 1), "IC35L040AVVN07-0");
+    EXPECT_EQ(IconCalls.deletes, 1);
+
     // A tick reads the drives again: attribute 8 (pre-failure) fell from 252
     // to 220, more than 10 percent, and the attribute page shows 220.
     EXPECT_THAT(Tick(), StartsWith("Sent "));
     EXPECT_THAT(Received(2), AllOf(HasSubstr("Maxtor 6Y080L0"), HasSubstr("252"), HasSubstr("220"),
                                    HasSubstr(": 1 drive problem(s)"), Not(HasSubstr("IC35L040AVVN07-0"))));
     EXPECT_EQ(CellText(AttributeList, 5, 2), "220");
+    EXPECT_THAT(IconCalls.text, StartsWith("Maxtor 6Y080L0: Attribute 8, "));
+    EXPECT_TRUE(KillTimer(main_, RecallNoticeTimerId)) << "the notice's icon goes after 30 s";
+    SendMessageA(main_, WM_TIMER, RecallNoticeTimerId, 0);
+    EXPECT_EQ(IconCalls.deletes, 2);
     EXPECT_THAT(Tick(), StartsWith("Checked ")) << "nothing new, nothing sent twice";
+    EXPECT_EQ(IconCalls.balloons, 2) << "nor shown twice";
 
     // Attribute 4 of the WD (a usage attribute: no fall warning) at its
     // threshold; 3 reallocated sectors on the Maxtor, in the low 16 bits of
@@ -114,10 +166,13 @@ TEST_F(MonitorMailTest, WarningsGoOutOnceWaitForTheServerAndFailingServersAreSho
     // With the server down the warning waits for the next check.
     server_.Stop();
     drives_.SetAttribute(0, 197, 253, 1);
+    const int balloons = IconCalls.balloons;
     EXPECT_THAT(Tick(), AllOf(StartsWith("Not sent "), HasSubstr(": refused")));
     EXPECT_THAT(OutcomeBox(main_), AllOf(StartsWith("Ostrivel: "), HasSubstr(server_.Server().substr(10))));
+    EXPECT_EQ(IconCalls.balloons, balloons + 1) << "shown though not mailed";
     ASSERT_TRUE(server_.Start());
     EXPECT_THAT(Tick(), StartsWith("Sent "));
+    EXPECT_EQ(IconCalls.balloons, balloons + 1) << "mailed, not shown again";
     EXPECT_THAT(Received(6), AllOf(HasSubstr("Maxtor 6Y080L0"), HasSubstr("197")));
 
     // A silent server: the window goes on; the reply's time-out ends it.
@@ -279,11 +334,16 @@ TEST_F(MonitorMailTest, TlsAndLoginDeliverAndEveryCertificateOrLoginProblemStops
 
 // The demo's NVMe drives: the WD at position 3 ran hot once (a warning
 // bit, reported at first sight); the Samsung at 0 wears out, then fails.
+// The icon in the notification area carries the notice; an old shell
+// shows none.
 TEST_F(MonitorMailTest, NvmeWearAndWarningBitsAreMailedOnce)
 {
     ASSERT_TRUE(server_.Start());
     drives_.PutDemoDrives();
-    Settings settings = {60, 10, "admin@example.org", "", 1};
+    ImportHook notifyHook("shell32.dll", "Shell_NotifyIconA", reinterpret_cast<void*>(RecordingNotifyIcon));
+    RealNotifyIcon = notifyHook.original<decltype(&Shell_NotifyIconA)>();
+    IconCalls = {};
+    Settings settings = {60, 10, "admin@example.org", "", 0};
     std::strcpy(settings.smtpServer, server_.Server().c_str());
     MainWindowSession session(drives_, &settings);
     main_ = session.Window();
@@ -292,12 +352,21 @@ TEST_F(MonitorMailTest, NvmeWearAndWarningBitsAreMailedOnce)
     EXPECT_THAT(Tick(MonitorFirstCheckTimerId), StartsWith("Sent "));
     EXPECT_THAT(Received(1), AllOf(HasSubstr("WDC WDS500G2B0C-00PXH0"), HasSubstr("temperature"),
                                    Not(HasSubstr("Samsung SSD 970"))));
+    EXPECT_EQ(IconCalls.balloons, 1);
+    EXPECT_EQ(IconCalls.message, static_cast<DWORD>(NIM_MODIFY));
+    SendMessageA(main_, RecallIconMessage, RecallIconId, NIN_BALLOONTIMEOUT);
+    EXPECT_EQ(IconCalls.deletes, 0) << "the recall's own icon stays";
 
     enum { CriticalWarning = 0, PercentageUsed = 5 };
     drives_.SetHealthByte(0, PercentageUsed, 89);
     EXPECT_THAT(Tick(), StartsWith("Checked "));
     drives_.SetHealthByte(0, PercentageUsed, 90);
-    EXPECT_THAT(Tick(), StartsWith("Sent "));
+    {
+        ImportHook oldShell("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(WithoutDllGetVersion));
+        RealGetProcAddress = oldShell.original<decltype(&GetProcAddress)>();
+        EXPECT_THAT(Tick(), StartsWith("Sent "));
+    }
+    EXPECT_EQ(IconCalls.balloons, 1);
     EXPECT_THAT(Received(2), AllOf(HasSubstr("Samsung SSD 970 EVO Plus 1TB"), HasSubstr("Percentage Used"),
                                    HasSubstr("90"), HasSubstr(": 1 drive problem(s)")));
     drives_.SetHealthByte(0, PercentageUsed, 91);
@@ -306,6 +375,9 @@ TEST_F(MonitorMailTest, NvmeWearAndWarningBitsAreMailedOnce)
     drives_.SetHealthByte(0, CriticalWarning, 0x04);
     EXPECT_THAT(Tick(), StartsWith("Sent "));
     EXPECT_THAT(Received(3), AllOf(HasSubstr("Samsung SSD 970 EVO Plus 1TB"), HasSubstr("reliability degraded")));
+    EXPECT_EQ(IconCalls.balloons, 2);
+    EXPECT_EQ(IconCalls.text, "Samsung SSD 970 EVO Plus 1TB: Critical Warning, reliability degraded: newly set: "
+                              "media or internal errors degrade its reliability");
     EXPECT_THAT(Tick(), StartsWith("Checked "));
     EXPECT_EQ(server_.MessageCount(), 3u);
 }
