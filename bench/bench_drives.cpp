@@ -9,6 +9,15 @@
 
 namespace {
 
+// The drive's checksum in the last byte: the sector sums to 0.
+void SetChecksum(uint8_t* sector)
+{
+    uint8_t sum = 0;
+    for (int i = 0; i < 511; ++i)
+        sum = static_cast<uint8_t>(sum + sector[i]);
+    sector[511] = static_cast<uint8_t>(-sum);
+}
+
 void PutSection(std::string& file, const char* tag, const uint8_t* data)
 {
     file.append(tag, 4);
@@ -30,6 +39,8 @@ std::string DriveFile(int d)
         attributes[2 + 12 * k + 3] = static_cast<uint8_t>(100 + k);
         thresholds[2 + 12 * k + 1] = static_cast<uint8_t>(k % 3 ? 0 : 20);
     }
+    SetChecksum(attributes);
+    SetChecksum(thresholds);
     std::string file;
     PutSection(file, "IDFY", identify);
     PutSection(file, "SMDT", attributes);

@@ -49,5 +49,17 @@
 #define IDC_RECALL_HOTKEY  1401
 #define IDC_AUTOSTART      1500
 #define IDC_SETUP_HELP     9
+#define IDC_MAIL_SERVER    904
+
+/* Mail Server dialog and its controls */
+#define IDD_MAIL_SERVER        3
+#define IDC_SECURITY_NONE      1600
+#define IDC_SECURITY_STARTTLS  1601
+#define IDC_SECURITY_TLS       1602
+#define IDC_MAIL_USER          1610
+#define IDC_MAIL_PASSWORD      1611
+#define IDC_MAIL_COMMAND       1612
+#define IDC_SEND_TEST          1613
+#define IDC_TEST_OUTCOME       1614
 
 #endif

@@ -8,7 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth x11-utils imagemagick xdotool procps
-  python3-aiosmtpd
+  python3-aiosmtpd openssl
 )
 
 missing=()

@@ -85,6 +85,16 @@ void RestoreWindow(HWND window)
     BringWindowToTop(window);
 }
 
+// A click on the icon, or on a notice's balloon, which brings its drive.
+void OnRecallIcon(HWND window, LPARAM event)
+{
+    const int drive = OnRecallNoticeEvent(window, event);
+    if (event == WM_LBUTTONUP || drive >= 0)
+        RestoreWindow(window);
+    if (drive >= 0 && drive < DriveCount && DriveTable[drive].present)
+        ShowDriveDetails(drive);
+}
+
 void OnCommand(HWND window, int id)
 {
     switch (id) {
@@ -155,8 +165,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return reinterpret_cast<LRESULT>(
             MainStaticColor(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)));
     case RecallIconMessage:
-        if (lParam == WM_LBUTTONUP)
-            RestoreWindow(window);
+        OnRecallIcon(window, lParam);
         return 0;
     case WM_HOTKEY:
         RestoreWindow(window);

@@ -1,12 +1,16 @@
 #include "monitor_step.h"
 
 #include "drive_scan.h"
+#include "elevation.h"
 #include "layout.h"
+#include "mail_config_file.h"
 #include "monitor.h"
 #include "monitor_windows.h"
 #include "product.h"
+#include "recall.h"
 #include "resource.h"
 #include "smtp_winsock.h"
+#include "warning_command.h"
 
 namespace {
 
@@ -14,9 +18,9 @@ const char MonitorEnabledText[] = "Monitor enabled";
 const char MonitorDisabledText[] = "Monitor disabled";
 const char NoOutcomeText[] = "The monitor has nothing to report yet.";
 
-MonitorSettings MonitorSettingsOf(const Settings& settings)
+MonitorSettings MonitorSettingsOf(const Settings& settings, const MailConfig& mail = CurrentMailConfig)
 {
-    return {settings.emailAddress, settings.smtpServer, settings.pollMinutes, settings.changePercent};
+    return {settings.emailAddress, settings.smtpServer, settings.pollMinutes, settings.changePercent, &mail};
 }
 
 void CheckTable()
@@ -32,9 +36,18 @@ void ShowMonitorLabel()
 
 }  // namespace
 
+// The command comes from a file that the user can write: a copy started as
+// administrator never runs it.
+bool MayRunWarningCommand()
+{
+    return !IsElevatedCopy();
+}
+
 void StartMonitor(HWND mainWindow)
 {
-    MonitorStart(WindowsMonitorServices({mainWindow, IDC_STATUS_BAR, MonitorClockTimerId}));
+    LoadMailConfig();
+    MonitorStart(WindowsMonitorServices(
+        {mainWindow, IDC_STATUS_BAR, MonitorClockTimerId, MonitorCommandTimerId, MayRunWarningCommand()}));
     MonitorKeepThresholds(DriveTable);
     ShowMonitorLabel();
     SetTimer(mainWindow, MonitorFirstCheckTimerId, MonitorFirstCheckDelayMs, nullptr);
@@ -55,14 +68,18 @@ void OnMonitorTimer(HWND mainWindow, UINT_PTR id)
         CheckTable();
     } else if (id == MonitorClockTimerId) {
         MonitorClockTick();
+    } else if (id == MonitorCommandTimerId) {
+        WatchWarningCommand();
+    } else if (id == RecallNoticeTimerId) {
+        EndRecallNotice(mainWindow);
     }
 }
 
-void MonitorSetupEnded(const Settings& before, bool confirmed)
+void MonitorSetupEnded(const Settings& before, const MailConfig& beforeMail, bool confirmed)
 {
     ShowMonitorLabel();
     if (confirmed)
-        MonitorSettingsChanged(MonitorSettingsOf(before), MonitorSettingsOf(CurrentSettings));
+        MonitorSettingsChanged(MonitorSettingsOf(before, beforeMail), MonitorSettingsOf(CurrentSettings));
 }
 
 void ShowMonitorOutcome(HWND mainWindow)
@@ -75,6 +92,7 @@ void StopMonitor(HWND mainWindow)
 {
     KillTimer(mainWindow, MonitorFirstCheckTimerId);
     KillTimer(mainWindow, MonitorClockTimerId);
+    StopWarningCommand();
     MonitorReset();  // ends a running dialogue: no event reaches it after
     StopWinsock();
 }

@@ -4,10 +4,11 @@
 #pragma once
 #include <windows.h>
 
+#include "mail_config.h"
 #include "settings.h"
 
 // Timer 1 is the refresh tick; these are the monitor's own.
-enum : UINT_PTR { MonitorFirstCheckTimerId = 2, MonitorClockTimerId = 3 };
+enum : UINT_PTR { MonitorFirstCheckTimerId = 2, MonitorClockTimerId = 3, MonitorCommandTimerId = 4 };  // 5: the notice's icon (recall.h)
 enum { MonitorFirstCheckDelayMs = 5000 };
 
 // At creation, once the settings are loaded and before the views are
@@ -25,7 +26,7 @@ void OnMonitorTimer(HWND mainWindow, UINT_PTR id);
 
 // After the Setup dialog: the label follows the settings; after OK the
 // monitor hears what changed.
-void MonitorSetupEnded(const Settings& before, bool confirmed);
+void MonitorSetupEnded(const Settings& before, const MailConfig& beforeMail, bool confirmed);
 
 // The full text of the latest outcome in a message box (a double-click on
 // the status bar's outcome part).

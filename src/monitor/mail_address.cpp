@@ -100,11 +100,11 @@ const char* AddressDomain(const char* address)
     return at ? at + 1 : address;
 }
 
-bool ParseSmtpServer(const char* text, char* host, size_t hostCapacity, uint16_t* port)
+bool ParseSmtpServer(const char* text, char* host, size_t hostCapacity, uint16_t* port, uint16_t defaultPort)
 {
     const char* colon = std::strchr(text, ':');
     const size_t length = colon ? static_cast<size_t>(colon - text) : std::strlen(text);
-    uint16_t number = SmtpDefaultPort;
+    uint16_t number = defaultPort;
     if (!IsHostName(text, length) || length >= hostCapacity || (colon && !ParsePort(colon + 1, &number)))
         return false;
     std::memcpy(host, text, length);

@@ -14,11 +14,12 @@ bool IsPlainAddress(const char* address);
 // The part after the '@' of a plain address.
 const char* AddressDomain(const char* address);
 
-// "host" or "host:port" (port 25 when absent). The host is dot-separated
+// "host" or "host:port" (defaultPort when absent). The host is dot-separated
 // labels of letters, digits, '-' and '_' (a name or an IPv4 address); the
 // port 1 to 65535 in decimal. False for a bad host or port, or a host longer
 // than hostCapacity - 1 characters.
-bool ParseSmtpServer(const char* text, char* host, size_t hostCapacity, uint16_t* port);
+bool ParseSmtpServer(const char* text, char* host, size_t hostCapacity, uint16_t* port,
+                     uint16_t defaultPort = SmtpDefaultPort);
 
 // One domain label: 1 to 63 letters, digits and hyphens, no hyphen first or
 // last. The computer name is used in EHLO and the mail only when it is one.

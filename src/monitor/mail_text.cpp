@@ -187,64 +187,97 @@ const char* WearMeaning(int32_t percentageUsed)
                                          : "the drive nears the end of its rated endurance";
 }
 
-// "  <field>[, <warning>]:" and the condition with its meaning on the line
-// below.
-void PutNvmeCondition(TextBuffer* out, const NvmeWording& w, const Condition& c)
+const NvmeWording* NvmeWordingOf(ConditionKind kind)
 {
-    char piece[PieceSize];
-    TextBuffer line = MakeTextBuffer(piece, sizeof piece);
-    const bool warning = c.kind == ConditionKind::NvmeWarningSet || c.kind == ConditionKind::NvmeWarningAtFirstSight;
-    const int bit = warning ? static_cast<int>(c.current & 7) : 0;
-    const bool named = bit < static_cast<int>(sizeof WarningMeanings / sizeof WarningMeanings[0]);
-    AppendFormat(&line, "  %s", w.field);
-    if (warning)
-        AppendFormat(&line, ", %s", NvmeWarningName(bit));
-    AppendText(&line, ":");
-    PutWrapped(out, piece, false);
-    line = MakeTextBuffer(piece, sizeof piece);
-    AppendText(&line, "    ");
-    if (warning)
-        AppendFormat(&line, w.format, named ? WarningMeanings[bit] : "a warning this program does not know");
-    else if (c.kind == ConditionKind::NvmeErrorsRose || c.kind == ConditionKind::NvmeErrorsAtFirstSight)
-        AppendFormat(&line, w.format, static_cast<unsigned long long>(c.kind == ConditionKind::NvmeErrorsRose
-                                                                          ? c.referenceRaw
-                                                                          : c.raw),
-                     static_cast<unsigned long long>(c.raw));
-    else if (c.kind == ConditionKind::NvmeWearReached)
-        AppendFormat(&line, w.format, static_cast<int>(c.threshold), static_cast<int>(c.current),
-                     WearMeaning(c.current));
-    else if (c.kind == ConditionKind::NvmeWearAtFirstSight)
-        AppendFormat(&line, w.format, static_cast<int>(c.current), WearMeaning(c.current));
-    else
-        AppendFormat(&line, w.format, static_cast<int>(c.reference), static_cast<int>(c.current),
-                     static_cast<int>(c.threshold));
-    PutWrapped(out, piece, false);
+    for (const NvmeWording& w : NvmeWordings) {
+        if (w.kind == kind)
+            return &w;
+    }
+    return nullptr;
 }
 
-// "  Attribute <id>, <name>:" and the condition on the line below; a
-// drive-wide condition on one line.
+bool IsWarningKind(ConditionKind kind)
+{
+    return kind == ConditionKind::NvmeWarningSet || kind == ConditionKind::NvmeWarningAtFirstSight;
+}
+
+// What the warning bit means, or null for a bit this program does not name.
+const char* WarningMeaningOf(const Condition& c)
+{
+    const size_t bit = static_cast<size_t>(c.current & 7);
+    return bit < sizeof WarningMeanings / sizeof WarningMeanings[0] ? WarningMeanings[bit] : nullptr;
+}
+
+// "<field>[, <warning>]"
+void AppendNvmeSubject(TextBuffer* out, const NvmeWording& w, const Condition& c)
+{
+    AppendText(out, w.field);
+    if (IsWarningKind(c.kind))
+        AppendFormat(out, ", %s", NvmeWarningName(static_cast<int>(c.current & 7)));
+}
+
+// The NVMe condition with its meaning.
+void AppendNvmeChange(TextBuffer* out, const NvmeWording& w, const Condition& c)
+{
+    if (IsWarningKind(c.kind)) {
+        const char* meaning = WarningMeaningOf(c);
+        AppendFormat(out, w.format, meaning ? meaning : "a warning this program does not know");
+    } else if (c.kind == ConditionKind::NvmeErrorsRose || c.kind == ConditionKind::NvmeErrorsAtFirstSight) {
+        AppendFormat(out, w.format, static_cast<unsigned long long>(c.kind == ConditionKind::NvmeErrorsRose
+                                                                         ? c.referenceRaw
+                                                                         : c.raw),
+                     static_cast<unsigned long long>(c.raw));
+    } else if (c.kind == ConditionKind::NvmeWearReached) {
+        AppendFormat(out, w.format, static_cast<int>(c.threshold), static_cast<int>(c.current),
+                     WearMeaning(c.current));
+    } else if (c.kind == ConditionKind::NvmeWearAtFirstSight) {
+        AppendFormat(out, w.format, static_cast<int>(c.current), WearMeaning(c.current));
+    } else {
+        AppendFormat(out, w.format, static_cast<int>(c.reference), static_cast<int>(c.current),
+                     static_cast<int>(c.threshold));
+    }
+}
+
+// What the condition is about: "Attribute 5, Reallocated Sector Count",
+// "Critical Warning, temperature"; nothing for a drive-wide condition.
+void AppendConditionSubject(TextBuffer* out, const Condition& c, const DriveRecord& r)
+{
+    if (const NvmeWording* nvme = NvmeWordingOf(c.kind)) {
+        AppendNvmeSubject(out, *nvme, c);
+    } else if (c.attributeId != 0) {
+        AppendFormat(out, "Attribute %d, ", static_cast<int>(c.attributeId));
+        AppendAttributeName(out, r, c.attributeId);
+    }
+}
+
+// What happened: "count rose from 0 to 3".
+void AppendConditionChange(TextBuffer* out, const Condition& c)
+{
+    if (const NvmeWording* nvme = NvmeWordingOf(c.kind))
+        return AppendNvmeChange(out, *nvme, c);
+    const ConditionWording& w = WordingOf(c.kind);
+    // A drive read without rights may not know the threshold.
+    const bool noThreshold = c.kind == ConditionKind::ValueFell && c.threshold == ThresholdUnknown;
+    AppendFormat(out, noThreshold ? "value fell from %d to %d" : w.format,
+                 static_cast<int>(w.fromReference ? c.reference : c.current),
+                 static_cast<int>(w.fromReference ? c.current : c.threshold), static_cast<int>(c.threshold));
+}
+
+// "  <subject>:" and the change on the line below; a drive-wide condition
+// on one line.
 void PutCondition(TextBuffer* out, const Condition& c, const DriveRecord& r)
 {
-    for (const NvmeWording& nvme : NvmeWordings) {
-        if (nvme.kind == c.kind)
-            return PutNvmeCondition(out, nvme, c);
-    }
-    const ConditionWording& w = WordingOf(c.kind);
     char piece[PieceSize];
     TextBuffer line = MakeTextBuffer(piece, sizeof piece);
-    if (c.attributeId != 0) {
-        AppendFormat(&line, "  Attribute %d, ", static_cast<int>(c.attributeId));
-        AppendAttributeName(&line, r, c.attributeId);
+    AppendText(&line, "  ");
+    AppendConditionSubject(&line, c, r);
+    if (line.length > 2) {
         AppendText(&line, ":");
         PutWrapped(out, piece, false);
         line = MakeTextBuffer(piece, sizeof piece);
+        AppendText(&line, "    ");
     }
-    AppendText(&line, c.attributeId != 0 ? "    " : "  ");
-    // A drive read without rights may not know the threshold.
-    const bool noThreshold = c.kind == ConditionKind::ValueFell && c.threshold == ThresholdUnknown;
-    const char* format = noThreshold ? "value fell from %d to %d" : w.format;
-    AppendFormat(&line, format, static_cast<int>(w.fromReference ? c.reference : c.current),
-                 static_cast<int>(w.fromReference ? c.current : c.threshold), static_cast<int>(c.threshold));
+    AppendConditionChange(&line, c);
     PutWrapped(out, piece, false);
 }
 
@@ -284,16 +317,22 @@ void PutDrive(TextBuffer* out, const KnownDrive& drive, int position, const Driv
     PutLine(out, false, "  Status: %s", vanished ? "not answering" : StatusText(GetRecordStatus(r)));
 }
 
+// The record at the condition's position; an empty one for a position
+// outside the table.
+const DriveRecord& RecordOf(const Condition& c, const DriveRecord table[DriveCount])
+{
+    static const DriveRecord NoRecord = {};
+    return c.position >= 0 && c.position < DriveCount ? table[c.position] : NoRecord;
+}
+
 void PutConditions(TextBuffer* out, const MonitorState& state, const DriveRecord table[DriveCount],
                    const ConditionList& conditions)
 {
-    static const DriveRecord NoRecord = {};
     for (int i = 0; i < conditions.count; ++i) {
         const Condition& c = conditions.items[i];
         if (c.known < 0 || c.known >= state.driveCount)
             continue;
-        const bool atPosition = c.position >= 0 && c.position < DriveCount;
-        const DriveRecord& r = atPosition ? table[c.position] : NoRecord;
+        const DriveRecord& r = RecordOf(c, table);
         if (i == 0 || conditions.items[i - 1].known != c.known)
             PutDrive(out, state.drives[c.known], c.position, r, HasVanished(conditions, i, c.known));
         PutCondition(out, c, r);
@@ -325,6 +364,15 @@ size_t FormatWarningMail(const MailContext& context, const MonitorState& state,
     PutLine(&text, false, "");
     PutLine(&text, false, "Each problem is reported once; later checks compare with these values.");
     return Finish(text);
+}
+
+void AppendConditionLine(TextBuffer* out, const Condition& condition, const DriveRecord table[DriveCount])
+{
+    const size_t before = out->length;
+    AppendConditionSubject(out, condition, RecordOf(condition, table));
+    if (out->length > before)
+        AppendText(out, ": ");
+    AppendConditionChange(out, condition);
 }
 
 size_t FormatTestMail(const MailContext& context, char* out, size_t capacity)

@@ -8,6 +8,7 @@
 #include "drive_table.h"
 #include "mail_address.h"
 #include "monitor_rules.h"
+#include "text_buffer.h"
 
 enum { MailTextMax = 65536 };
 
@@ -24,4 +25,8 @@ struct MailContext {
 size_t FormatWarningMail(const MailContext& context, const MonitorState& state,
                          const DriveRecord table[DriveCount], const ConditionList& conditions, char* out,
                          size_t capacity);
+// One condition on one line, in the words of the warning message:
+// "Attribute 197, Current Pending Sector: count rose from 0 to 8".
+void AppendConditionLine(TextBuffer* out, const Condition& condition, const DriveRecord table[DriveCount]);
+
 size_t FormatTestMail(const MailContext& context, char* out, size_t capacity);

@@ -7,6 +7,8 @@
 #include "mail_text.h"
 #include "monitor_rules.h"
 #include "monitor_state_file.h"
+#include "notice.h"
+#include "smtp_auth.h"
 #include "text_buffer.h"
 #include "view_text.h"
 
@@ -23,6 +25,7 @@ struct OwnSettings {
     char smtpServer[FieldSize];
     int32_t pollMinutes;
     uint32_t changePercent;
+    MailConfig mail;
 };
 
 enum class Job { None, Warning, Test };
@@ -43,8 +46,31 @@ const OutcomeWords OutcomeTable[] = {
     {SmtpOutcome::Rejected, "", "the server refused the message"},
     {SmtpOutcome::Closed, "closed", "the server closed the connection before accepting the message"},
     {SmtpOutcome::Failed, "error", "the connection failed or the server's answers did not follow SMTP"},
+    {SmtpOutcome::NoStartTls, "no STARTTLS", "the server does not offer STARTTLS, and nothing goes out unprotected"},
+    {SmtpOutcome::Certificate, "certificate", "the server's certificate failed the check"},
+    {SmtpOutcome::TlsFailed, "TLS failed", "TLS 1.2 or later could not be set up"},
+    {SmtpOutcome::LoginRefused, "login refused", "the server refused the user name or password"},
+    {SmtpOutcome::NoLogin, "no login", "the server offers no login that this program speaks (AUTH PLAIN or LOGIN)"},
     {SmtpOutcome::OutOfStep, "out of step", "the server answered before its command had been sent"},
     {SmtpOutcome::NoAnswer, "no answer", "no connection to the server could be made"},
+};
+
+// What became of the command on a warning.
+enum class CommandState : uint8_t { None, Running, Ran, Failed, TimedOut, NotStarted, Refused };
+
+struct CommandWords {
+    CommandState state;
+    const char* shortWord;
+    const char* sentence;  // takes the exit code
+};
+
+const CommandWords CommandTable[] = {
+    {CommandState::Ran, "command ran", " The command on a warning ended with exit code %u."},
+    {CommandState::Failed, "command failed", " The command on a warning ended with exit code %u."},
+    {CommandState::TimedOut, "command timed out",
+     " The command on a warning was ended after 60 seconds, with the programs it had started."},
+    {CommandState::NotStarted, "command did not start", " The command on a warning could not be started."},
+    {CommandState::Refused, "no command", " A copy started as administrator runs no command on a warning."},
 };
 
 // Who speaks in the status bar: a check's "Checked" does not replace a
@@ -71,6 +97,16 @@ struct Monitor {
     bool noticeHeld;
     char saveFailure[SaveFailureSize];  // why the latest save failed, "" after one that worked
     char mail[MailTextMax];
+    char password[MailPasswordMax + 1];  // while a dialogue runs
+    // The running delivery: by mail when the Setup fields are set, and by
+    // the command when there is one.
+    bool mailOn;
+    SmtpOutcome mailOutcome;
+    const char* mailReason;  // why the mail did not start, else null
+    const char* mailShort;
+    CommandState command;
+    uint32_t exitCode;
+    char subject[160];
     uint32_t messageCount;
     char stateText[MonitorStateFileMax + 1];
 };
@@ -84,6 +120,8 @@ OwnSettings Own(const MonitorSettings& s)
     CopyBounded(own.smtpServer, s.smtpServer);
     own.pollMinutes = s.pollMinutes;
     own.changePercent = s.changePercent;
+    if (s.mail)
+        own.mail = *s.mail;
     return own;
 }
 
@@ -169,9 +207,26 @@ void DescribeUnchecked(uint32_t positions, char* out, size_t size)
         AppendText(&note, ".");
 }
 
+bool MailFieldsEmpty(const OwnSettings& s)
+{
+    return s.emailAddress[0] == '\0' && s.smtpServer[0] == '\0';
+}
+
+// Neither mail nor a command would carry a warning.
+bool DeliveryOff(const OwnSettings& s)
+{
+    return MailFieldsEmpty(s) && s.mail.command[0] == '\0';
+}
+
 bool MailOff(const OwnSettings& s)
 {
-    return s.pollMinutes <= 0 || (s.emailAddress[0] == '\0' && s.smtpServer[0] == '\0');
+    return s.pollMinutes <= 0 || DeliveryOff(s);
+}
+
+// No way set to deliver a warning: the notice is all the person gets.
+bool NoDeliveryWay(const OwnSettings& s)
+{
+    return MailOff(s);
 }
 
 enum class Field { None, Address, Server };
@@ -191,7 +246,7 @@ Field FirstBadField(const OwnSettings& s)
 // Says which field keeps mail from going out; false when both pass.
 bool ShowBadField(const OwnSettings& s)
 {
-    const Field bad = FirstBadField(s);
+    const Field bad = MailFieldsEmpty(s) ? Field::None : FirstBadField(s);
     if (bad == Field::None)
         return false;
     const Stamp at = StampOf(LocalNow());
@@ -226,19 +281,31 @@ const OutcomeWords& WordsOf(SmtpOutcome outcome)
     return OutcomeTable[sizeof OutcomeTable / sizeof OutcomeTable[0] - 1];
 }
 
-void ShowDialogueOutcome(Job job, SmtpOutcome outcome, const char* reason = nullptr)
+const CommandWords& WordsOf(CommandState state)
+{
+    for (const CommandWords& w : CommandTable) {
+        if (w.state == state)
+            return w;
+    }
+    return CommandTable[0];
+}
+
+// The short text of the mail's part: "Sent 14:05", "Not sent 14:05: 550".
+void MailShortText(const OutcomeWords& words, const Stamp& at, TextBuffer* out)
+{
+    if (M.mailOutcome == SmtpOutcome::Sent)
+        AppendFormat(out, "Sent %s", at.hhmm);
+    else if (M.mailOutcome == SmtpOutcome::Rejected)
+        AppendFormat(out, "Not sent %s: %d", at.hhmm, SmtpReplyCode());
+    else
+        AppendFormat(out, "Not sent %s: %s", at.hhmm, M.mailShort ? M.mailShort : words.shortWord);
+}
+
+// Names the mail's and the command's part: "Sent 14:05", "Command ran
+// 14:05", "Not sent 14:05: refused; command ran".
+void ShowDeliveryOutcome(Job job)
 {
     const Stamp at = StampOf(LocalNow());
-    const OutcomeWords& words = WordsOf(outcome);
-    const char* reply = reason ? "" : SmtpLastReply();  // a reason of our own: no server was asked
-    reason = reason ? reason : words.reason;
-    char shortText[40];
-    if (outcome == SmtpOutcome::Sent)
-        std::snprintf(shortText, sizeof shortText, "Sent %s", at.hhmm);
-    else if (outcome == SmtpOutcome::Rejected)
-        std::snprintf(shortText, sizeof shortText, "Not sent %s: %d", at.hhmm, SmtpReplyCode());
-    else
-        std::snprintf(shortText, sizeof shortText, "Not sent %s: %s", at.hhmm, words.shortWord);
     char what[48];
     char unchecked[160] = "";
     if (job == Job::Test) {
@@ -247,23 +314,55 @@ void ShowDialogueOutcome(Job job, SmtpOutcome outcome, const char* reason = null
         std::snprintf(what, sizeof what, "Warning of %d problem(s)", static_cast<int>(M.sending.count));
         DescribeUnchecked(M.sending.uncheckedPositions, unchecked, sizeof unchecked);
     }
-    Show(Say::Delivery, shortText, "%s %s %s to %s through %s port %u: %s%s%s%s%s", what,
-         outcome == SmtpOutcome::Sent ? "sent" : "not sent", at.full, M.sendingSettings.emailAddress, M.host,
+    char commandText[120] = "";
+    char shortText[64];
+    TextBuffer shortOut = MakeTextBuffer(shortText, sizeof shortText);
+    const CommandWords& command = WordsOf(M.command);
+    if (M.command != CommandState::None)
+        std::snprintf(commandText, sizeof commandText, command.sentence, static_cast<unsigned>(M.exitCode));
+    if (!M.mailOn) {
+        const bool ran = M.command == CommandState::Ran;
+        if (ran)
+            AppendFormat(&shortOut, "Command ran %s", at.hhmm);
+        else
+            AppendFormat(&shortOut, "Not sent %s: %s", at.hhmm, command.shortWord);
+        Show(Say::Delivery, shortText, "%s %s %s.%s%s", what, ran ? "handed to the command" : "not delivered",
+             at.full, commandText, unchecked);
+        return;
+    }
+    const OutcomeWords& words = WordsOf(M.mailOutcome);
+    const char* reason = M.mailReason;
+    const char* reply = reason ? "" : SmtpLastReply();  // a reason of our own: no server was asked
+    char tls[SmtpReplyLineMax + 80];
+    if (!reason && SmtpTlsProblem()[0]) {
+        std::snprintf(tls, sizeof tls, "%s: %s", words.reason, SmtpTlsProblem());
+        reason = tls;
+    }
+    reason = reason ? reason : words.reason;
+    MailShortText(words, at, &shortOut);
+    if (M.command != CommandState::None)
+        AppendFormat(&shortOut, "; %s", command.shortWord);
+    Show(Say::Delivery, shortText, "%s %s %s to %s through %s port %u: %s%s%s%s%s%s", what,
+         M.mailOutcome == SmtpOutcome::Sent ? "sent" : "not sent", at.full, M.sendingSettings.emailAddress, M.host,
          static_cast<unsigned>(M.port), reason, reply[0] ? "; the server's last reply: \"" : ".", reply,
-         reply[0] ? "\"." : "", unchecked);
+         reply[0] ? "\"." : "", commandText, unchecked);
 }
 
 void RunWaiting();
 
-void FinishDialogue()
+// A warning is delivered when the mail or the command got it through.
+void FinishDelivery()
 {
     const Job job = M.job;
     M.job = Job::None;
+    Wipe(M.password, sizeof M.password);
     M.services->armClock(M.services->context, 0);
-    const SmtpOutcome outcome = SmtpResult();
-    if (outcome == SmtpOutcome::Sent && job == Job::Warning)
+    if (M.mailOn && !M.mailReason)
+        M.mailOutcome = SmtpResult();
+    const bool delivered = (M.mailOn && M.mailOutcome == SmtpOutcome::Sent) || M.command == CommandState::Ran;
+    if (delivered && job == Job::Warning)
         AcceptDelivered(&M.state, M.sending);
-    ShowDialogueOutcome(job, outcome);
+    ShowDeliveryOutcome(job);
     RunWaiting();
 }
 
@@ -272,24 +371,86 @@ void AfterEvent()
 {
     if (M.job == Job::None)
         return;
-    if (SmtpRunning())
-        ArmClock();
-    else
-        FinishDialogue();
+    ArmClock();
+    if (!SmtpRunning() && M.command != CommandState::Running)
+        FinishDelivery();
 }
 
-// Starts the dialogue for the text in M.mail; the settings have passed the checks.
-void StartDialogue(Job job, const OwnSettings& s, size_t mailLength)
+// The login's password, unprotected for this dialogue only; false when the
+// system cannot unprotect it (it was stored by another account or computer).
+bool RevealPassword(const MailConfig& mail)
 {
-    M.sendingSettings = s;
-    ParseSmtpServer(s.smtpServer, M.host, sizeof M.host, &M.port);
-    if (mailLength == 0) {
-        ShowDialogueOutcome(job, SmtpOutcome::Failed, "the message was too long to write");
+    M.password[0] = '\0';
+    return mail.security == SmtpSecurity::None || !mail.user[0] || !mail.password[0] ||
+           M.services->revealPassword(M.services->context, mail.password, M.password, sizeof M.password);
+}
+
+// The Subject header's text, unfolded, for the command's environment.
+void TakeSubject(size_t mailLength)
+{
+    TextBuffer out = MakeTextBuffer(M.subject, sizeof M.subject);
+    const char* const end = M.mail + mailLength;
+    bool inSubject = false;
+    for (const char* line = M.mail; line < end && *line != '\r';) {  // the headers end at a blank line
+        const char* eol = line;
+        while (eol < end && *eol != '\r')
+            ++eol;
+        const bool continued = *line == ' ' || *line == '\t';
+        inSubject = continued ? inSubject : std::strncmp(line, "Subject: ", 9) == 0;
+        if (inSubject) {
+            const char* text = continued ? line : line + 9;
+            AppendBytes(&out, text, static_cast<size_t>(eol - text));
+        }
+        line = eol + 2;
+    }
+}
+
+void StartCommand(const MailConfig& mail, size_t mailLength)
+{
+    TakeSubject(mailLength);
+    const CommandRun run{mail.command, M.subject, M.computerName[0] ? M.computerName : NamelessPc, M.mail, mailLength};
+    const CommandStart start =
+        M.services->startCommand ? M.services->startCommand(M.services->context, run) : CommandStart::Failed;
+    M.command = start == CommandStart::Started ? CommandState::Running
+              : start == CommandStart::Refused ? CommandState::Refused
+                                               : CommandState::NotStarted;
+}
+
+void StartMail(const MailConfig& mail, size_t mailLength)
+{
+    if (!RevealPassword(mail)) {
+        M.mailOutcome = SmtpOutcome::NoLogin;
+        M.mailReason = "the stored password was protected by another account or computer and must be entered "
+                       "again (Setup, Mail Server)";
+        M.mailShort = "password must be entered again";
         return;
     }
-    M.job = job;
-    const SmtpRequest request{M.host, M.port, M.heloName, M.sendingSettings.emailAddress, M.mail, mailLength};
+    const SmtpRequest request{M.host,     M.port,        M.heloName, M.sendingSettings.emailAddress,
+                              M.mail,     mailLength,    mail.security, mail.user, M.password};
     SmtpStart(M.services->network(M.services->context), request, Now());
+}
+
+// Hands the text in M.mail to the mail and the command, as the settings
+// ask; the settings have passed the checks.
+void StartDelivery(Job job, const OwnSettings& s, size_t mailLength)
+{
+    M.sendingSettings = s;
+    const MailConfig& mail = M.sendingSettings.mail;
+    ParseSmtpServer(s.smtpServer, M.host, sizeof M.host, &M.port, DefaultSmtpPort(mail.security));
+    M.job = job;
+    M.mailOn = !MailFieldsEmpty(s);
+    M.mailReason = M.mailShort = nullptr;
+    M.command = CommandState::None;
+    if (mailLength == 0) {  // nothing to hand to anyone
+        M.mailOn = true;
+        M.mailOutcome = SmtpOutcome::Failed;
+        M.mailReason = "the message was too long to write";
+    } else {
+        if (mail.command[0])
+            StartCommand(mail, mailLength);
+        if (M.mailOn)
+            StartMail(mail, mailLength);
+    }
     AfterEvent();
 }
 
@@ -311,7 +472,7 @@ void StartTest(const OwnSettings& s)
 {
     const MailContext c = ContextFor(s);
     M.sending.count = 0;
-    StartDialogue(Job::Test, s, FormatTestMail(c, M.mail, sizeof M.mail));
+    StartDelivery(Job::Test, s, FormatTestMail(c, M.mail, sizeof M.mail));
 }
 
 void StartWarning(const DriveRecord table[DriveCount], const OwnSettings& s)
@@ -319,7 +480,23 @@ void StartWarning(const DriveRecord table[DriveCount], const OwnSettings& s)
     SaveState();  // the check's new drives and sightings, before the network's turn
     const MailContext c = ContextFor(s);
     M.sending = M.found;
-    StartDialogue(Job::Warning, s, FormatWarningMail(c, M.state, table, M.found, M.mail, sizeof M.mail));
+    StartDelivery(Job::Warning, s, FormatWarningMail(c, M.state, table, M.found, M.mail, sizeof M.mail));
+}
+
+// Shows the conditions new to the person, each once. True when the person
+// has seen every condition found; with no delivery way set, that moves their
+// references as a delivery does.
+bool NotifyPerson(const DriveRecord table[DriveCount], const OwnSettings& s)
+{
+    static Notice notice;
+    ComposeNotice(M.state, table, M.found, &notice);
+    const bool shown = notice.count > 0 && M.services->showNotice &&
+                       M.services->showNotice(M.services->context, notice.text, notice.position);
+    KeepShownMarks(&M.state, M.found, shown);
+    const bool allSeen = notice.count == 0 || shown;
+    if (allSeen && NoDeliveryWay(s))
+        AcceptDelivered(&M.state, M.found);
+    return allSeen;
 }
 
 // A check that waited for a delivery and finds nothing new leaves the
@@ -327,6 +504,7 @@ void StartWarning(const DriveRecord table[DriveCount], const OwnSettings& s)
 void RunCheck(const DriveRecord table[DriveCount], const OwnSettings& s, bool waited)
 {
     CheckDrives(&M.state, table, s.changePercent, &M.found);
+    const bool seen = NotifyPerson(table, s);
     const int problems = M.found.count;
     if (problems > 0 && !MailOff(s)) {
         if (!ShowBadField(s))
@@ -345,9 +523,8 @@ void RunCheck(const DriveRecord table[DriveCount], const OwnSettings& s, bool wa
     if (problems == 0)
         Show(Say::Check, shortText, "Checked %s: nothing new to report.%s", at.full, unchecked);
     else
-        Show(Say::Check, shortText,
-             "Checked %s: %d problem(s) found; mail is off, so the next check finds them again.%s", at.full,
-             problems, unchecked);
+        Show(Say::Check, shortText, "Checked %s: %d problem(s) found; mail is off, %s.%s", at.full, problems,
+             seen ? "so the notice was the warning" : "so the next check finds them again", unchecked);
 }
 
 void RunWaiting()
@@ -356,7 +533,7 @@ void RunWaiting()
         M.checkWaiting = false;
         RunCheck(M.waitingTable, M.waitingSettings, true);
     }
-    if (M.testWaiting && !SmtpRunning()) {
+    if (M.testWaiting && M.job == Job::None) {
         M.testWaiting = false;
         StartTest(M.testSettings);
     }
@@ -403,7 +580,7 @@ void MonitorKeepThresholds(DriveRecord table[DriveCount])
 bool MonitorMailEnabled(const MonitorSettings& settings)
 {
     const OwnSettings s = Own(settings);
-    return s.pollMinutes > 0 && FirstBadField(s) == Field::None;
+    return !MailOff(s) && (MailFieldsEmpty(s) || FirstBadField(s) == Field::None);
 }
 
 void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& settings)
@@ -421,18 +598,35 @@ void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& se
 
 void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings& after)
 {
-    const OwnSettings was = Own(before), now = Own(after);
+    static OwnSettings was, now;
+    was = Own(before);
+    now = Own(after);
     if (!M.services || (std::strcmp(was.emailAddress, now.emailAddress) == 0 &&
-                        std::strcmp(was.smtpServer, now.smtpServer) == 0))
+                        std::strcmp(was.smtpServer, now.smtpServer) == 0 && SameMailConfig(was.mail, now.mail)))
         return;
-    if ((now.emailAddress[0] == '\0' && now.smtpServer[0] == '\0') || ShowBadField(now))
-        return;  // mail turned off, or a field is wrong
+    if (DeliveryOff(now) || ShowBadField(now))
+        return;  // mail and the command turned off, or a field is wrong
     if (M.job != Job::None) {
         M.testWaiting = true;
         M.testSettings = now;
         return;
     }
     StartTest(now);
+}
+
+bool MonitorSendTest(const MonitorSettings& settings)
+{
+    if (!M.services || M.job != Job::None)
+        return false;
+    M.testSettings = Own(settings);
+    if (!ShowBadField(M.testSettings))
+        StartTest(M.testSettings);
+    return true;
+}
+
+bool MonitorBusy()
+{
+    return M.job != Job::None;
 }
 
 void MonitorHostFound(bool found, uint32_t address)
@@ -455,6 +649,11 @@ void MonitorWritable()
     PassOn(SmtpWritable);
 }
 
+void MonitorSecured(SmtpOutcome result, const char* problem)
+{
+    PassOn(SmtpSecured, result, problem);
+}
+
 void MonitorClosed()
 {
     PassOn(SmtpClosed);
@@ -463,6 +662,15 @@ void MonitorClosed()
 void MonitorClockTick()
 {
     PassOn(SmtpClockTick);
+}
+
+void MonitorCommandEnded(uint32_t exitCode, bool timedOut)
+{
+    if (M.command != CommandState::Running)
+        return;
+    M.exitCode = exitCode;
+    M.command = timedOut ? CommandState::TimedOut : exitCode == 0 ? CommandState::Ran : CommandState::Failed;
+    AfterEvent();
 }
 
 const char* MonitorLastOutcome()

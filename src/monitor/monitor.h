@@ -6,9 +6,27 @@
 #include <cstdint>
 
 #include "drive_table.h"
+#include "mail_config.h"
 #include "smtp_dialogue.h"
 
 enum class StateFileRead { Read, Missing, Unreadable };
+
+// The command on a warning: ended with its children when it runs longer.
+enum { CommandTimeoutMs = 60000 };
+
+// How a command could begin. Refused: this copy runs no commands (one
+// started as administrator: the command comes from a file the user writes).
+enum class CommandStart { Started, Failed, Refused };
+
+// What the command gets in its environment: OSTRIVEL_SUBJECT, the message
+// in the file named by OSTRIVEL_MESSAGE_FILE, OSTRIVEL_COMPUTER.
+struct CommandRun {
+    const char* commandLine;
+    const char* subject;
+    const char* computerName;
+    const char* message;
+    size_t messageLength;
+};
 
 struct MonitorServices {
     void* context;
@@ -28,6 +46,15 @@ struct MonitorServices {
     // Asks for MonitorClockTick after delayMs, replacing any earlier request
     // (0: no tick needed any more). Asked again after every network event.
     void (*armClock)(void* context, uint32_t delayMs);
+    // The password of MailConfig::password, as the system unprotects it for
+    // this account on this computer; false when it cannot (made elsewhere).
+    bool (*revealPassword)(void* context, const char* protectedText, char* out, size_t capacity) = nullptr;
+    // Starts the command without waiting for it; once Started, its end comes
+    // as MonitorCommandEnded (after CommandTimeoutMs at the latest).
+    CommandStart (*startCommand)(void* context, const CommandRun& run) = nullptr;
+    // A notice to the person (NoticeTitle and this text), whose click shows
+    // the drive at `position`. False when the system cannot show one.
+    bool (*showNotice)(void* context, const char* text, int32_t position) = nullptr;
 };
 
 // The three Setup fields and the refresh period, as the monitor reads them.
@@ -37,6 +64,7 @@ struct MonitorSettings {
     const char* smtpServer;
     int32_t pollMinutes;
     uint32_t changePercent;
+    const MailConfig* mail = nullptr;  // security, login, command; null: none of them
 };
 
 // Forgets everything, then reads the state file (an unreadable or malformed
@@ -51,12 +79,16 @@ void MonitorStart(const MonitorServices* services);
 // drives read without rights get the thresholds kept for them.
 void MonitorKeepThresholds(DriveRecord table[DriveCount]);
 
-// Mail goes out only with a plain address, a good server and pollMinutes > 0.
+// Warnings go out only with pollMinutes > 0 and a plain address and a good
+// server, or no mail fields and a command.
 bool MonitorMailEnabled(const MonitorSettings& settings);
 
-// One check of the table against the references; sends one message covering
+// One check of the table against the references; shows a notice of the
+// conditions not shown to the person before; sends one message covering
 // every condition found when mail is on, else shows "Checked HH:MM" (or which
-// field is bad when the fields are filled in but one does not pass). While a
+// field is bad when the fields are filled in but one does not pass). With
+// mail off, the notice is the warning: what it showed moves the references as
+// a delivered message does. While a
 // dialogue runs, the check waits for its end and then reads the table again:
 // the table must stay where it is (DriveTable does); finding nothing new then,
 // it leaves the delivery's outcome in place.
@@ -68,14 +100,26 @@ void MonitorCheck(const DriveRecord table[DriveCount], const MonitorSettings& se
 // fields were emptied (mail turned off). Waits for a running dialogue.
 void MonitorSettingsChanged(const MonitorSettings& before, const MonitorSettings& after);
 
+// "Send Test": a test message at once with these settings, whatever
+// pollMinutes holds. False, doing nothing, while a message is on its way;
+// a bad field is shown as the outcome at once.
+bool MonitorSendTest(const MonitorSettings& settings);
+
+// A message (a warning or a test) is on its way, by mail or the command.
+bool MonitorBusy();
+
 // Network events and the clock, passed on to the dialogue; each finishes the
 // dialogue's delivery when it has ended. Without a dialogue they do nothing.
 void MonitorHostFound(bool found, uint32_t address);
 void MonitorConnected(int error);
 void MonitorReceived(const char* bytes, size_t length);
 void MonitorWritable();
+void MonitorSecured(SmtpOutcome result, const char* problem);
 void MonitorClosed();
 void MonitorClockTick();
+// The command ended: its exit code, or ended by force (timedOut) after
+// CommandTimeoutMs.
+void MonitorCommandEnded(uint32_t exitCode, bool timedOut);
 
 // The full text of the latest outcome (server, port, the server's reply),
 // after the reason of a failed save.

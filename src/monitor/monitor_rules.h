@@ -34,6 +34,19 @@ struct NvmeReference {
     uint64_t mediaErrors;    // Media and Data Integrity Errors (kept up to 2^64 - 1)
 };
 
+// A condition that a notice has shown to the person, and how far it had gone
+// then (value, count, spare, wear step or error count): a later check finds
+// it new again only when it went further. Kept while checks still find it.
+struct ShownMark {
+    uint8_t kind;      // ConditionKind
+    uint8_t item;      // the attribute's ID, or the warning's bit number
+    uint64_t measure;
+};
+
+// A drive holds at most one value condition per attribute and one count
+// condition per watched counter at a time.
+enum { ShownMax = SlotCount + 4 };
+
 // A drive is known by model and serial (as SameDriveIdentity compares them,
 // IDENTIFY's texts kept once read), not by its position; the state holds
 // each identity once.
@@ -47,6 +60,8 @@ struct KnownDrive {
     uint8_t vanishedReported;       // gone, and that was delivered; cleared when it answers
     AttributeReference references[SlotCount];  // an ATA drive's
     NvmeReference nvme;                         // an NVMe drive's
+    int32_t shownCount;
+    ShownMark shown[ShownMax];                  // shown, and still found
 };
 
 struct MonitorState {
@@ -56,6 +71,7 @@ struct MonitorState {
     char lastOutcome[MonitorOutcomeSize];  // full text of the latest outcome
 };
 
+// The numbers stand in the state file's shown lines: new kinds go last.
 enum class ConditionKind {
     ValueFell,          // pre-failure value fell by more than changePercent of its reference
     ReachedThreshold,   // value now at or below a non-zero threshold; reference above it
@@ -76,6 +92,7 @@ enum class ConditionKind {
     NvmeErrorsAtFirstSight,
     HealthLogUnread,        // seen before, answers without its health log
 };
+enum { ConditionKindCount = static_cast<int>(ConditionKind::HealthLogUnread) + 1 };
 
 struct Condition {
     ConditionKind kind;

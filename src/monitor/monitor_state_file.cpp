@@ -14,12 +14,11 @@
 //   drive <lastSeen> <lastPosition> <firstSightPending> <vanishedReported> "<model>" "<serial>" "<firmware>"
 //   attribute <id> <reference value> <reference raw value> <threshold, or - when unknown>
 //   nvme <warning bits> <spare> <spare threshold> <wear step> <media errors>
-//   shown <anything>
+//   shown <condition kind> <attribute ID or warning bit> <how far it had gone>
 // Attribute lines (an ATA drive's) or the one nvme line (an NVMe drive's)
-// belong to the drive line above them. Shown lines are kept for marking
-// conditions already shown to the person: this version reads and skips
-// them. Version 1 is read too: its attribute lines have no threshold, and
-// it has no nvme or shown lines. Texts stand in double
+// and the shown lines belong to the drive line above them. Version 1 is read
+// too: its attribute lines have no threshold, and it has no nvme or shown
+// lines. Texts stand in double
 // quotes; '"', '%' and every byte outside 0x20..0x7E are written %XX (hex),
 // so any byte of a drive's texts comes back as it was. A drive's texts are
 // kept to the widths drives give them (model 40, serial 40: a storage
@@ -223,11 +222,20 @@ bool ReadNvme(Reader& r, Cursor& c)
     return n.wearStep == 0 || n.wearStep == NvmeWearWarning || n.wearStep == NvmeWearEnd;
 }
 
-bool SkipShown(Reader& r, Cursor& c)
+// A condition shown to the person, once per kind and item.
+bool ReadShown(Reader& r, Cursor& c)
 {
-    Blank(c);
-    c.p = c.end;
-    return r.current && r.version > 1;
+    if (!r.current || r.version < 2 || r.current->shownCount == ShownMax)
+        return false;
+    KnownDrive& d = *r.current;
+    const ShownMark m = {static_cast<uint8_t>(Number(c, ConditionKindCount - 1)), static_cast<uint8_t>(Number(c, 255)),
+                         Number(c, UINT64_MAX)};
+    for (int32_t i = 0; i < d.shownCount; ++i) {
+        if (d.shown[i].kind == m.kind && d.shown[i].item == m.item)
+            return false;
+    }
+    d.shown[d.shownCount++] = m;
+    return true;
 }
 
 struct LineKind {
@@ -241,7 +249,7 @@ const LineKind LineKinds[] = {
     {"drive", ReadDrive},
     {"attribute", ReadAttribute},
     {"nvme", ReadNvme},
-    {"shown", SkipShown},
+    {"shown", ReadShown},
 };
 
 bool ReadLine(Reader& r, const char* line, const char* end)
@@ -316,6 +324,9 @@ size_t FormatMonitorState(const MonitorState& state, char* out, size_t capacity)
         if (n.inUse)
             AppendFormat(&text, "nvme %d %d %d %d %llu\r\n", n.warningBits, n.spare, n.spareThreshold, n.wearStep,
                          static_cast<unsigned long long>(n.mediaErrors));
+        for (int32_t i = 0; i < d.shownCount && i < ShownMax; ++i)
+            AppendFormat(&text, "shown %d %d %llu\r\n", d.shown[i].kind, d.shown[i].item,
+                         static_cast<unsigned long long>(d.shown[i].measure));
     }
     return text.overflow ? 0 : text.length;
 }

@@ -7,8 +7,12 @@
 #include "drive_scan.h"
 #include "drive_services.h"
 #include "file_replace.h"
+#include "mail_config_file.h"
 #include "monitor_state_file.h"
+#include "notice.h"
+#include "recall.h"
 #include "smtp_winsock.h"
+#include "warning_command.h"
 
 const char MonitorStateFileName[] = "ostrivel.mon";
 
@@ -109,8 +113,24 @@ void ArmClock(void*, uint32_t delayMs)
     }
 }
 
+bool Reveal(void*, const char* protectedText, char* out, size_t capacity)
+{
+    return RevealPassword(protectedText, out, capacity);
+}
+
+CommandStart StartCommand(void*, const CommandRun& run)
+{
+    return Where.runsCommands ? StartWarningCommand(Where.window, Where.commandTimerId, run) : CommandStart::Refused;
+}
+
+bool ShowNotice(void*, const char* text, int32_t position)
+{
+    return ShowRecallNotice(Where.window, NoticeTitle, text, position);
+}
+
 const MonitorServices Services = {
-    nullptr, ReadState, WriteState, LocalTimeNow, Milliseconds, ComputerName, Network, ShowOutcome, ArmClock,
+    nullptr, ReadState,   WriteState, LocalTimeNow, Milliseconds, ComputerName, Network,
+    ShowOutcome, ArmClock, Reveal,   StartCommand, ShowNotice,
 };
 
 }  // namespace

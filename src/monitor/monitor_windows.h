@@ -1,6 +1,7 @@
 // The attribute monitor's services on Windows: its state file beside the
 // program, the local time and UTC offset, the tick count, the computer's
-// name, Winsock, and the main window's status bar and timer.
+// name, Winsock, the command on a warning, and the main window's status bar
+// and timers.
 #pragma once
 #include <windows.h>
 
@@ -12,11 +13,15 @@ extern const char MonitorStateFileName[];  // "ostrivel.mon"
 
 // Where the monitor shows itself: its short outcome goes to part 1 of the
 // status bar `statusBarId` of `window`, and MonitorClockTick is due when that
-// window's timer `clockTimerId` fires.
+// window's timer `clockTimerId` fires; its timer `commandTimerId` watches the
+// command on a warning (WatchWarningCommand), which runs only when
+// `runsCommands`.
 struct MonitorWindow {
     HWND window;
     int statusBarId;
     UINT_PTR clockTimerId;
+    UINT_PTR commandTimerId;
+    bool runsCommands;
 };
 
 const MonitorServices* WindowsMonitorServices(const MonitorWindow& where);

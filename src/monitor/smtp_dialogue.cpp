@@ -2,11 +2,15 @@
 
 #include <cstring>
 
+#include "smtp_auth.h"
 #include "text_buffer.h"
 
 namespace {
 
-enum class Step { Idle, LookingUp, Connecting, Greeting, Ehlo, Helo, MailFrom, RcptTo, Data, Message, Quitting };
+enum class Step {
+    Idle, LookingUp, Connecting, Greeting, Ehlo, Helo, MailFrom, RcptTo, Data, Message, Quitting,
+    StartTls, Handshake, AuthPlain, AuthLogin, AuthUser, AuthPass,
+};
 
 // What each step sends on entry, the reply class that moves it on, and where
 // it goes then. Ehlo has a second way out: HELO after a 5xx.
@@ -27,6 +31,12 @@ const StepRule StepRules[] = {
     {Step::Data, '3', "DATA\r\n", nullptr, Step::Message},
     {Step::Message, '2', nullptr, nullptr, Step::Quitting},  // sends the mail text and "."
     {Step::Quitting, '2', "QUIT\r\n", nullptr, Step::Idle},
+    {Step::StartTls, '2', "STARTTLS\r\n", nullptr, Step::Handshake},
+    // The login's texts are made when sent (LoginArgument).
+    {Step::AuthPlain, '2', "AUTH PLAIN %s\r\n", nullptr, Step::MailFrom},
+    {Step::AuthLogin, '3', "AUTH LOGIN\r\n", nullptr, Step::AuthUser},
+    {Step::AuthUser, '3', "%s\r\n", nullptr, Step::AuthPass},
+    {Step::AuthPass, '2', "%s\r\n", nullptr, Step::MailFrom},
 };
 
 const char QuitCommand[] = "QUIT\r\n";
@@ -54,6 +64,9 @@ struct Dialogue {
     Piece outgoing[2];  // still to send, in order
     int outgoingCount;
     size_t sentOfFirst;
+    bool secured;  // the handshake has ended well
+    char login[400];
+    char tlsProblem[SmtpReplyLineMax + 1];
 };
 
 Dialogue D;
@@ -86,6 +99,8 @@ void End(SmtpOutcome outcome)
         D.outcome = outcome;
     D.step = Step::Idle;
     D.outgoingCount = 0;
+    Wipe(D.command, sizeof D.command);
+    Wipe(D.login, sizeof D.login);
     if (D.closeOwed) {
         D.closeOwed = false;
         D.services->closeConnection(D.services->context);
@@ -93,12 +108,23 @@ void End(SmtpOutcome outcome)
 }
 
 // A refusal: the server hears QUIT when the socket takes it at once.
+void EndWithQuit(SmtpOutcome outcome)
+{
+    if (D.outgoingCount == 0)
+        D.services->sendBytes(D.services->context, QuitCommand, static_cast<int>(sizeof QuitCommand - 1));
+    End(outcome);
+}
+
+bool IsLoginStep(Step step)
+{
+    return step >= Step::AuthPlain;
+}
+
 void EndRejected(int code)
 {
     D.replyCode = code;
-    if (D.outgoingCount == 0)
-        D.services->sendBytes(D.services->context, QuitCommand, static_cast<int>(sizeof QuitCommand - 1));
-    End(SmtpOutcome::Rejected);
+    EndWithQuit(IsLoginStep(D.step) && (code == 535 || code == 534) ? SmtpOutcome::LoginRefused
+                                                                     : SmtpOutcome::Rejected);
 }
 
 void Queue(const char* data, size_t length)
@@ -154,18 +180,45 @@ void UseAddressLiteral()
     D.request.heloName = D.addressLiteral;
 }
 
+// The base64 text that a login step sends; "" for the other steps.
+const char* LoginArgument(Step step)
+{
+    const SmtpRequest& r = D.request;
+    const char* password = r.password ? r.password : "";
+    D.login[0] = '\0';
+    const char* text = step == Step::AuthUser ? r.user : password;
+    if (step == Step::AuthPlain)
+        EncodePlainLogin(r.user, password, D.login, sizeof D.login);
+    else if (step == Step::AuthUser || step == Step::AuthPass)
+        EncodeBase64(text, std::strlen(text), D.login, sizeof D.login);
+    return D.login;
+}
+
 bool QueueCommand(const StepRule& rule)
 {
     TextBuffer out = MakeTextBuffer(D.command, sizeof D.command);
-    AppendFormat(&out, rule.format, rule.argument ? D.request.*rule.argument : "");
+    AppendFormat(&out, rule.format, rule.argument ? D.request.*rule.argument : LoginArgument(rule.step));
     if (out.overflow)
         return false;
     Queue(out.data, out.length);
     return true;
 }
 
+void StartHandshake(uint32_t now)
+{
+    D.step = Step::Handshake;
+    Progress(now);
+    const SmtpServices& s = *D.services;
+    if ((!s.startTls || !s.startTls(s.context, D.request.host)) && D.step == Step::Handshake)
+        SmtpSecured(SmtpOutcome::TlsFailed, "this system has no TLS", now);
+}
+
 void Enter(Step step, uint32_t now)
 {
+    if (step == Step::Handshake) {
+        StartHandshake(now);
+        return;
+    }
     D.step = step;
     ResetReplyParser(&D.parser);
     const StepRule& rule = RuleOf(step);
@@ -180,6 +233,21 @@ void Enter(Step step, uint32_t now)
     Flush(now);
 }
 
+// After EHLO (or HELO): STARTTLS when asked for and not yet done, then the
+// login when there is one, inside TLS only; never on in plain text.
+void AfterHello(unsigned extensions, uint32_t now)
+{
+    const SmtpRequest& r = D.request;
+    if (r.security == SmtpSecurity::StartTls && !D.secured)
+        (extensions & SmtpStartTls) ? Enter(Step::StartTls, now) : EndWithQuit(SmtpOutcome::NoStartTls);
+    else if (r.security == SmtpSecurity::None || !r.user || !r.user[0])
+        Enter(Step::MailFrom, now);
+    else if (extensions & (SmtpAuthPlain | SmtpAuthLogin))
+        Enter(extensions & SmtpAuthPlain ? Step::AuthPlain : Step::AuthLogin, now);
+    else
+        EndWithQuit(SmtpOutcome::NoLogin);
+}
+
 void HandleReply(int code, uint32_t now)
 {
     if (D.step != Step::Quitting)  // keep the reply to the message
@@ -190,7 +258,10 @@ void HandleReply(int code, uint32_t now)
     } else if (code != 0 && digit == RuleOf(D.step).expected) {
         if (D.step == Step::Message)
             D.outcome = SmtpOutcome::Sent;
-        Enter(RuleOf(D.step).next, now);
+        if (D.step == Step::Ehlo || D.step == Step::Helo)
+            AfterHello(D.step == Step::Ehlo ? D.parser.extensions : 0, now);
+        else
+            Enter(RuleOf(D.step).next, now);
     } else if (D.step == Step::Ehlo && digit == '5') {
         Enter(Step::Helo, now);
     } else if (digit == '4' || digit == '5') {
@@ -219,7 +290,7 @@ void SmtpStart(const SmtpServices* services, const SmtpRequest& request, uint32_
 {
     if (SmtpRunning())
         return;
-    std::memset(&D, 0, sizeof D);
+    std::memset(static_cast<void*>(&D), 0, sizeof D);
     D.services = services;
     D.request = request;
     D.outcome = SmtpOutcome::Running;
@@ -258,6 +329,8 @@ void SmtpConnected(int error, uint32_t nowMs)
     if (error == 0) {
         D.step = Step::Greeting;
         Progress(nowMs);
+        if (D.request.security == SmtpSecurity::Tls)
+            StartHandshake(nowMs);
     } else {
         End(error == SmtpErrorRefused    ? SmtpOutcome::Refused
             : error == SmtpErrorTimedOut ? SmtpOutcome::NoAnswer
@@ -268,6 +341,8 @@ void SmtpConnected(int error, uint32_t nowMs)
 // Without PIPELINING a server speaks only when its command has been wholly
 // sent: bytes that came before (while it was still going out, or in one
 // buffer with the reply that sent it) answer nothing that was asked.
+// Plain text after STARTTLS's reply, before the handshake, is the classic
+// injection of commands that would then pass as if secured.
 void SmtpReceived(const char* bytes, size_t length, uint32_t nowMs)
 {
     TakeAsConnected(nowMs);
@@ -276,7 +351,7 @@ void SmtpReceived(const char* bytes, size_t length, uint32_t nowMs)
     const Step asked = D.step;
     size_t used = 0;
     while (used < length && Connected()) {
-        if (D.step != asked || D.outgoingCount > 0) {
+        if (D.step != asked || D.outgoingCount > 0 || D.step == Step::Handshake) {
             End(SmtpOutcome::OutOfStep);
             return;
         }
@@ -291,6 +366,24 @@ void SmtpWritable(uint32_t nowMs)
     TakeAsConnected(nowMs);
     if (Connected())
         Flush(nowMs);
+}
+
+void SmtpSecured(SmtpOutcome result, const char* problem, uint32_t nowMs)
+{
+    if (D.step != Step::Handshake)
+        return;
+    if (result != SmtpOutcome::Sent) {
+        CopyBounded(D.tlsProblem, problem);
+        End(result);
+        return;
+    }
+    D.secured = true;
+    if (D.request.security == SmtpSecurity::StartTls) {
+        Enter(Step::Ehlo, nowMs);  // the server forgets what it was told before
+    } else {
+        D.step = Step::Greeting;
+        Progress(nowMs);
+    }
 }
 
 void SmtpClosed(uint32_t nowMs)
@@ -335,4 +428,9 @@ int SmtpReplyCode()
 const char* SmtpLastReply()
 {
     return D.lastReply;
+}
+
+const char* SmtpTlsProblem()
+{
+    return D.tlsProblem;
 }

@@ -32,12 +32,22 @@ struct SmtpServices {
     // The connection's local address (as startConnect takes one), 0 when
     // unknown: the greeting's address literal when the PC has no usable name.
     uint32_t (*localAddress)(void* context);
+    // Starts TLS on the connected socket for `host`, the name the server's
+    // certificate must carry; the answer comes as SmtpSecured. From then on
+    // sendBytes takes and SmtpReceived gives the bytes inside TLS. Null, or
+    // false, where the system has no TLS.
+    bool (*startTls)(void* context, const char* host) = nullptr;
 };
+
+// None: plain SMTP. StartTls: EHLO, STARTTLS, the handshake, EHLO again; a
+// server that does not offer it gets nothing. Tls: the handshake first.
+enum class SmtpSecurity : uint8_t { None, StartTls, Tls };
 
 // OutOfStep: the server answered a command before it had been wholly sent.
 // NoAnswer: no connection was ever made (time-out, or a close before it).
 enum class SmtpOutcome {
-    Running, Sent, NoNetwork, HostNotFound, Refused, TimedOut, Rejected, Closed, Failed, OutOfStep, NoAnswer
+    Running, Sent, NoNetwork, HostNotFound, Refused, TimedOut, Rejected, Closed, Failed, OutOfStep, NoAnswer,
+    NoStartTls, Certificate, TlsFailed, LoginRefused, NoLogin,
 };
 
 // What one dialogue sends. The caller keeps the texts alive until it has ended.
@@ -48,6 +58,9 @@ struct SmtpRequest {
     const char* address;  // MAIL FROM and RCPT TO
     const char* mail;     // from FormatWarningMail or FormatTestMail, ends with CRLF
     size_t mailLength;
+    SmtpSecurity security = SmtpSecurity::None;
+    const char* user = nullptr;  // a login inside TLS when not empty (null: none)
+    const char* password = nullptr;
 };
 
 // One dialogue at a time, in static storage: a start while one runs is
@@ -60,6 +73,9 @@ void SmtpHostFound(bool found, uint32_t address, uint32_t nowMs);
 void SmtpConnected(int error, uint32_t nowMs);
 void SmtpReceived(const char* bytes, size_t length, uint32_t nowMs);
 void SmtpWritable(uint32_t nowMs);
+// The end of the TLS handshake that startTls began: Sent (secured), or
+// Certificate or TlsFailed with what was wrong (kept as SmtpTlsProblem).
+void SmtpSecured(SmtpOutcome result, const char* problem, uint32_t nowMs);
 // The server closed the connection. Pass on every byte still readable first:
 // a close before the reply to the message's final "." is a failure (Closed).
 void SmtpClosed(uint32_t nowMs);
@@ -77,3 +93,4 @@ uint32_t SmtpNextDeadline();  // ms, while running
 SmtpOutcome SmtpResult();
 int SmtpReplyCode();          // the reply that ended it (Rejected), else 0
 const char* SmtpLastReply();  // the server's last reply line, "" before any
+const char* SmtpTlsProblem(); // why TLS failed (Certificate, TlsFailed), else ""

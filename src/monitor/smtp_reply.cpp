@@ -20,6 +20,37 @@ int LineCode(const char* line, size_t length)
     return code >= 100 && code <= 599 ? code : 0;
 }
 
+bool IsWord(const char* at, const char* word, size_t length)
+{
+    size_t i = 0;
+    for (; word[i]; ++i) {
+        if (i == length || (at[i] & ~0x20) != word[i])
+            return false;
+    }
+    return i == length;
+}
+
+// The extensions one line of a 2xx reply names, after its code.
+unsigned ExtensionsOf(const char* line, size_t length)
+{
+    if (length < 5 || line[0] != '2')
+        return 0;
+    const char* word = line + 4;
+    const char* end = line + length;
+    const auto rest = static_cast<size_t>(end - word);
+    const bool auth = rest >= 4 && IsWord(word, "AUTH", 4) && (rest == 4 || word[4] == ' ' || word[4] == '=');
+    unsigned found = IsWord(word, "STARTTLS", rest) ? SmtpStartTls : 0u;
+    for (const char* at = word + 5; auth && at < end;) {
+        const char* stop = at;
+        while (stop < end && *stop != ' ')
+            ++stop;
+        found |= IsWord(at, "PLAIN", static_cast<size_t>(stop - at)) ? SmtpAuthPlain : 0u;
+        found |= IsWord(at, "LOGIN", static_cast<size_t>(stop - at)) ? SmtpAuthLogin : 0u;
+        at = stop + 1;
+    }
+    return found;
+}
+
 void Keep(SmtpReplyParser* p, char c)
 {
     if (p->length == SmtpReplyLineMax) {
@@ -41,6 +72,7 @@ void EndLine(SmtpReplyParser* p)
     p->line[p->length] = '\0';
     std::memcpy(p->lastLine, p->line, p->length + 1);
     const int code = LineCode(p->line, p->length);
+    p->extensions |= ExtensionsOf(p->line, p->length);
     const bool continued = code != 0 && p->length > 3 && p->line[3] == '-';
     if (code == 0 || (p->code != 0 && code != p->code)) {
         p->code = 0;

@@ -14,7 +14,12 @@ struct SmtpReplyParser {
     int code;              // of the reply being read: 100..599, 0 for a protocol error
     bool complete;         // a whole reply has arrived
     char lastLine[SmtpReplyLineMax + 1];  // its final line, without CRLF
+    unsigned extensions;   // SmtpExtension bits its lines named (an EHLO reply)
 };
+
+// The extensions of an EHLO reply that the dialogue uses: "STARTTLS", and
+// "AUTH" (or the older "AUTH=") listing "PLAIN" or "LOGIN".
+enum SmtpExtension : unsigned { SmtpStartTls = 1, SmtpAuthPlain = 2, SmtpAuthLogin = 4 };
 
 void ResetReplyParser(SmtpReplyParser* parser);
 

@@ -8,7 +8,8 @@
 #include <cstring>
 
 #include "monitor.h"
-#include "unicode_calls.h"
+#include "loaded_library.h"
+#include "tls_schannel.h"
 
 namespace {
 
@@ -47,34 +48,19 @@ UINT LiveMessage;  // 0 while no socket is open
 unsigned Connections;
 char ReceiveBuffer[2048];
 
-template <typename F>
-bool Load(const char* name, F* slot)
-{
-    *slot = LookUpSystemCall<F>(WinsockLibraryName, name);
-    return *slot != nullptr;
-}
-
-bool LoadApi()
-{
-    return Load("WSAStartup", &Api.startup) && Load("WSACleanup", &Api.cleanup) &&
-           Load("WSAAsyncGetHostByName", &Api.asyncGetHostByName) &&
-           Load("WSACancelAsyncRequest", &Api.cancelAsyncRequest) && Load("WSAAsyncSelect", &Api.asyncSelect) &&
-           Load("WSAGetLastError", &Api.getLastError) && Load("socket", &Api.socket) &&
-           Load("setsockopt", &Api.setsockopt) && Load("connect", &Api.connect) &&
-           Load("getsockname", &Api.getsockname) && Load("send", &Api.send) &&
-           Load("recv", &Api.recv) && Load("closesocket", &Api.closesocket) && Load("inet_addr", &Api.inetAddr);
-}
+// WinsockApi's functions, in its order.
+const char WinsockNames[] = "WSAStartup\0WSACleanup\0WSAAsyncGetHostByName\0WSACancelAsyncRequest\0"
+                            "WSAAsyncSelect\0WSAGetLastError\0socket\0setsockopt\0connect\0getsockname\0send\0"
+                            "recv\0closesocket\0inet_addr";
 
 bool WinsockReady()
 {
     if (Library)
         return true;
-    // A missing DLL must not bring up the system's "file not found" box.
-    const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    Library = LoadLibraryA(WinsockLibraryName);
-    SetErrorMode(previousMode);
+    Library = LoadSystemLibrary(WinsockLibraryName);
     WSADATA data;
-    if (Library && LoadApi() && Api.startup(MAKEWORD(1, 1), &data) == 0)
+    if (Library && LoadSystemCalls(WinsockLibraryName, WinsockNames, &Api, sizeof Api) &&
+        Api.startup(MAKEWORD(1, 1), &data) == 0)
         return true;
     if (Library)
         FreeLibrary(Library);
@@ -128,7 +114,7 @@ bool StartConnect(void*, uint32_t address, uint16_t port)
     return true;
 }
 
-int SendBytes(void*, const char* data, int length)
+int SendRaw(const char* data, int length)
 {
     if (Live == INVALID_SOCKET)
         return -1;
@@ -138,8 +124,19 @@ int SendBytes(void*, const char* data, int length)
     return Api.getLastError() == WSAEWOULDBLOCK ? 0 : -1;
 }
 
+int SendBytes(void*, const char* data, int length)
+{
+    return TlsEngaged() ? TlsSend(data, length) : SendRaw(data, length);
+}
+
+bool StartTls(void*, const char* host)
+{
+    return TlsStart(host, SendRaw);
+}
+
 void CloseConnection(void*)
 {
+    TlsStop();
     if (LookupTask)
         Api.cancelAsyncRequest(LookupTask);
     LookupTask = nullptr;
@@ -161,7 +158,7 @@ uint32_t LocalAddress(void*)
     return static_cast<uint32_t>(local.sin_addr.s_addr);
 }
 
-const SmtpServices Services = {nullptr, StartLookup, StartConnect, SendBytes, CloseConnection, LocalAddress};
+const SmtpServices Services = {nullptr, StartLookup, StartConnect, SendBytes, CloseConnection, LocalAddress, StartTls};
 
 void OnLookup(WPARAM wParam, LPARAM lParam)
 {
@@ -184,6 +181,15 @@ void OnLookup(WPARAM wParam, LPARAM lParam)
     MonitorHostFound(found, address);
 }
 
+// Bytes from the socket: through TLS while it is engaged.
+void Deliver(const char* bytes, size_t length)
+{
+    if (TlsEngaged())
+        TlsReceived(bytes, length);
+    else
+        MonitorReceived(bytes, length);
+}
+
 bool StillLive(SOCKET s)
 {
     return Live == s && s != INVALID_SOCKET;
@@ -194,7 +200,7 @@ void ReadSome(SOCKET s)
 {
     const int n = Api.recv(s, ReceiveBuffer, sizeof ReceiveBuffer, 0);
     if (n > 0)
-        MonitorReceived(ReceiveBuffer, static_cast<size_t>(n));
+        Deliver(ReceiveBuffer, static_cast<size_t>(n));
     else if (n == SOCKET_ERROR && Api.getLastError() != WSAEWOULDBLOCK)
         MonitorClosed();
 }
@@ -205,7 +211,7 @@ void ReadToTheEnd(SOCKET s)
 {
     int n = 0;
     while (StillLive(s) && (n = Api.recv(s, ReceiveBuffer, sizeof ReceiveBuffer, 0)) > 0)
-        MonitorReceived(ReceiveBuffer, static_cast<size_t>(n));
+        Deliver(ReceiveBuffer, static_cast<size_t>(n));
     if (StillLive(s))
         MonitorClosed();
 }
@@ -218,7 +224,10 @@ void OnSocket(UINT message, WPARAM wParam, LPARAM lParam)
     switch (WSAGETSELECTEVENT(lParam)) {
     case FD_CONNECT: MonitorConnected(WSAGETSELECTERROR(lParam)); break;
     case FD_READ: ReadSome(s); break;
-    case FD_WRITE: MonitorWritable(); break;
+    case FD_WRITE:
+        if (TlsFlush())
+            MonitorWritable();
+        break;
     case FD_CLOSE: ReadToTheEnd(s); break;
     default: break;
     }

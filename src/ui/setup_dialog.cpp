@@ -4,6 +4,8 @@
 
 #include "autostart.h"
 #include "elevation.h"
+#include "mail_config_file.h"
+#include "mail_server_dialog.h"
 #include "monitor_step.h"
 #include "product.h"
 #include "refresh_timer.h"
@@ -94,6 +96,7 @@ void OnInitDialog(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_EMAIL_ADDRESS, EM_LIMITTEXT, TextFieldLength, 0);
     SendDlgItemMessageA(dialog, IDC_SMTP_SERVER, EM_LIMITTEXT, TextFieldLength, 0);
     ShowSettings(dialog, CurrentSettings);
+    BeginMailDraft();
 }
 
 void OnCommand(HWND dialog, int id)
@@ -104,10 +107,14 @@ void OnCommand(HWND dialog, int id)
         // Written on every OK, so a moved program gets its entry updated.
         if (!IsElevatedCopy())
             SetAutostart(IsChecked(dialog, IDC_AUTOSTART) ? 1 : 0);
+        CommitMailDraft();
         EndDialog(dialog, 1);
         break;
     case IDCANCEL:
         EndDialog(dialog, 0);
+        break;
+    case IDC_MAIL_SERVER:
+        RunMailServerDialog(dialog);
         break;
     case IDC_SETUP_HELP:
         WinHelpA(dialog, HelpFileName, HELP_CONTEXT, SetupHelpContext);
@@ -152,9 +159,11 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 void RunSetupCommand(HWND mainWindow)
 {
     const Settings before = CurrentSettings;
+    static MailConfig beforeMail;
+    beforeMail = CurrentMailConfig;
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
     const INT_PTR ended = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), mainWindow, SetupDialogProc, 0);
-    MonitorSetupEnded(before, ended == IDOK);
+    MonitorSetupEnded(before, beforeMail, ended == IDOK);
     // An unchanged interval leaves the running countdown alone.
     if (CurrentSettings.pollMinutes == before.pollMinutes)
         return;

@@ -1,9 +1,10 @@
-// Fuzzes the monitor's state-file reader with whole files: a text it takes
+// Fuzzes the monitor's state-file reader, and the mail settings reader, with whole files: a text it takes
 // must hold a state within the limits that writes back to a text it reads
 // the same way; a text it refuses must leave a fresh state.
 #include <cstdint>
 #include <cstring>
 
+#include "mail_config.h"
 #include "monitor_state_file.h"
 #include "record_checks.h"
 
@@ -25,13 +26,31 @@ void CheckLimits(const MonitorState& s)
         FUZZ_REQUIRE(d.nvme.wearStep == 0 || d.nvme.wearStep == NvmeWearWarning || d.nvme.wearStep == NvmeWearEnd);
         for (const AttributeReference& ref : d.references)
             FUZZ_REQUIRE(ref.threshold >= -1 && ref.threshold <= 255 && (ref.id == 0 || !d.nvme.inUse));
+        FUZZ_REQUIRE(d.shownCount >= 0 && d.shownCount <= ShownMax);
+        for (int i = 0; i < d.shownCount; ++i)
+            FUZZ_REQUIRE(d.shown[i].kind < ConditionKindCount);
     }
 }
 
 }  // namespace
 
+// The mail settings file: a text it takes writes back to one it takes alike.
+void CheckMailConfig(const char* text, size_t size)
+{
+    static MailConfig config, again;
+    static char written[MailConfigFileMax];
+    if (!ParseMailConfig(text, size, &config))
+        return;
+    FUZZ_REQUIRE(static_cast<int>(config.security) <= 2 && std::memchr(config.user, '\0', sizeof config.user) &&
+                 std::memchr(config.password, '\0', sizeof config.password) &&
+                 std::memchr(config.command, '\0', sizeof config.command));
+    const size_t n = FormatMailConfig(config, written, sizeof written);
+    FUZZ_REQUIRE(n > 0 && ParseMailConfig(written, n, &again) && SameMailConfig(config, again));
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    CheckMailConfig(reinterpret_cast<const char*>(data), size);
     if (!ParseMonitorState(reinterpret_cast<const char*>(data), size, &State)) {
         static const MonitorState fresh = {};
         FUZZ_REQUIRE(std::memcmp(&State, &fresh, sizeof fresh) == 0);

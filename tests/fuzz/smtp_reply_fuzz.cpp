@@ -40,7 +40,7 @@ int Closes;
 const SmtpServices Network{
     nullptr, [](void*, const char*) { return true; }, [](void*, uint32_t, uint16_t) { return true; },
     [](void*, const char*, int length) { return length; }, [](void*) { ++Closes; },
-    [](void*) -> uint32_t { return 0; }};
+    [](void*) -> uint32_t { return 0; }, [](void*, const char*) { return true; }};
 
 }  // namespace
 
@@ -58,5 +58,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     SmtpClosed(2);
     FUZZ_REQUIRE(!SmtpRunning() && Closes == 1);
     FUZZ_REQUIRE(SmtpResult() != SmtpOutcome::Running && SmtpResult() != SmtpOutcome::Sent);
+
+    // The same bytes as TLS gives them after its handshake, with a login.
+    SmtpStart(&Network, {"host", 465, "helo", "a@b", mail, sizeof mail - 1, SmtpSecurity::Tls, "me", "pw"}, 0);
+    SmtpHostFound(true, 1, 0);
+    SmtpConnected(0, 0);
+    SmtpSecured(SmtpOutcome::Sent, "", 1);
+    SmtpReceived(data, size, 1);
+    SmtpClosed(2);
+    FUZZ_REQUIRE(!SmtpRunning() && Closes == 2 && SmtpResult() != SmtpOutcome::Running &&
+                 SmtpResult() != SmtpOutcome::Sent);
     return 0;
 }

@@ -20,7 +20,9 @@ bool Parse(const std::string& text, MonitorState* state)
 }
 
 // The largest state the program can hold: 16 drives of 32 attributes, every
-// byte 1..255 in the texts, the largest numbers. It fits and reads back.
+// byte 1..255 in the texts, the largest numbers; the four present drives
+// with every condition they can have shown, the others gone (one each). It
+// fits and reads back.
 TEST(MonitorStateFile, LargestStateReadsAndWritesBack)
 {
     static MonitorState state, back;
@@ -39,6 +41,10 @@ TEST(MonitorStateFile, LargestStateReadsAndWritesBack)
         d.firstSightPending = d.vanishedReported = 1;
         for (int a = 0; a < SlotCount; ++a)
             d.references[a] = {static_cast<uint8_t>(224 + a), 255, 255, (1ull << 48) - 1};
+        d.shownCount = &d - state.drives < DriveCount ? ShownMax : 1;
+        for (int m = 0; m < d.shownCount; ++m)
+            d.shown[m] = {static_cast<uint8_t>(m % 2 ? ConditionKind::CountRose : ConditionKind::ReachedThreshold),
+                          static_cast<uint8_t>(200 + m), 65535};
     }
     const std::string text = Format(state);
     ASSERT_FALSE(text.empty()) << "does not fit in " << MonitorStateFileMax << " bytes";
@@ -63,14 +69,18 @@ TEST(MonitorStateFile, VersionsOneAndTwoAndMalformedTextsGiveAFreshState)
     EXPECT_EQ(Format(state).substr(0, 26), "Ostrivel monitor state 2\r\n");  // written back as version 2
     EXPECT_NE(Format(state).find("\r\nattribute 5 100 12 -\r\n"), std::string::npos);  // no threshold known
 
-    // Version 2: thresholds, an NVMe drive's references, shown lines skipped.
+    // Version 2: thresholds, an NVMe drive's references, shown conditions.
     const std::string head2 = "Ostrivel monitor state 2\r\n", nvme = "nvme 4 95 10 90 18446744073709551615\r\n";
-    ASSERT_TRUE(Parse(head2 + drive + "attribute 5 100 12 36\r\nshown 5 x\r\ndrive 1 0 0 0 \"N\" \"S\" \"F\"\r\n" + nvme,
-                      &state));
-    EXPECT_NE(Format(state).find("\r\nattribute 5 100 12 36\r\ndrive 1 0 0 0 \"N\" \"S\" \"F\"\r\n" + nvme),
+    const std::string shown = "shown 2 197 3\r\nshown 15 0 0\r\n";
+    ASSERT_TRUE(Parse(head2 + drive + "attribute 5 100 12 36\r\n" + shown + "drive 1 0 0 0 \"N\" \"S\" \"F\"\r\n" + nvme +
+                          "shown 14 0 18446744073709551615\r\n", &state));
+    EXPECT_NE(Format(state).find("\r\nattribute 5 100 12 36\r\n" + shown + "drive 1 0 0 0 \"N\" \"S\" \"F\"\r\n" + nvme),
               std::string::npos);
+    EXPECT_EQ(state.drives[1].shown[0].measure, UINT64_MAX);
 
-    std::string seventeen = head, thirtyThree = head + drive;
+    std::string seventeen = head, thirtyThree = head + drive, tooManyShown = head2 + drive;
+    for (int i = 0; i <= ShownMax; ++i)
+        tooManyShown += "shown 0 " + std::to_string(i) + " 1\r\n";
     for (int i = 0; i < MonitorDriveMax + 1; ++i)
         seventeen += "drive 7 2 0 1 \"M\" \"" + std::to_string(i) + "\" \"\"\r\n";
     for (int i = 1; i <= SlotCount + 1; ++i)
@@ -91,7 +101,12 @@ TEST(MonitorStateFile, VersionsOneAndTwoAndMalformedTextsGiveAFreshState)
         head2 + drive + "nvme 4 95 10 50 0\r\n",
         head2 + drive + "attribute 5 100 0 -\r\n" + nvme,
         head2 + drive + "nvme 4 95 10 90 18446744073709551616\r\n",
-        head2 + "shown 5\r\n",  // no drive above it
+        head2 + "shown 2 197 3\r\n",  // no drive above it
+        head + drive + "shown 2 197 3\r\n",
+        head2 + drive + "shown 16 197 3\r\n",
+        head2 + drive + "shown 2 256 3\r\n",
+        head2 + drive + shown + "shown 2 197 4\r\n",
+        tooManyShown,
         head + "drive 7 4 0 0 \"a\" \"b\" \"c\"\r\n",
         head + "drive 7 0 2 0 \"a\" \"b\" \"c\"\r\n",
         head + "drive 7 0 0 0 \"a\" \"b\"\r\n",

@@ -21,8 +21,12 @@ struct MemoryHost {
     uint32_t ms = 5000;
     uint32_t armed = 0;
     bool hasNetwork = true;
+    bool showsNotices = true;  // false: a shell without balloons
+    std::vector<std::string> notices;  // "<position> <text>"
     const char* computerName = "DESK 7";
     RecordingSmtp net;
+    CommandStart commandStart = CommandStart::Started;
+    std::string command;  // "line|subject|computer|message" of the latest start
 
     static MemoryHost& Of(void* c) { return *static_cast<MemoryHost*>(c); }
     MonitorServices services{
@@ -39,6 +43,15 @@ struct MemoryHost {
         [](void* c) -> const SmtpServices* { return Of(c).hasNetwork ? &Of(c).net.services : nullptr; },
         [](void* c, const char* text) { Of(c).shown = text; },
         [](void* c, uint32_t delay) { Of(c).armed = delay; },
+        nullptr,
+        [](void* c, const CommandRun& r) {
+            Of(c).command = std::string(r.commandLine) + "|" + r.subject + "|" + r.computerName + "|" +
+                            std::string(r.message, r.messageLength);
+            return Of(c).commandStart;
+        },
+        [](void* c, const char* text, int32_t position) {
+            return Of(c).showsNotices && (Of(c).notices.push_back(std::to_string(position) + " " + text), true);
+        },
     };
 };
 
@@ -103,8 +116,10 @@ TEST_F(MonitorTest, WarningsWaitForDeliveryAndAreSentOnce)
     EXPECT_EQ(host.shown, "Checked 14:05");
 
     // The references outlive the program (80 is the reference of the fall to
-    // 70 that mail off leaves to be found again); a broken file starts afresh.
+    // 70 that mail off, with no notice shown, leaves to be found again); a
+    // broken file starts afresh.
     MonitorStart(&host.services);
+    host.showsNotices = false;
     table[2].attributes[0].value = 70;
     settings.pollMinutes = 0;
     MonitorCheck(table, settings);
@@ -142,6 +157,105 @@ TEST_F(MonitorTest, SetupChangesSendATestMessage)
     EXPECT_THAT(host.net.sent, testing::AllOf(testing::HasSubstr("EHLO DESK-7\r\n"),
                                               testing::HasSubstr("Subject: Ostrivel test message from DESK-7\r\n")));
     EXPECT_EQ(host.net.port, 2525);
+}
+
+TEST_F(MonitorTest, TheCommandCarriesAWarningBesideTheMailOrAlone)
+{
+    MailConfig mail = {};
+    std::snprintf(mail.command, sizeof mail.command, "notify.exe --all");
+    settings.mail = &mail;
+    MonitorCheck(table, settings);  // the references
+    table[2].attributes[0].value = 80;
+    MonitorCheck(table, settings);
+    Converse(Accepting);
+    EXPECT_TRUE(MonitorBusy()) << "the command still runs";
+    MonitorCommandEnded(2, false);
+    EXPECT_EQ(host.shown, "Sent 14:05; command failed");
+    EXPECT_THAT(MonitorLastOutcome(), testing::EndsWith("\"250 queued\". The command on a warning ended with exit code 2."));
+    const size_t data = host.net.sent.find("Date: ");
+    EXPECT_EQ(host.command, "notify.exe --all|Ostrivel warning: 1 drive problem(s) on this PC|DESK 7|" +
+                                host.net.sent.substr(data, host.net.sent.find("\r\n.\r\n") + 2 - data));
+
+    // Without the mail fields the command alone delivers: until it ran,
+    // each check finds the fall again.
+    MonitorSettings alone{"", "", 10, 0, &mail};
+    table[2].attributes[0].value = 70;
+    const struct {
+        CommandStart start;
+        uint32_t exitCode;
+        bool timedOut;
+        const char* shown;
+    } runs[] = {{CommandStart::Refused, 0, false, "Not sent 14:05: no command"},
+                {CommandStart::Failed, 0, false, "Not sent 14:05: command did not start"},
+                {CommandStart::Started, 0, true, "Not sent 14:05: command timed out"},
+                {CommandStart::Started, 0, false, "Command ran 14:05"}};
+    for (const auto& run : runs) {
+        host.commandStart = run.start;
+        MonitorCheck(table, alone);
+        MonitorCommandEnded(run.exitCode, run.timedOut);
+        EXPECT_EQ(host.shown, run.shown);
+    }
+    EXPECT_THAT(MonitorLastOutcome(), testing::StartsWith("Warning of 1 problem(s) handed to the command 04/03/2025"));
+    MonitorCheck(table, alone);
+    EXPECT_EQ(host.shown, "Checked 14:05");
+    EXPECT_TRUE(MonitorMailEnabled(alone));
+}
+
+// Each condition is shown once, mailed or not, and again only when it goes
+// further; with mail off, a shown one is delivered, an unshown one is not.
+TEST_F(MonitorTest, NoticesShowEachConditionOnceWithOrWithoutMail)
+{
+    const std::string model(40, 'M');
+    const std::string name = "Reallocated Sectors Count as named by a drive that fills the whole field of its";
+    std::snprintf(table[2].model, TextSize, "%s", model.c_str());
+    AttributeSlot* slots = table[2].attributes;
+    slots[1] = {"", 5, 100, 36, PreFailureFlag, 0, 100};
+    std::snprintf(slots[1].name, TextSize, "%s", name.c_str());
+    slots[2] = {"Current Pending Sector Count", 197, 100, 0, 0, 0, 100};
+    host.hasNetwork = false;
+    MonitorCheck(table, settings);
+
+    slots[0].value = 80;
+    MonitorCheck(table, settings);
+    MonitorCheck(table, settings);
+    MonitorStart(&host.services);  // the marks outlive the program
+    slots[0].value = 81;           // recovered a little: no further than shown
+    MonitorCheck(table, settings);
+    ASSERT_EQ(host.notices.size(), 1u);
+    EXPECT_EQ(host.notices[0], "2 " + model + ": Attribute 1, Raw Read Error Rate: value fell from 100 to 80 (threshold 0)");
+    slots[0].value = 79;
+    MonitorCheck(table, settings);
+    EXPECT_THAT(host.notices.back(), testing::EndsWith("value fell from 100 to 79 (threshold 0)"));
+
+    // Two new ones: the first, cut at a blank to leave room for how many more.
+    slots[1].value = 36;
+    slots[2].raw = 0xFFFF0003;
+    MonitorCheck(table, settings);
+    ASSERT_EQ(host.notices.size(), 3u);
+    EXPECT_EQ(host.notices[2], "2 " + model + ": Attribute 5, " + name +
+                                   ": value fell from 100 to 36, at or below its threshold\nand 1 more");
+
+    // Mail off: what was shown counts as delivered, and mail turned on again
+    // finds nothing to send.
+    MonitorSettings off = settings;
+    off.emailAddress = off.smtpServer = "";
+    MonitorCheck(table, off);
+    EXPECT_EQ(host.notices.size(), 3u);
+    EXPECT_THAT(MonitorLastOutcome(), testing::HasSubstr("3 problem(s) found; mail is off, so the notice was the"));
+    host.hasNetwork = true;
+    MonitorCheck(table, settings);
+    EXPECT_EQ(host.shown, "Checked 14:05");
+
+    // Without notices, mail off leaves the references where they are.
+    host.showsNotices = false;
+    slots[2].raw = 9;
+    MonitorCheck(table, off);
+    EXPECT_THAT(MonitorLastOutcome(), testing::HasSubstr("so the next check finds them again"));
+    host.showsNotices = true;
+    MonitorCheck(table, off);
+    MonitorCheck(table, off);
+    ASSERT_EQ(host.notices.size(), 4u);
+    EXPECT_THAT(host.notices[3], testing::EndsWith(": Attribute 197, Current Pending Sector Count: count rose from 3 to 9"));
 }
 
 }  // namespace

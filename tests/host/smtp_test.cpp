@@ -3,7 +3,9 @@
 #include <string>
 
 #include "mail_address.h"
+#include "mail_config.h"
 #include "recording_smtp.h"
+#include "smtp_auth.h"
 #include "smtp_dialogue.h"
 
 namespace {
@@ -59,6 +61,63 @@ TEST(MailAddress, AddressAndServer)
     EXPECT_FALSE(ParseSmtpServer("abcdef", host, 6, &port));
 }
 
+TEST(SmtpAuth, Base64AndTheTwoLogins)
+{
+    char out[17];
+    const struct {
+        std::string bytes, text;
+    } pairs[] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {std::string("\0\xFF\xFE", 3), "AP/+"}};
+    for (const auto& p : pairs) {
+        ASSERT_TRUE(EncodeBase64(p.bytes.data(), p.bytes.size(), out, sizeof out));
+        EXPECT_EQ(out, p.text);
+        uint8_t bytes[8];
+        size_t n = 0;
+        ASSERT_TRUE(DecodeBase64(p.text.c_str(), bytes, sizeof bytes, &n)) << p.text;
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), n), p.bytes);
+    }
+    EXPECT_FALSE(EncodeBase64("0123456789ab", 12, out, 16)) << "16 characters and the terminator";
+    EXPECT_TRUE(EncodeBase64("0123456789ab", 12, out, 17));
+    uint8_t bytes[4];
+    size_t n = 0;
+    for (const char* bad : {"Zg=", "Z===", "Zg=a", "Zm=v", "Zm9v=", "Zm 9", "Zg==Zg=="})
+        EXPECT_FALSE(DecodeBase64(bad, bytes, sizeof bytes, &n)) << bad;
+    EXPECT_FALSE(DecodeBase64("Zm9vYmFy", bytes, 4, &n)) << "six bytes into four";
+
+    char login[64];
+    ASSERT_TRUE(EncodePlainLogin("me@x.example", "app pass", login, sizeof login));
+    EXPECT_STREQ(login, "AG1lQHguZXhhbXBsZQBhcHAgcGFzcw==");
+}
+
+TEST(MailConfigFile, ReadsItsKeysAndRefusesMalformedTextsWhole)
+{
+    MailConfig c;
+    const std::string good = "; comment\r\n[Other]\r\nUser=not this\r\n\r\n[MAIL]\r\n security = StartTLS \n"
+                             "User=me@example.com\r\nPassword=AQID\r\nCommand=C:\\n.exe --a=b\r\nLater=1\r\n";
+    ASSERT_TRUE(ParseMailConfig(good.data(), good.size(), &c));
+    EXPECT_TRUE(c.security == SmtpSecurity::StartTls && std::string(c.user) == "me@example.com");
+    EXPECT_STREQ(c.password, "AQID");
+    EXPECT_STREQ(c.command, "C:\\n.exe --a=b");
+    char text[MailConfigFileMax];
+    const size_t n = FormatMailConfig(c, text, sizeof text);
+    EXPECT_EQ(std::string(text, n), "[Mail]\r\nSecurity=starttls\r\nUser=me@example.com\r\nPassword=AQID\r\n"
+                                    "Command=C:\\n.exe --a=b\r\n");
+    EXPECT_TRUE(ParseMailConfig("", 0, &c) && c.security == SmtpSecurity::None && !c.user[0]);
+
+    const std::string longest(MailUserSize - 1, 'u');
+    EXPECT_TRUE(ParseMailConfig(("[Mail]\nUser=" + longest).c_str(), 12 + longest.size(), &c) && c.user == longest);
+    for (const std::string& bad : {"[Mail]\nUser=" + longest + "u", std::string("[Mail]\nSecurity=ssl"),
+                                  std::string("[Mail]\nPassword=AQI"), std::string("[Mail\nUser=a"),
+                                  std::string("[Mail]\nUser a"), std::string("[Mail]\nUser=a\0b", 15),
+                                  "[Mail]\n;" + std::string(MailConfigFileMax, 'x')}) {
+        c.security = SmtpSecurity::Tls;
+        EXPECT_FALSE(ParseMailConfig(bad.data(), bad.size(), &c)) << bad.substr(0, 40);
+        EXPECT_TRUE(c.security == SmtpSecurity::None && !c.user[0]) << "the defaults";
+    }
+    EXPECT_EQ(DefaultSmtpPort(SmtpSecurity::None), 25);
+    EXPECT_EQ(DefaultSmtpPort(SmtpSecurity::StartTls), 587);
+    EXPECT_EQ(DefaultSmtpPort(SmtpSecurity::Tls), 465);
+}
+
 class SmtpDialogueTest : public ::testing::Test {
 protected:
     RecordingSmtp net;
@@ -74,6 +133,11 @@ protected:
         return SmtpResult();
     }
     void Reply(const std::string& text) { SmtpReceived(text.data(), text.size(), now); }
+    void Replies(std::initializer_list<const char*> texts)
+    {
+        for (const char* text : texts)
+            Reply(text);
+    }
 };
 
 TEST_F(SmtpDialogueTest, WholeExchangeInSmallWrites)
@@ -155,6 +219,63 @@ TEST_F(SmtpDialogueTest, RefusalsFailuresAndTimeOuts)
     SmtpClosed(now);  // a late notice changes nothing
     Reply("250 x\r\n");
     EXPECT_EQ(SmtpResult(), SmtpOutcome::Closed);
+}
+
+TEST_F(SmtpDialogueTest, StartTlsAndLoginWithEveryWayTheyEnd)
+{
+    auto start = [&](SmtpSecurity security) {
+        net.TakeSent();
+        net.tlsHost.clear();
+        SmtpStart(&net.services, {"mail.example", 587, "PC1", "a@b.example", mail.data(), mail.size(), security, "me", "pw"},
+                  now);
+        SmtpHostFound(true, 0x0100007F, now);
+        SmtpConnected(0, now);
+    };
+    start(SmtpSecurity::StartTls);
+    Replies({"220 hi\r\n", "250-mail\r\n250-STARTTLS\r\n250 AUTH LOGIN\r\n"});
+    EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nSTARTTLS\r\n") << "no login before TLS";
+    Reply("220 go ahead\r\n");
+    EXPECT_EQ(net.tlsHost, "mail.example;");
+    SmtpSecured(SmtpOutcome::Sent, "", now);
+    EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\n");
+    Reply("250-mail\r\n250-AU");  // one reply over two decrypted pieces
+    Reply("TH LOGIN\r\n250 8BITMIME\r\n");
+    EXPECT_EQ(net.TakeSent(), "AUTH LOGIN\r\n") << "LOGIN, the only one offered";
+    Replies({"334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"});
+    EXPECT_EQ(net.TakeSent(), "bWU=\r\ncHc=\r\nMAIL FROM:<a@b.example>\r\n");
+    Reply("250 ok\r\n250 ok\r\n");  // two replies in one piece: the second unasked
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
+
+    start(SmtpSecurity::StartTls);
+    Replies({"220 hi\r\n", "250-mail\r\n250 AUTH PLAIN\r\n"});
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::NoStartTls);
+    EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nQUIT\r\n");
+    start(SmtpSecurity::StartTls);
+    Replies({"220 hi\r\n", "250 STARTTLS\r\n", "220 go\r\n250 planted before TLS\r\n"});
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
+
+    start(SmtpSecurity::Tls);
+    EXPECT_EQ(net.tlsHost, "mail.example;") << "TLS before the greeting";
+    SmtpSecured(SmtpOutcome::Sent, "", now);
+    Replies({"220 hi\r\n", "250-mail\r\n250 AUTH=LOGIN PLAIN\r\n"});
+    EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nAUTH PLAIN AG1lAHB3\r\n");
+    Reply("535 5.7.8 credentials invalid\r\n");
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::LoginRefused);
+    EXPECT_STREQ(SmtpLastReply(), "535 5.7.8 credentials invalid");
+    EXPECT_EQ(net.TakeSent(), "QUIT\r\n");
+    start(SmtpSecurity::Tls);
+    SmtpSecured(SmtpOutcome::Sent, "", now);
+    Replies({"220 hi\r\n", "250 mail\r\n"});
+    EXPECT_EQ(SmtpResult(), SmtpOutcome::NoLogin);
+    start(SmtpSecurity::Tls);
+    SmtpSecured(SmtpOutcome::Certificate, "\"mail.example\": expired", now);
+    EXPECT_TRUE(SmtpResult() == SmtpOutcome::Certificate && !SmtpRunning());
+    EXPECT_STREQ(SmtpTlsProblem(), "\"mail.example\": expired");
+    EXPECT_EQ(net.TakeSent(), "") << "nothing sent on a failed certificate";
+    start(SmtpSecurity::None);
+    Replies({"220 hi\r\n", "250 AUTH PLAIN\r\n"});
+    EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nMAIL FROM:<a@b.example>\r\n") << "never a login in plain text";
+    SmtpAbort();
 }
 
 }  // namespace

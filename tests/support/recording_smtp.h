@@ -17,6 +17,7 @@ struct RecordingSmtp {
     int takeAtMost = 1 << 30;  // bytes per sendBytes call
     bool blocked = false;      // sendBytes would block
     bool lookupWorks = true;
+    std::string tlsHost;       // hosts, one per TLS handshake begun, ';'-separated
 
     static RecordingSmtp& Of(void* c) { return *static_cast<RecordingSmtp*>(c); }
     SmtpServices services{
@@ -29,6 +30,7 @@ struct RecordingSmtp {
         },
         [](void* c) { ++Of(c).closes; },
         [](void*) -> uint32_t { return 0x070200C0; },  // 192.0.2.7
+        [](void* c, const char* host) { return Of(c).tlsHost += std::string(host) + ";", true; },
     };
 
     // The sent bytes since the last call.

@@ -9,15 +9,20 @@
 #include "resource.h"
 #include "window_session.h"
 
+std::string FileText(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    ReadWholeFile(path, &bytes);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 namespace {
 
 std::string TextOf(const std::string& path)
 {
     for (const DWORD start = GetTickCount(); !FileExists(path) && GetTickCount() - start < 15000;)
         Sleep(20);
-    std::vector<uint8_t> bytes;
-    ReadWholeFile(path, &bytes);
-    return std::string(bytes.begin(), bytes.end());
+    return FileText(path);
 }
 
 }  // namespace
@@ -36,19 +41,36 @@ SmtpTestServer::~SmtpTestServer()
     std::filesystem::remove_all(File(""));
 }
 
-bool SmtpTestServer::Start(const std::string& mode)
+static void RunPython(const std::string& script, const std::string& arguments)
 {
-    Stop();
-    std::filesystem::remove(File("stopped"));
-    std::string line = "Z:\\usr\\bin\\python3 " + std::string(OSTRIVEL_SOURCE_DIR).substr(2) +
-                       "/tests/support/smtp_test_server.py " + folder_ + " " + std::to_string(port_) + " \"" +
-                       mode + "\"";
+    std::string line = "Z:\\usr\\bin\\python3 " + std::string(OSTRIVEL_SOURCE_DIR).substr(2) + "/tests/support/" +
+                       script + " " + arguments;
     STARTUPINFOA start = {};
     start.cb = sizeof start;
     PROCESS_INFORMATION process = {};
     CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process);
+}
+
+bool SmtpTestServer::Start(const std::string& mode, const std::string& tls)
+{
+    Stop();
+    std::filesystem::remove(File("stopped"));
+    RunPython("smtp_test_server.py", folder_ + " " + std::to_string(port_) + " \"" + mode + "\" " + tls);
     port_ = std::atoi(TextOf(File("port")).c_str());
     return port_ > 0;
+}
+
+std::string SmtpTestServer::Logins() const
+{
+    return FileText(File("auth.log"));
+}
+
+std::string SmtpTestServer::Certificates()
+{
+    std::filesystem::remove(File("certificates-made"));
+    RunPython("make_test_certificates.py", folder_);
+    TextOf(File("certificates-made"));
+    return folder_ + "/";
 }
 
 void SmtpTestServer::Stop()
@@ -86,6 +108,7 @@ std::string AwaitOutcome(HWND mainWindow, UINT message, WPARAM wParam, DWORD lim
     for (const DWORD start = GetTickCount(); GetTickCount() - start < limitMs; PumpMessages()) {
         shown = Outcome(mainWindow);
         if (shown.rfind("Sent ", 0) == 0 || shown.rfind("Not sent", 0) == 0 || shown.rfind("Checked ", 0) == 0 ||
+            shown.rfind("Command ran ", 0) == 0 ||
             shown.rfind("State not saved ", 0) == 0)
             break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "autostart.h"
+#include "mail_config_file.h"
 #include "command_fixture.h"
 #include "commands.h"
 #include "layout.h"
@@ -19,6 +20,7 @@
 #include "resource.h"
 #include "settings.h"
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -50,6 +52,7 @@ constexpr ExpectedControl SetupControls[] = {
     {902, "Edit", "", 0x50810080, 96, 92, 88, 13},
     {706, "Static", "SMTP Server", 0x50000000, 40, 112, 52, 9},
     {903, "Edit", "", 0x50810080, 96, 108, 88, 13},
+    {904, "Button", "Mail Server...", 0x50010000, 188, 107, 80, 14},
     {103, "Button", "Misc.", 0x50020007, 12, 129, 264, 67},
     {707, "Static", "How do you want to recall the window of Ostrivel when it is hidden ?", 0x50000000, 20, 140, 236, 9},
     {1400, "Button", "Click on the icon in the Tray Area", 0x50010029, 40, 152, 140, 9},
@@ -112,7 +115,7 @@ std::string ClassFromTemplate(std::string name)
     return name;
 }
 
-TEST(SetupTemplate, HoldsTheDialogAndIts22ControlsInOrder)
+TEST(SetupTemplate, HoldsTheDialogAndIts23ControlsInOrder)
 {
     HMODULE module = GetModuleHandleA(nullptr);
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDD_SETUP), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
@@ -123,7 +126,7 @@ TEST(SetupTemplate, HoldsTheDialogAndIts22ControlsInOrder)
     EXPECT_EQ(t.Dword(), 0u);     // help identifier
     EXPECT_EQ(t.Dword(), 0x00010001u);
     EXPECT_EQ(t.Dword(), 0x90C800C4u);
-    EXPECT_EQ(t.Word(), 22);
+    EXPECT_EQ(t.Word(), 23);
     EXPECT_EQ(t.Short(), 0);
     EXPECT_EQ(t.Short(), 0);
     EXPECT_EQ(t.Short(), 290);
@@ -224,11 +227,11 @@ TEST_F(SetupDialogTest, TabStopsAndGroupsFollowTheTemplate)
         [](HWND dialog) {
             std::vector<int> tabOrder;
             HWND item = nullptr;
-            for (int i = 0; i < 12; ++i) {
+            for (int i = 0; i < 13; ++i) {
                 item = GetNextDlgTabItem(dialog, item, FALSE);
                 tabOrder.push_back(GetDlgCtrlID(item));
             }
-            EXPECT_THAT(tabOrder, ElementsAre(900, 901, 902, 903, 1400, 1401, 1500, 9, 1, 2, 900, 901));
+            EXPECT_THAT(tabOrder, ElementsAre(900, 901, 902, 903, 904, 1400, 1401, 1500, 9, 1, 2, 900, 901));
             // The two radio buttons share the group that box 103 starts.
             EXPECT_EQ(GetNextDlgGroupItem(dialog, GetDlgItem(dialog, 1400), FALSE), GetDlgItem(dialog, 1401));
             SendDlgItemMessageA(dialog, 1401, BM_CLICK, 0, 0);
@@ -492,6 +495,71 @@ TEST_F(SetupDialogTest, OkWithAWorkingAddressAndServerSendsATestMessage)
     setup({SetText(900, "-1"), Click(IDOK)}, 300);
     EXPECT_EQ(outcome, "") << "address and server unchanged: nothing sent";
     EXPECT_STREQ(label, "Monitor disabled") << "no refresh, no mail";
+}
+
+// A click that opens a further modal dialog must not wait inside the step.
+ModalStep PostClick(int id)
+{
+    return [id](HWND modal) { return PostMessageA(GetDlgItem(modal, id), BM_CLICK, 0, 0) != 0; };
+}
+
+TEST_F(SetupDialogTest, MailServerIsADraftUntilSetupsOkAndKeepsThePasswordProtected)
+{
+    const char password[] = "app-pw-3141 5926";
+    auto fill = [&](HWND d) {
+        auto Enabled = [](HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; };
+        EXPECT_TRUE(IsDlgButtonChecked(d, IDC_SECURITY_NONE) && !Enabled(d, IDC_MAIL_USER) &&
+                    !Enabled(d, IDC_MAIL_PASSWORD) && Enabled(d, IDC_MAIL_COMMAND));
+        EXPECT_TRUE(GetWindowLongA(GetDlgItem(d, IDC_MAIL_PASSWORD), GWL_STYLE) & ES_PASSWORD);
+        SendMessageA(GetDlgItem(d, IDC_SECURITY_TLS), BM_CLICK, 0, 0);
+        EXPECT_TRUE(Enabled(d, IDC_MAIL_USER) && Enabled(d, IDC_MAIL_PASSWORD));
+        SetDlgItemTextA(d, IDC_MAIL_USER, "me@example.com");
+        SetDlgItemTextA(d, IDC_MAIL_PASSWORD, password);
+        SetDlgItemTextA(d, IDC_MAIL_COMMAND, "notify.exe --all");
+    };
+    EXPECT_EQ(RunSetup({PostClick(IDC_MAIL_SERVER), Inspect(fill), Click(IDOK), Click(IDCANCEL)}).stepsDone, 4u);
+    EXPECT_FALSE(FileExists("ostrivel.cfg")) << "Setup's Cancel drops the draft";
+    EXPECT_EQ(CurrentMailConfig.security, SmtpSecurity::None);
+
+    EXPECT_EQ(RunSetup({PostClick(IDC_MAIL_SERVER), Inspect(fill), Click(IDOK), Click(IDOK)}).stepsDone, 4u);
+    const std::string cfg = FileText("ostrivel.cfg");
+    MailConfig stored;
+    ASSERT_TRUE(!cfg.empty() && ParseMailConfig(cfg.data(), cfg.size(), &stored));
+    EXPECT_TRUE(stored.security == SmtpSecurity::Tls && std::string(stored.user) == "me@example.com");
+    EXPECT_STREQ(stored.command, "notify.exe --all");
+    char revealed[MailPasswordMax + 1];
+    EXPECT_TRUE(RevealPassword(stored.password, revealed, sizeof revealed) && std::string(revealed) == password);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("*", &found);
+    do {
+        EXPECT_EQ(FileText(found.cFileName).find("3141"), std::string::npos) << found.cFileName;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+
+    // The dialog shows the stored password (as dots); one made by another
+    // account reads as none and says so.
+    auto shown = [&](HWND d) { EXPECT_EQ(ItemText(d, IDC_MAIL_PASSWORD), password); };
+    EXPECT_EQ(RunSetup({PostClick(IDC_MAIL_SERVER), Inspect(shown), Click(IDOK), Click(IDCANCEL)}).stepsDone, 4u);
+    std::strcpy(CurrentMailConfig.password, "AQIDBAUG");
+    auto look = [&](HWND d) {
+        EXPECT_EQ(ItemText(d, IDC_MAIL_PASSWORD), "");
+        EXPECT_THAT(ItemText(d, IDC_TEST_OUTCOME), HasSubstr("must be entered again"));
+        EXPECT_TRUE(IsDlgButtonChecked(d, IDC_SECURITY_TLS));
+    };
+    EXPECT_EQ(RunSetup({PostClick(IDC_MAIL_SERVER), Inspect(look), Click(IDCANCEL), Click(IDCANCEL)}).stepsDone, 4u);
+
+    // Send Test goes out with what the dialogs hold and shows the reply there.
+    SmtpTestServer server;
+    ASSERT_TRUE(server.Start("550 5.1.1 No such user here"));
+    std::string tested;
+    auto awaitOutcome = [&](HWND d) {
+        tested = ItemText(d, IDC_TEST_OUTCOME);
+        return tested.find("not sent") != std::string::npos;
+    };
+    RunSetup({SetText(902, "admin@example.org"), SetText(903, server.Server().c_str()), PostClick(IDC_MAIL_SERVER),
+              Click(IDC_SECURITY_NONE), Click(IDC_SEND_TEST), awaitOutcome, Click(IDCANCEL), Click(IDCANCEL)});
+    EXPECT_THAT(tested, AllOf(StartsWith("Test message not sent "), HasSubstr(server.Server().substr(10)),
+                              HasSubstr("last reply: \"550 5.1.1 No such user here\"")));
 }
 
 TEST_F(SetupDialogTest, AChangedIntervalReArmsTheTimer)

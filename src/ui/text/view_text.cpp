@@ -173,19 +173,21 @@ DriveStatus FormatTrayTip(const DriveRecord table[DriveCount], char (&tip)[TrayT
     const int length = std::snprintf(full, sizeof full, "%s - %s: %s%s%s", ProgramCaption,
                                      StatusText(v.level), table[d].model, v.reasonCount ? ", " : "",
                                      v.reasons[0]);
-    // Cut at a blank, with the comma before it, rather than inside a word.
-    int cut = length < TrayTipSize ? length : TrayTipSize - 1;
-    if (cut < length) {
-        int blank = cut;
-        while (blank > 0 && full[blank] != ' ')
-            --blank;
-        while (blank > 0 && (full[blank - 1] == ',' || full[blank - 1] == ' '))
-            --blank;
-        if (blank > 0)
-            cut = blank;
-    }
-    std::snprintf(tip, TrayTipSize, "%.*s", cut, full);
+    std::snprintf(tip, TrayTipSize, "%.*s", CleanCutLength(full, length, TrayTipSize - 1), full);
     return v.level;
+}
+
+int CleanCutLength(const char* text, int length, int limit)
+{
+    if (length <= limit)
+        return length;
+    // Cut at a blank, with the comma before it, rather than inside a word.
+    int blank = limit;
+    while (blank > 0 && text[blank] != ' ')
+        --blank;
+    while (blank > 0 && (text[blank - 1] == ',' || text[blank - 1] == ' '))
+        --blank;
+    return blank > 0 ? blank : limit;
 }
 
 int DefaultDetailDrive()

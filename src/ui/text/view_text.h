@@ -49,6 +49,11 @@ int FindWorstDrive(const DriveRecord table[DriveCount], DriveVerdict* worst);
 // worst level, which picks the icon.
 DriveStatus FormatTrayTip(const DriveRecord table[DriveCount], char (&tip)[TrayTipSize]);
 
+// How much of a text of `length` characters to keep within `limit`: all of
+// it when it fits, else up to a blank (and the commas before it), or `limit`
+// for one long word.
+int CleanCutLength(const char* text, int length, int limit);
+
 // One row of the attribute page.
 struct AttributeRowText {
     char id[CellSize];
