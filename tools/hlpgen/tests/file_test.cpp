@@ -95,21 +95,80 @@ TEST(HelpFile, MapsNumbersAscendingAndHashesInSignedOrder)
               (std::vector<std::pair<uint32_t, std::string>>{{overview, "Overview"}, {details, "Details"}, {more, "More"}}));
 }
 
-TEST(HelpFile, FillsTheTopicBlockToTheLastByteAndNoFurther)
+// Four topics over four blocks: the first topic's text runs on into block
+// 1, where the second topic starts; the third topic's text runs through
+// block 2 (where no record starts) into block 3, where the last one starts.
+HelpDocument FourBlocks()
 {
     HelpDocument doc = ThreeTopics();
-    doc.topics[2].lines = {std::string(200, 'x')};
-    const HelpFileView view = Read(Build(doc));
-    const size_t used = Entry(view, "|TOPIC").used - 12;
-    doc.topics[2].lines[0].append(TopicBlockCapacity - used, 'y');
-    const HelpFileView full = Read(Build(doc));
-    EXPECT_EQ(Entry(full, "|TOPIC").used, 4096u);
+    doc.topics[0].lines = std::vector<std::string>(50, std::string(99, 'a'));
+    doc.topics[2].lines = std::vector<std::string>(90, std::string(99, 'c'));
+    doc.topics.push_back({40, "IDH_LAST", "Last", {"The last words."}});
+    return doc;
+}
 
-    doc.topics[2].lines[0] += 'z';
-    Bytes file;
-    std::string error;
-    EXPECT_FALSE(BuildHelpFile(doc, 0, file, error));
-    EXPECT_EQ(error, "the topics take 4085 bytes, more than the 4084 that one topic block holds; shorten the text by 1 bytes");
+uint32_t Payload(const HelpFileView& v, const char* name) { return Entry(v, name).offset + 9; }
+
+// The three fields of a topic block's header.
+std::vector<uint32_t> BlockHeader(const Bytes& file, const HelpFileView& v, size_t block)
+{
+    const uint8_t* h = &file[Payload(v, "|TOPIC") + block * 4096];
+    return {GetU32(h), GetU32(h + 4), GetU32(h + 8)};
+}
+
+TEST(HelpFile, SpreadsTopicsOverAsManyBlocksAsTheyNeed)
+{
+    const HelpDocument doc = FourBlocks();
+    const Bytes file = Build(doc);
+    const HelpFileView view = Read(file);
+    ASSERT_EQ(view.topicBlocks, 4);
+    ASSERT_EQ(view.topics.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(view.topics[i].lines.back(), doc.topics[i].lines.back()) << i;
+        EXPECT_EQ(view.topics[i].lines.size(), doc.topics[i].lines.size() + 2) << i;
+    }
+    // A topic's TOPICOFFSET counts from the block its header starts in.
+    const uint32_t details = view.topics[1].pos;
+    EXPECT_EQ(view.topics[1].offset, 0x8000u);
+    EXPECT_EQ(view.topics[2].offset, 0x8000u + 1 + 8 + 1 + 1 + 19 + 1);
+    EXPECT_EQ(view.topics[3].offset, 0x18000u);
+    EXPECT_EQ(details & ~0x3FFFu, 0x4000u);
+    EXPECT_GT(details, 0x4000u + 12);
+    EXPECT_EQ(view.topics[3].pos & ~0x3FFFu, 0xC000u);
+    EXPECT_EQ(view.contextMap.back(), (std::pair<int32_t, uint32_t>{40, 0x18000u}));
+    EXPECT_EQ(view.titles.back(), (std::pair<uint32_t, std::string>{0x18000u, "Last"}));
+    EXPECT_EQ(view.contentsOffset, 0u);
+
+    // The overview's text record starts in block 0 and is the last there.
+    const uint32_t overviewText = view.topics[0].pos + 21 + 28 + 8;
+    EXPECT_EQ(BlockHeader(file, view, 0), (std::vector<uint32_t>{0xFFFFFFFF, 12, 0}));
+    EXPECT_EQ(BlockHeader(file, view, 1), (std::vector<uint32_t>{overviewText, details, view.topics[0].pos}));
+    const uint32_t moreText = view.topics[2].pos + 21 + 28 + 4;
+    EXPECT_EQ(BlockHeader(file, view, 2), (std::vector<uint32_t>{moreText, 0xFFFFFFFF, view.topics[2].pos}));
+    EXPECT_EQ(BlockHeader(file, view, 3), (std::vector<uint32_t>{moreText, view.topics[3].pos, view.topics[2].pos}));
+}
+
+// The overview's text ends `left` bytes before block 0 ends.
+HelpDocument EndingBeforeBlockEnd(size_t left)
+{
+    HelpDocument doc = ThreeTopics();
+    doc.topics[0].lines = {std::string(1000, 'a')};
+    const HelpFileView view = Read(Build(doc));
+    doc.topics[0].lines[0].append(4096 - left - view.topics[1].pos, 'b');
+    return doc;
+}
+
+TEST(HelpFile, KeepsARecordHeaderInOneBlock)
+{
+    // 49 bytes of header and LinkData1 fit into the last 49 of a block...
+    HelpFileView view = Read(Build(EndingBeforeBlockEnd(49)));
+    EXPECT_EQ(view.topics[1].pos, 4096u - 49);
+    EXPECT_EQ(view.topics[1].offset, view.topics[0].lines[2].size() + 1 + 1 + 9 + 1 + 1 + 1);
+    // ...but not into 48: the rest is zero-filled and block 1 starts with it.
+    view = Read(Build(EndingBeforeBlockEnd(48)));
+    EXPECT_EQ(view.topics[1].pos, 0x4000u + 12);
+    EXPECT_EQ(view.topics[1].offset, 0x8000u);
+    EXPECT_EQ(view.topics[2].offset, 0x8000u + 1 + 8 + 1 + 1 + 19 + 1);
 }
 
 // Each case damages a good file in one place; the reader must refuse it.
@@ -118,8 +177,6 @@ struct Damage {
     std::function<void(Bytes&, const HelpFileView&)> apply;
     const char* message;
 };
-
-uint32_t Payload(const HelpFileView& v, const char* name) { return Entry(v, name).offset + 9; }
 
 size_t FindBytes(const Bytes& file, size_t from, std::initializer_list<uint8_t> bytes)
 {
@@ -160,18 +217,36 @@ const Damage Damages[] = {
      "|SYSTEM: flags ask for compression"},
 };
 
-TEST(HelpFile, ReaderRefusesDamagedFiles)
+// Damages to a file whose second topic starts block 1 after zero padding.
+const Damage BlockDamages[] = {
+    {"padding", [](Bytes& f, const HelpFileView& v) { f[Payload(v, "|TOPIC") + 4095] = ' '; },
+     "NextBlock does not point at the following record"},
+    {"first link", [](Bytes& f, const HelpFileView& v) { f[Payload(v, "|TOPIC") + 4096 + 4] = 13; },
+     "the header of block 1 does not match its records"},
+    {"last header", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Payload(v, "|TOPIC") + 4096 + 8, 0); },
+     "the header of block 1 does not match its records"},
+    {"pos in header gap", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Payload(v, "|TOPIC") + 12 + 12, 4096 + 5); },
+     "TOPICPOS 4101 is outside the topic data"},
+};
+
+void ExpectRefusals(const HelpDocument& doc, const Damage* begin, const Damage* end)
 {
-    const Bytes good = Build(ThreeTopics());
+    const Bytes good = Build(doc);
     const HelpFileView view = Read(good);
-    for (const Damage& d : Damages) {
+    for (const Damage* d = begin; d != end; ++d) {
         Bytes file = good;
-        d.apply(file, view);
+        d->apply(file, view);
         HelpFileView damaged;
         std::string error;
-        EXPECT_FALSE(ReadHelpFile(file, damaged, error)) << d.what;
-        EXPECT_NE(error.find(d.message), std::string::npos) << d.what << ": " << error;
+        EXPECT_FALSE(ReadHelpFile(file, damaged, error)) << d->what;
+        EXPECT_NE(error.find(d->message), std::string::npos) << d->what << ": " << error;
     }
+}
+
+TEST(HelpFile, ReaderRefusesDamagedFiles)
+{
+    ExpectRefusals(ThreeTopics(), std::begin(Damages), std::end(Damages));
+    ExpectRefusals(EndingBeforeBlockEnd(48), std::begin(BlockDamages), std::end(BlockDamages));
 }
 
 } // namespace

@@ -161,7 +161,11 @@ TEST_F(Generator, RefusesSourcesItCannotEncode)
     const std::string head = ".title T\n.topic 1 A First\n";
     EXPECT_NE(Refusal(head + "x\n.topic 1 B Second\ny\n").find("help.txt: line 4: context number 1 is used twice"),
               std::string::npos);
-    EXPECT_NE(Refusal(head + std::string(5000, 'x') + "\n").find("more than the 4084 that one topic block holds"),
+    std::string lines;
+    for (int i = 0; i < 4070; ++i)
+        lines += "- x\n";
+    EXPECT_NE(Refusal(head + lines).find("topic \"First\" has 4110 bytes of record header and formatting, more than "
+                                         "the 4084 of a topic block"),
               std::string::npos);
     EXPECT_NE(Refusal(head + "\xE2\x86\x92\n").find("line 3: column 1: character U+2192 has no single-byte ANSI"),
               std::string::npos);
