@@ -95,80 +95,47 @@ TEST(HelpFile, MapsNumbersAscendingAndHashesInSignedOrder)
               (std::vector<std::pair<uint32_t, std::string>>{{overview, "Overview"}, {details, "Details"}, {more, "More"}}));
 }
 
-// Four topics over four blocks: the first topic's text runs on into block
-// 1, where the second topic starts; the third topic's text runs through
-// block 2 (where no record starts) into block 3, where the last one starts.
-HelpDocument FourBlocks()
+uint32_t Payload(const HelpFileView& v, const char* name) { return Entry(v, name).offset + 9; }
+
+// The overview's text runs on into block 1, where the details start; the
+// third topic's runs through block 2 (no record starts there) into block 3.
+TEST(HelpFile, SpreadsTopicsOverAsManyBlocksAsTheyNeed)
 {
     HelpDocument doc = ThreeTopics();
     doc.topics[0].lines = std::vector<std::string>(50, std::string(99, 'a'));
     doc.topics[2].lines = std::vector<std::string>(90, std::string(99, 'c'));
     doc.topics.push_back({40, "IDH_LAST", "Last", {"The last words."}});
-    return doc;
-}
-
-uint32_t Payload(const HelpFileView& v, const char* name) { return Entry(v, name).offset + 9; }
-
-// The three fields of a topic block's header.
-std::vector<uint32_t> BlockHeader(const Bytes& file, const HelpFileView& v, size_t block)
-{
-    const uint8_t* h = &file[Payload(v, "|TOPIC") + block * 4096];
-    return {GetU32(h), GetU32(h + 4), GetU32(h + 8)};
-}
-
-TEST(HelpFile, SpreadsTopicsOverAsManyBlocksAsTheyNeed)
-{
-    const HelpDocument doc = FourBlocks();
     const Bytes file = Build(doc);
-    const HelpFileView view = Read(file);
-    ASSERT_EQ(view.topicBlocks, 4);
-    ASSERT_EQ(view.topics.size(), 4u);
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(view.topics[i].lines.back(), doc.topics[i].lines.back()) << i;
-        EXPECT_EQ(view.topics[i].lines.size(), doc.topics[i].lines.size() + 2) << i;
-    }
-    // A topic's TOPICOFFSET counts from the block its header starts in.
-    const uint32_t details = view.topics[1].pos;
-    EXPECT_EQ(view.topics[1].offset, 0x8000u);
-    EXPECT_EQ(view.topics[2].offset, 0x8000u + 1 + 8 + 1 + 1 + 19 + 1);
-    EXPECT_EQ(view.topics[3].offset, 0x18000u);
-    EXPECT_EQ(details & ~0x3FFFu, 0x4000u);
-    EXPECT_GT(details, 0x4000u + 12);
-    EXPECT_EQ(view.topics[3].pos & ~0x3FFFu, 0xC000u);
-    EXPECT_EQ(view.contextMap.back(), (std::pair<int32_t, uint32_t>{40, 0x18000u}));
-    EXPECT_EQ(view.titles.back(), (std::pair<uint32_t, std::string>{0x18000u, "Last"}));
-    EXPECT_EQ(view.contentsOffset, 0u);
-
-    // The overview's text record starts in block 0 and is the last there.
-    const uint32_t overviewText = view.topics[0].pos + 21 + 28 + 8;
-    EXPECT_EQ(BlockHeader(file, view, 0), (std::vector<uint32_t>{0xFFFFFFFF, 12, 0}));
-    EXPECT_EQ(BlockHeader(file, view, 1), (std::vector<uint32_t>{overviewText, details, view.topics[0].pos}));
-    const uint32_t moreText = view.topics[2].pos + 21 + 28 + 4;
-    EXPECT_EQ(BlockHeader(file, view, 2), (std::vector<uint32_t>{moreText, 0xFFFFFFFF, view.topics[2].pos}));
-    EXPECT_EQ(BlockHeader(file, view, 3), (std::vector<uint32_t>{moreText, view.topics[3].pos, view.topics[2].pos}));
+    const HelpFileView v = Read(file);
+    ASSERT_EQ(v.topicBlocks, 4);
+    EXPECT_EQ(v.topics[2].lines.back(), doc.topics[2].lines.back());
+    // A TOPICOFFSET counts the text from the start of its header's block.
+    EXPECT_EQ(v.contextMap, (std::vector<std::pair<int32_t, uint32_t>>{
+                                {10, 0x8000}, {20, 0x8000 + 31}, {30, 0}, {40, 0x18000}}));
+    const uint32_t t0 = v.topics[0].pos, t1 = v.topics[1].pos, t2 = v.topics[2].pos, t3 = v.topics[3].pos;
+    std::vector<uint32_t> headers; // LastTopicLink, FirstTopicLink, LastTopicHeader of each block
+    for (size_t at = 0; at < 4 * 4096; at += 4)
+        if (at % 4096 < 12)
+            headers.push_back(GetU32(&file[Payload(v, "|TOPIC") + at]));
+    const uint32_t none = 0xFFFFFFFF, text0 = t0 + 21 + 28 + 8, text2 = t2 + 21 + 28 + 4;
+    EXPECT_EQ(headers, (std::vector<uint32_t>{none, 12, 0, text0, t1, t0, text2, none, t2, text2, t3, t2}));
 }
 
-// The overview's text ends `left` bytes before block 0 ends.
-HelpDocument EndingBeforeBlockEnd(size_t left)
+// The overview's text ends `left` bytes before block 0 ends; the details'
+// header and LinkData1 take 49.
+HelpDocument LeavingInBlockZero(size_t left)
 {
     HelpDocument doc = ThreeTopics();
     doc.topics[0].lines = {std::string(1000, 'a')};
-    const HelpFileView view = Read(Build(doc));
-    doc.topics[0].lines[0].append(4096 - left - view.topics[1].pos, 'b');
+    doc.topics[0].lines[0].append(4096 - left - Read(Build(doc)).topics[1].pos, 'b');
     return doc;
 }
 
-TEST(HelpFile, KeepsARecordHeaderInOneBlock)
+TEST(HelpFile, StartsTheNextBlockWithARecordHeaderThatDoesNotFit)
 {
-    // 49 bytes of header and LinkData1 fit into the last 49 of a block...
-    HelpFileView view = Read(Build(EndingBeforeBlockEnd(49)));
-    EXPECT_EQ(view.topics[1].pos, 4096u - 49);
-    EXPECT_EQ(view.topics[1].offset, view.topics[0].lines[2].size() + 1 + 1 + 9 + 1 + 1 + 1);
-    // ...but not into 48: the rest is zero-filled and block 1 starts with it.
-    view = Read(Build(EndingBeforeBlockEnd(48)));
-    EXPECT_EQ(view.topics[1].pos, 0x4000u + 12);
-    EXPECT_EQ(view.topics[1].offset, 0x8000u);
-    EXPECT_EQ(view.topics[2].offset, 0x8000u + 1 + 8 + 1 + 1 + 19 + 1);
+    EXPECT_EQ(Read(Build(LeavingInBlockZero(49))).topics[1].pos, 4096u - 49);
+    const HelpFileView v = Read(Build(LeavingInBlockZero(48)));
+    EXPECT_EQ(std::pair(v.topics[1].pos, v.topics[1].offset), std::pair(0x4000u + 12, 0x8000u));
 }
 
 // Each case damages a good file in one place; the reader must refuse it.
@@ -183,7 +150,7 @@ size_t FindBytes(const Bytes& file, size_t from, std::initializer_list<uint8_t> 
     return std::search(file.begin() + from, file.end(), bytes.begin(), bytes.end()) - file.begin();
 }
 
-const Damage Damages[] = {
+const std::vector<Damage> Damages = {
     {"magic", [](Bytes& f, const HelpFileView&) { f[0] ^= 1; }, "bad magic"},
     {"truncated", [](Bytes& f, const HelpFileView&) { f.pop_back(); }, "file size differs"},
     {"reserved", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Entry(v, "|SYSTEM").offset, Entry(v, "|SYSTEM").used + 8); },
@@ -218,35 +185,33 @@ const Damage Damages[] = {
 };
 
 // Damages to a file whose second topic starts block 1 after zero padding.
-const Damage BlockDamages[] = {
+const std::vector<Damage> BlockDamages = {
     {"padding", [](Bytes& f, const HelpFileView& v) { f[Payload(v, "|TOPIC") + 4095] = ' '; },
      "NextBlock does not point at the following record"},
     {"first link", [](Bytes& f, const HelpFileView& v) { f[Payload(v, "|TOPIC") + 4096 + 4] = 13; },
      "the header of block 1 does not match its records"},
-    {"last header", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Payload(v, "|TOPIC") + 4096 + 8, 0); },
-     "the header of block 1 does not match its records"},
-    {"pos in header gap", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Payload(v, "|TOPIC") + 12 + 12, 4096 + 5); },
+    {"pos in header gap", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Payload(v, "|TOPIC") + 24, 4096 + 5); },
      "TOPICPOS 4101 is outside the topic data"},
 };
 
-void ExpectRefusals(const HelpDocument& doc, const Damage* begin, const Damage* end)
+void ExpectRefusals(const HelpDocument& doc, const std::vector<Damage>& damages)
 {
     const Bytes good = Build(doc);
     const HelpFileView view = Read(good);
-    for (const Damage* d = begin; d != end; ++d) {
+    for (const Damage& d : damages) {
         Bytes file = good;
-        d->apply(file, view);
+        d.apply(file, view);
         HelpFileView damaged;
         std::string error;
-        EXPECT_FALSE(ReadHelpFile(file, damaged, error)) << d->what;
-        EXPECT_NE(error.find(d->message), std::string::npos) << d->what << ": " << error;
+        EXPECT_FALSE(ReadHelpFile(file, damaged, error)) << d.what;
+        EXPECT_NE(error.find(d.message), std::string::npos) << d.what << ": " << error;
     }
 }
 
 TEST(HelpFile, ReaderRefusesDamagedFiles)
 {
-    ExpectRefusals(ThreeTopics(), std::begin(Damages), std::end(Damages));
-    ExpectRefusals(EndingBeforeBlockEnd(48), std::begin(BlockDamages), std::end(BlockDamages));
+    ExpectRefusals(ThreeTopics(), Damages);
+    ExpectRefusals(LeavingInBlockZero(48), BlockDamages);
 }
 
 } // namespace

@@ -69,6 +69,7 @@ TEST_F(ShippedHelpFile, OpensTheMainWindowAndSetupTopics)
     EXPECT_EQ(main->title, "The Ostrivel window");
     EXPECT_EQ(setup->title, "The Setup dialog");
     EXPECT_EQ(view.contentsOffset, main->offset);
+    EXPECT_GE(view.topicBlocks, 2); // the help window test reads the second block's text
 }
 
 TEST_F(ShippedHelpFile, HoldsEveryTopicOfTheSourceUnderItsNumberAndName)
@@ -164,9 +165,7 @@ TEST_F(Generator, RefusesSourcesItCannotEncode)
     std::string lines;
     for (int i = 0; i < 4070; ++i)
         lines += "- x\n";
-    EXPECT_NE(Refusal(head + lines).find("topic \"First\" has 4110 bytes of record header and formatting, more than "
-                                         "the 4084 of a topic block"),
-              std::string::npos);
+    EXPECT_NE(Refusal(head + lines).find("\"First\" has 4110 bytes of record header and formatting"), std::string::npos);
     EXPECT_NE(Refusal(head + "\xE2\x86\x92\n").find("line 3: column 1: character U+2192 has no single-byte ANSI"),
               std::string::npos);
     EXPECT_NE(Refusal(head + "caf\xE9\n").find("malformed UTF-8"), std::string::npos);
