@@ -48,7 +48,7 @@ LRESULT OnCreate(HWND window)
 
 void OnDestroy(HWND window)
 {
-    SaveSettings();
+    SaveSettingsOrSay(nullptr);  // the window is going: the box stands alone
     PostQuitMessage(0);
     ReleaseMainControls(window);
     StopRefreshTimer(window);
@@ -110,7 +110,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnDestroy(window);
         return 0;
     case WM_ENDSESSION:
-        // At log-off the process ends without WM_DESTROY: save now.
+        // At log-off the process ends without WM_DESTROY: save now, with no
+        // box to hold the log-off up.
         if (wParam)
             SaveSettings();
         return 0;

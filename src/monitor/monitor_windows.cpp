@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "drive_services.h"
+#include "file_places.h"
 #include "file_replace.h"
 #include "monitor_state_file.h"
 #include "smtp_winsock.h"
@@ -23,16 +24,18 @@ bool ReadState(void*, char* buffer, size_t capacity, size_t* length)
 {
     uint32_t size = 0;
     const uint32_t fits = capacity < UINT32_MAX ? static_cast<uint32_t>(capacity) : UINT32_MAX;
+    FilePlace place;
+    PlaceProgramFile(MonitorStateFileName, &place);
     const bool read =
-        WindowsDriveFiles().readFile(MonitorStateFileName, reinterpret_cast<uint8_t*>(buffer), fits, &size) ==
-        ERROR_SUCCESS;
+        WindowsDriveFiles().readFile(place.read, reinterpret_cast<uint8_t*>(buffer), fits, &size) == ERROR_SUCCESS;
     *length = read ? size : 0;
     return read;
 }
 
 bool WriteState(void*, const char* text, size_t length)
 {
-    return ReplaceFileWhole(MonitorStateFileName, MonitorTemporaryPrefix, text, length) != 0;
+    char path[MAX_PATH];
+    return SaveProgramFile(MonitorStateFileName, MonitorTemporaryPrefix, text, length, path) != 0;
 }
 
 // Local time minus UTC, daylight saving included.

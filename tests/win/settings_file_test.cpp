@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "file_places.h"
 #include "import_hook.h"
 #include "settings.h"
 
@@ -97,6 +99,12 @@ protected:
                   + "_" + std::to_string(++counter);
         ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr)) << folder_;
         ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+        // The user's folders of this test alone, beside the program's.
+        home_ = folder_ + "_home";
+        ASSERT_TRUE(CreateDirectoryA(home_.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryA((home_ + "\\Roaming").c_str(), nullptr));
+        SetEnvironmentVariableA("APPDATA", (home_ + "\\Roaming").c_str());
+        SetEnvironmentVariableA("LOCALAPPDATA", (home_ + "\\Local").c_str());
         ForgetSettings();
     }
 
@@ -109,9 +117,12 @@ protected:
         }
         SetCurrentDirectoryA(previous_);
         EXPECT_TRUE(RemoveDirectoryA(folder_.c_str())) << folder_;
+        std::error_code ignored;
+        std::filesystem::remove_all(home_, ignored);
     }
 
     std::string folder_;
+    std::string home_;
 
 private:
     char previous_[MAX_PATH];
@@ -316,30 +327,29 @@ private:
 };
 
 // After a save that cannot replace the file, the earlier file is unchanged
-// byte for byte, no temporary file is left and the record is zero. Once the
-// obstacle is gone the same save succeeds, so the obstacle was the cause.
-void ExpectFailedSaveKeepsFile(const Bytes& earlier)
+// byte for byte, no temporary file is left, the reason is the system's, and
+// the record keeps what the user set.
+void ExpectFailedSaveKeepsFile(const Bytes& earlier, DWORD reason)
 {
     LoadSettings();
     ASSERT_EQ(RecordBytes(), earlier);
     CurrentSettings.pollMinutes = 99;
-    SaveSettings();
+    const Bytes set = RecordBytes();
+    char path[MAX_PATH];
+    EXPECT_EQ(SaveSettings(path), 0);
+    EXPECT_EQ(GetLastError(), reason);
+    EXPECT_STREQ(path, FileName);
     EXPECT_EQ(ReadBytes(FileName), earlier);
-    ExpectRecordZero();
+    EXPECT_EQ(RecordBytes(), set);
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName}) << "temporary file left";
 }
 
-// Once the obstacle is gone: a second save of the zeroed record writes
-// nothing, while a save after a new load replaces the file.
-void ExpectSaveAfterLoadWrites(const Bytes& earlier)
+// Once the obstacle is gone, the next save writes the record kept.
+void ExpectSaveAfterwardsWrites(const Bytes& earlier)
 {
-    SaveSettings();
-    EXPECT_EQ(ReadBytes(FileName), earlier) << "zeros of a failed save written";
-    LoadSettings();
-    CurrentSettings.pollMinutes = 77;
-    SaveSettings();
+    EXPECT_EQ(SaveSettings(), 1);
     Bytes expected = earlier;
-    expected[0] = 77;
+    expected[0] = 99;
     EXPECT_EQ(ReadBytes(FileName), expected);
 }
 
@@ -347,11 +357,11 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsKept)
 {
     WriteBytes(FileName, SampleRecord(20));
     ASSERT_TRUE(SetFileAttributesA(FileName, FILE_ATTRIBUTE_READONLY));
-    ExpectFailedSaveKeepsFile(SampleRecord(20));
+    ExpectFailedSaveKeepsFile(SampleRecord(20), ERROR_ACCESS_DENIED);
     EXPECT_EQ(GetFileAttributesA(FileName) & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
 
     ASSERT_TRUE(SetFileAttributesA(FileName, FILE_ATTRIBUTE_NORMAL));
-    ExpectSaveAfterLoadWrites(SampleRecord(20));
+    ExpectSaveAfterwardsWrites(SampleRecord(20));
 }
 
 TEST_F(SettingsFileTest, FileHeldOpenWithoutWriteSharingIsKept)
@@ -360,10 +370,10 @@ TEST_F(SettingsFileTest, FileHeldOpenWithoutWriteSharingIsKept)
     HANDLE holder = CreateFileA(FileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    ExpectFailedSaveKeepsFile(SampleRecord(21));  // the load shares reading
+    ExpectFailedSaveKeepsFile(SampleRecord(21), ERROR_SHARING_VIOLATION);  // the load shares reading
 
     CloseHandle(holder);
-    ExpectSaveAfterLoadWrites(SampleRecord(21));
+    ExpectSaveAfterwardsWrites(SampleRecord(21));
 }
 
 TEST_F(SettingsFileTest, FileHeldOpenWithWriteSharingIsReplacedWholeOrKept)
@@ -378,28 +388,81 @@ TEST_F(SettingsFileTest, FileHeldOpenWithWriteSharingIsReplacedWholeOrKept)
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     CurrentSettings.pollMinutes = 99;
     Bytes saved = RecordBytes();
-    SaveSettings();
+    const int done = SaveSettings();
     CloseHandle(holder);
-    Bytes record = RecordBytes();
-    if (record == saved) {
-        EXPECT_EQ(ReadBytes(FileName), saved);
-    } else {
-        ExpectRecordZero();
-        EXPECT_EQ(ReadBytes(FileName), SampleRecord(23));
-    }
+    EXPECT_EQ(RecordBytes(), saved);
+    EXPECT_EQ(ReadBytes(FileName), done ? saved : SampleRecord(23));
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName}) << "temporary file left";
 }
 
-TEST_F(SettingsFileTest, UnwritableFolderKeepsFile)
+// A program folder that takes no new files (Program Files, run as a user):
+// the settings go to %APPDATA%\Ostrivel\ and stay there, the state file's too.
+TEST_F(SettingsFileTest, FolderRefusingNewFilesSendsTheFilesToAppData)
 {
     WriteBytes(FileName, SampleRecord(22));
     ImmutableFolder folder(folder_);
     if (!folder.Set(true))
         GTEST_SKIP() << "cannot make the folder unwritable here (needs Wine, chattr, root)";
-    ExpectFailedSaveKeepsFile(SampleRecord(22));
+    LoadSettings();
+    EXPECT_EQ(RecordBytes(), SampleRecord(22)) << "read beside the program";
+    CurrentSettings.pollMinutes = 99;
+    const Bytes set = RecordBytes();
+    char path[MAX_PATH];
+    ASSERT_EQ(SaveSettings(path), 1);
+    const std::string own = home_ + "\\Roaming\\Ostrivel\\";
+    EXPECT_EQ(path, own + FileName);
+    EXPECT_EQ(ReadBytes(path), set);
+    EXPECT_EQ(ReadBytes(FileName), SampleRecord(22));
+    FilePlace state;
+    PlaceProgramFile("ostrivel.mon", &state);
+    EXPECT_EQ(state.write, own + "ostrivel.mon");
+    EXPECT_EQ(state.read, own + "ostrivel.mon");
 
+    // Once there, the file is read and written there, whatever the folder.
     ASSERT_TRUE(folder.Set(false));
-    ExpectSaveAfterLoadWrites(SampleRecord(22));
+    ForgetSettings();
+    LoadSettings();
+    EXPECT_EQ(RecordBytes(), set);
+    ASSERT_EQ(SaveSettings(path), 1);
+    EXPECT_EQ(path, own + FileName);
+    EXPECT_EQ(ReadBytes(FileName), SampleRecord(22));
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName}) << "a probe's file left";
+}
+
+// What Windows redirected for the program before it carried a manifest is
+// read when neither place has a file, and only until a save made one.
+TEST_F(SettingsFileTest, VirtualStoreCopyIsTakenOverOnce)
+{
+    char program[MAX_PATH];
+    ASSERT_TRUE(GetModuleFileNameA(nullptr, program, MAX_PATH));
+    std::string withoutDrive = program + 3;  // "C:\" off
+    withoutDrive.resize(withoutDrive.rfind('\\') + 1);
+    const std::string store = home_ + "\\Local\\VirtualStore\\" + withoutDrive;
+    std::filesystem::create_directories(store);
+    WriteBytes((store + FileName).c_str(), SampleRecord(50));
+    LoadSettings();
+    EXPECT_EQ(RecordBytes(), SampleRecord(50));
+    CurrentSettings.pollMinutes = 51;
+    ASSERT_EQ(SaveSettings(), 1);
+    EXPECT_EQ(ReadBytes(FileName)[0], 51) << "saved beside the program";
+
+    WriteBytes((store + FileName).c_str(), SampleRecord(60));
+    ForgetSettings();
+    LoadSettings();
+    EXPECT_EQ(CurrentSettings.pollMinutes, 51);
+
+    // A folder given by another copy of the program overrides every place.
+    const std::string given = home_ + "\\given";
+    ASSERT_TRUE(CreateDirectoryA(given.c_str(), nullptr));
+    UseSettingsFolder(given.c_str());
+    char path[MAX_PATH];
+    EXPECT_EQ(SaveSettings(path), 1);
+    ForgetSettings();
+    LoadSettings();
+    UseSettingsFolder(nullptr);
+    EXPECT_EQ(path, given + "\\" + FileName);
+    EXPECT_EQ(ReadBytes(path)[0], 51);
+    EXPECT_EQ(CurrentSettings.pollMinutes, 51);
 }
 
 // Windows 9x: MoveFileExA is exported but always fails with
@@ -461,7 +524,7 @@ TEST_F(SettingsFileOnWindows9xTest, FailedRenameGivesTheEarlierFileBack)
     ASSERT_TRUE(moveFile.installed());
     RealMoveFileA = moveFile.original<decltype(&MoveFileA)>();
     WriteBytes(FileName, SampleRecord(32));
-    ExpectFailedSaveKeepsFile(SampleRecord(32));
+    ExpectFailedSaveKeepsFile(SampleRecord(32), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RenamesOntoSettings, 2) << "the earlier file was not renamed back";
 }
 
