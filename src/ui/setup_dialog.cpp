@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "autostart.h"
+#include "layout.h"
 #include "monitor_step.h"
 #include "product.h"
 #include "refresh_timer.h"
@@ -164,8 +165,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 void RunSetupCommand(HWND mainWindow)
 {
     const Settings before = CurrentSettings;
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
-    const INT_PTR ended = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), mainWindow, SetupDialogProc, 0);
+    const INT_PTR ended = RunDialog(mainWindow, IDD_SETUP, SetupDialogProc);
     MonitorSetupEnded(before, ended == IDOK);
     // An unchanged interval leaves the running countdown alone.
     if (CurrentSettings.pollMinutes == before.pollMinutes)
