@@ -1,10 +1,10 @@
 #include "file_places.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "file_replace.h"
 #include "settings.h"
+#include "unicode_calls.h"
 
 namespace {
 
@@ -18,16 +18,6 @@ bool IsWindowsNt()
     return !(GetVersion() & 0x80000000u);
 }
 
-// The parts joined into out; false (with out empty) when they do not fit.
-bool Join(char (&out)[MAX_PATH], const char* a, const char* b, const char* c = "")
-{
-    const int n = snprintf(out, MAX_PATH, "%s%s%s", a, b, c);
-    if (n > 0 && n < MAX_PATH)
-        return true;
-    out[0] = '\0';
-    return false;
-}
-
 bool IsFile(const char* path)
 {
     const DWORD attributes = GetFileAttributesA(path);
@@ -39,7 +29,7 @@ bool FromEnvironment(const char* variable, const char* more, char (&path)[MAX_PA
 {
     char value[MAX_PATH];
     const DWORD n = GetEnvironmentVariableA(variable, value, MAX_PATH);
-    return n > 0 && n < MAX_PATH && Join(path, value, more);
+    return n > 0 && n < MAX_PATH && JoinPath(path, value, more);
 }
 
 // "%APPDATA%\Ostrivel\", or the given folder with its trailing backslash.
@@ -48,7 +38,7 @@ bool OwnFolder(char (&folder)[MAX_PATH])
     if (!GivenFolder[0])
         return FromEnvironment("APPDATA", AppDataFolder, folder);
     const size_t n = std::strlen(GivenFolder);
-    return Join(folder, GivenFolder, GivenFolder[n - 1] == '\\' ? "" : "\\");
+    return JoinPath(folder, GivenFolder, GivenFolder[n - 1] == '\\' ? "" : "\\");
 }
 
 // What Windows wrote in place of the program's folder for programs without a
@@ -62,7 +52,7 @@ bool VirtualStorePath(const char* name, char (&path)[MAX_PATH])
         return false;  // only local drives were redirected
     end[1] = '\0';
     char store[MAX_PATH];
-    return FromEnvironment("LOCALAPPDATA", VirtualStoreFolder, store) && Join(path, store, program + 3, name);
+    return FromEnvironment("LOCALAPPDATA", VirtualStoreFolder, store) && JoinPath(path, store, program + 3, name);
 }
 
 // Whether the current directory (the program's folder) takes new files: a
@@ -78,19 +68,19 @@ bool TakesNewFiles()
 
 void PlaceProgramFile(const char* name, FilePlace* place)
 {
-    Join(place->read, name, "");
-    Join(place->write, name, "");
+    JoinPath(place->read, name, "");
+    JoinPath(place->write, name, "");
     char own[MAX_PATH], ownFile[MAX_PATH];
-    if (!(GivenFolder[0] || IsWindowsNt()) || !OwnFolder(own) || !Join(ownFile, own, name))
+    if (!(GivenFolder[0] || IsWindowsNt()) || !OwnFolder(own) || !JoinPath(ownFile, own, name))
         return;
     const bool inOwnFolder = GivenFolder[0] || IsFile(ownFile);
     if (inOwnFolder || !TakesNewFiles())
-        Join(place->write, ownFile, "");
+        JoinPath(place->write, ownFile, "");
     if (inOwnFolder || !IsFile(name))
-        Join(place->read, place->write, "");
+        JoinPath(place->read, place->write, "");
     char redirected[MAX_PATH];
     if (!GivenFolder[0] && !IsFile(place->read) && VirtualStorePath(name, redirected) && IsFile(redirected))
-        Join(place->read, redirected, "");
+        JoinPath(place->read, redirected, "");
 }
 
 int SaveProgramFile(const char* name, const char* prefix, const void* data, size_t length,
@@ -98,7 +88,7 @@ int SaveProgramFile(const char* name, const char* prefix, const void* data, size
 {
     FilePlace place;
     PlaceProgramFile(name, &place);
-    Join(path, place.write, "");
+    JoinPath(path, place.write, "");
     if (char* end = std::strrchr(place.write, '\\')) {
         *end = '\0';
         CreateDirectoryA(place.write, nullptr);  // an existing folder is fine
@@ -118,6 +108,6 @@ int ProgramFileFolders(char (*folders)[MAX_PATH])
 
 void UseSettingsFolder(const char* folder)
 {
-    if (!folder || !Join(GivenFolder, folder, ""))
+    if (!folder || !JoinPath(GivenFolder, folder, ""))
         GivenFolder[0] = '\0';
 }

@@ -7,12 +7,12 @@
 #include <windows.h>
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 
 #include "file_places.h"
 #include "file_replace.h"
 #include "settings.h"
+#include "unicode_calls.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ bool IsLeftover(const WIN32_FIND_DATAA& file)
 // The folder ("" for the current one) joined with a name.
 struct InFolder {
     char path[MAX_PATH];
-    InFolder(const char* folder, const char* name) { snprintf(path, MAX_PATH, "%s%s", folder, name); }
+    InFolder(const char* folder, const char* name) { JoinPath(path, folder, name); }
 };
 
 template <typename Visit>

@@ -165,31 +165,6 @@ protected:
     }
 };
 
-TEST_F(SetupDialogTest, EveryLabelShowsItsWholeTextInTheDialogFont)
-{
-    OpenCheckAndPress(
-        [](HWND dialog) {
-            HDC dc = GetDC(dialog);
-            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
-            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-                char name[16] = "";
-                GetClassNameA(child, name, sizeof name);
-                if (_stricmp(name, "Static") != 0)
-                    continue;
-                char text[128] = "";
-                GetWindowTextA(child, text, sizeof text);
-                RECT box;
-                GetClientRect(child, &box);
-                RECT needed = box;
-                DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK);
-                EXPECT_LE(needed.bottom, box.bottom) << text;
-                EXPECT_LE(needed.right, box.right) << text;
-            }
-            ReleaseDC(dialog, dc);
-        },
-        IDCANCEL);
-}
-
 TEST_F(SetupDialogTest, IsModalToTheOwnerAndStandsAtItsClientOrigin)
 {
     OpenCheckAndPress(
@@ -490,6 +465,37 @@ TEST_F(SetupDialogTest, OkWithAWorkingAddressAndServerSendsATestMessage)
     setup({SetText(900, "-1"), Click(IDOK)}, 300);
     EXPECT_EQ(outcome, "") << "address and server unchanged: nothing sent";
     EXPECT_STREQ(label, "Monitor disabled") << "no refresh, no mail";
+}
+
+// OK saves the settings at once; a save that fails says so, naming the file
+// and the reason, and keeps what the user set for this run.
+TEST_F(SetupDialogTest, OkSavesTheSettingsAndAFailedSaveSaysWhy)
+{
+    std::vector<uint8_t> saved;
+    EXPECT_EQ(RunSetup({SetText(900, "17"), Click(IDOK)}).stepsDone, 2u);
+    ASSERT_TRUE(ReadWholeFile(SettingsFileName, &saved));
+    ASSERT_EQ(saved.size(), sizeof(Settings));
+    EXPECT_EQ(saved[0], 17);
+
+    ASSERT_TRUE(SetFileAttributesA(SettingsFileName, FILE_ATTRIBUTE_READONLY));
+    char file[MAX_PATH];
+    GetFullPathNameA(SettingsFileName, MAX_PATH, file, nullptr);
+    std::string box;
+    // OK is posted: the box then runs from the dialog's own loop, where the
+    // next steps can reach it.
+    const ModalStep postOk = [](HWND dialog) { return PostMessageA(dialog, WM_COMMAND, IDOK, 0) != 0; };
+    const ModalRun run = RunSetup({SetText(900, "18"), postOk, Inspect([&box](HWND b) {
+                                       char text[1024] = "";
+                                       GetDlgItemTextA(b, 0xFFFF, text, sizeof text);
+                                       box = text;
+                                   }),
+                                   Click(IDOK)});
+    SetFileAttributesA(SettingsFileName, FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(run.stepsDone, 4u);
+    EXPECT_THAT(box, StartsWith(std::string("The settings could not be saved to\n") + file + "\n\n5 - Access"));
+    EXPECT_EQ(CurrentSettings.pollMinutes, 18);
+    ASSERT_TRUE(ReadWholeFile(SettingsFileName, &saved));
+    EXPECT_EQ(saved[0], 17);
 }
 
 TEST_F(SetupDialogTest, AChangedIntervalReArmsTheTimer)
