@@ -1,14 +1,17 @@
 // The main window's controls as the user sees them: columns, fonts, colours,
-// status bar, and the image list's life.
+// status bar, and the image list's life; at 96 DPI to the pixel, and again in
+// a copy of this program at 144 and 192 DPI, scaled to within 2 pixels.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "layout.h"
 #include "product.h"
+#include "views.h"
 #include "window_session.h"
 
 namespace {
@@ -27,7 +30,12 @@ protected:
         session_ = std::make_unique<MainWindowSession>(drives_);
         main_ = session_->Window();
         ASSERT_NE(main_, nullptr);
+        if (AskedDpi()) {
+            ASSERT_EQ(dpi_, AskedDpi()) << "LogPixels not taken up";
+        }
     }
+
+    int Scaled(int pixels) const { return AtDpi(pixels, dpi_); }
 
     void ExpectColumns(HWND list, const std::vector<ColumnSpec>& columns)
     {
@@ -40,7 +48,7 @@ protected:
             column.cchTextMax = sizeof text;
             ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
             EXPECT_STREQ(text, columns[i].text) << "column " << i;
-            EXPECT_EQ(column.cx, columns[i].width) << columns[i].text;
+            EXPECT_NEAR(column.cx, Scaled(columns[i].width), slack_) << columns[i].text;
             EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, columns[i].format) << columns[i].text;
         }
     }
@@ -66,6 +74,8 @@ protected:
     DriveFolder drives_;
     std::unique_ptr<MainWindowSession> session_;
     HWND main_ = nullptr;
+    const int dpi_ = ScreenDpi();
+    const int slack_ = dpi_ == 96 ? 0 : 2;  // pixels of rounding away from 96 DPI
 };
 
 TEST_F(MainWindowLayoutTest, ColumnsOfTheThreeLists)
@@ -101,7 +111,7 @@ TEST_F(MainWindowLayoutTest, ControlsSitInTheirRows)
 {
     RECT client;
     GetClientRect(main_, &client);
-    const int w = client.right;
+    const int w = MulDiv(client.right, 96, dpi_);  // the client width at 96 DPI
     struct Expected {
         HWND control;
         RECT place;
@@ -115,15 +125,18 @@ TEST_F(MainWindowLayoutTest, ControlsSitInTheirRows)
     };
     for (const Expected& e : expected) {
         RECT r = PlaceOf(e.control);
-        EXPECT_EQ(r.left, e.place.left) << GetDlgCtrlID(e.control);
-        EXPECT_EQ(r.top, e.place.top) << GetDlgCtrlID(e.control);
-        EXPECT_EQ(r.right, e.place.right) << GetDlgCtrlID(e.control);
-        EXPECT_EQ(r.bottom, e.place.bottom) << GetDlgCtrlID(e.control);
+        EXPECT_NEAR(r.left, Scaled(e.place.left), slack_) << GetDlgCtrlID(e.control);
+        EXPECT_NEAR(r.top, Scaled(e.place.top), slack_) << GetDlgCtrlID(e.control);
+        EXPECT_NEAR(r.right, Scaled(e.place.right), slack_) << GetDlgCtrlID(e.control);
+        EXPECT_NEAR(r.bottom, Scaled(e.place.bottom), slack_) << GetDlgCtrlID(e.control);
     }
+    EXPECT_GE(PlaceOf(GetDlgItem(main_, 1200)).top, PlaceOf(InfoList).bottom) << "status bar over the page";
     RECT outer;
     GetWindowRect(main_, &outer);
-    EXPECT_EQ(outer.right - outer.left, 420);
-    EXPECT_EQ(outer.bottom - outer.top, 370);
+    if (dpi_ == 96) {
+        EXPECT_EQ(outer.right - outer.left, 420);
+        EXPECT_EQ(outer.bottom - outer.top, 370);
+    }
     const LONG style = GetWindowLongA(main_, GWL_STYLE);
     EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) << "the window's size never changes";
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
@@ -168,16 +181,18 @@ TEST_F(MainWindowLayoutTest, TitleIsBoldAndTheRestNormal)
     GetWindowTextA(title, text, sizeof text);
     EXPECT_STREQ(text, "Hard Disk Drives");
     LOGFONTA bold = FontOf(title);
+    // The bitmap face at 96 DPI, the outline face that scales elsewhere.
+    const char* face = dpi_ == 96 ? "MS Sans Serif" : "Microsoft Sans Serif";
     EXPECT_EQ(bold.lfWeight, FW_BOLD);
-    EXPECT_EQ(bold.lfHeight, -10);
-    EXPECT_STREQ(bold.lfFaceName, "MS Sans Serif");
+    EXPECT_EQ(bold.lfHeight, -Scaled(10));
+    EXPECT_STREQ(bold.lfFaceName, face);
     HWND normals[] = {FindWindowExA(main_, nullptr, "STATIC", "Monitor disabled"),
                       GetDlgItem(main_, 800), GetDlgItem(main_, 801)};
     for (HWND control : normals) {
         LOGFONTA normal = FontOf(control);
         EXPECT_EQ(normal.lfWeight, 0) << GetDlgCtrlID(control);
-        EXPECT_EQ(normal.lfHeight, -10);
-        EXPECT_STREQ(normal.lfFaceName, "MS Sans Serif");
+        EXPECT_EQ(normal.lfHeight, -Scaled(10));
+        EXPECT_STREQ(normal.lfFaceName, face);
     }
 }
 
@@ -189,7 +204,7 @@ TEST_F(MainWindowLayoutTest, TitleIconLeftOfTheTitle)
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(GetDlgCtrlID(icon), 701);
     EXPECT_NE(SendMessageA(icon, STM_GETICON, 0, 0), 0);
-    EXPECT_EQ(PlaceOf(icon).left + 20, PlaceOf(GetDlgItem(main_, 700)).left);
+    EXPECT_NEAR(PlaceOf(icon).left + Scaled(20), PlaceOf(GetDlgItem(main_, 700)).left, slack_);
 }
 
 TEST_F(MainWindowLayoutTest, StatusBarHasTwoPartsWithTheAddress)
@@ -198,7 +213,7 @@ TEST_F(MainWindowLayoutTest, StatusBarHasTwoPartsWithTheAddress)
     ASSERT_NE(bar, nullptr);
     int edges[4] = {0, 0, 0, 0};
     EXPECT_EQ(SendMessageA(bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 2);
-    EXPECT_EQ(edges[0], 250);
+    EXPECT_EQ(edges[0], Scaled(250));
     EXPECT_EQ(edges[1], -1);
     char text[256] = {};
     SendMessageA(bar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
@@ -206,6 +221,28 @@ TEST_F(MainWindowLayoutTest, StatusBarHasTwoPartsWithTheAddress)
     EXPECT_EQ(std::string(HomePageAddress).rfind("http", 0), 0u);
     SendMessageA(bar, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(text));
     EXPECT_STREQ(text, "State file reset") << "part 1: the monitor's outcome, here of a first start";
+}
+
+// As many rows in view as at 96 DPI, and nothing to scroll sideways.
+TEST_F(MainWindowLayoutTest, ListsShowTheirRowsWithoutScrollingSideways)
+{
+    EXPECT_EQ(RowCount(DriveList), 4);
+    EXPECT_GE(SendMessageA(DriveList, LVM_GETCOUNTPERPAGE, 0, 0), 4);
+    if (const char* rows96 = std::getenv("OSTRIVEL_TEST_NOTE")) {
+        EXPECT_GE(SendMessageA(InfoList, LVM_GETCOUNTPERPAGE, 0, 0), std::atoi(rows96));
+    }
+    ShowListPage(AttributeList, InfoList);
+    for (HWND list : {DriveList, InfoList, AttributeList})
+        EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL) << GetDlgCtrlID(list);
+}
+
+TEST_F(MainWindowLayoutTest, SameAt144And192Dpi)
+{
+    if (AskedDpi())
+        GTEST_SKIP() << "this is the copy";
+    const LRESULT rows96 = SendMessageA(InfoList, LVM_GETCOUNTPERPAGE, 0, 0);
+    for (int dpi : {144, 192})
+        EXPECT_EQ(RunTestsAtDpi(dpi, "MainWindowLayoutTest.*", std::to_string(rows96)), 0) << dpi << " DPI";
 }
 
 TEST_F(MainWindowLayoutTest, MenuCarriesThePageCommands)

@@ -72,3 +72,16 @@ void ClearSelection(HWND list);
 LRESULT SendDoubleClick(HWND mainWindow, HWND list);
 // The pixels of a window's client area (its controls' included), as painted.
 std::vector<uint32_t> ClientPixels(HWND window);
+
+// The screen's DPI, and the DPI that a run of RunTestsAtDpi asked for (0 in
+// the test program as ctest starts it).
+int ScreenDpi();
+int AskedDpi();
+// MulDiv(pixels, dpi, 96): where a layout at 96 DPI lands at `dpi`.
+int AtDpi(int pixels, int dpi);
+
+// Runs the tests of `filter` in a copy of this test program started with the
+// prefix's LogPixels at `dpi` (Wine reads it when a process starts) and put
+// back afterwards; `note` reaches the copy as OSTRIVEL_TEST_NOTE. The copy's
+// exit code: 0 when all passed.
+int RunTestsAtDpi(int dpi, const char* filter, const std::string& note = "");
