@@ -1,6 +1,7 @@
 // The main window's controls as the user sees them: columns, fonts, colours,
-// status bar, and the image list's life; at 96 DPI to the pixel, and again in
-// a copy of this program at 144 and 192 DPI, scaled to within 2 pixels.
+// status bar, the image list's life, and the Setup and About dialogs whole; at
+// 96 DPI to the pixel, and again in a copy of this program at 144 and 192 DPI,
+// scaled to within 2 pixels.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,8 +9,11 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "commands.h"
 #include "layout.h"
+#include "modal_script.h"
 #include "product.h"
 #include "views.h"
 #include "window_session.h"
@@ -35,7 +39,7 @@ protected:
         }
     }
 
-    int Scaled(int pixels) const { return AtDpi(pixels, dpi_); }
+    int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 
     void ExpectColumns(HWND list, const std::vector<ColumnSpec>& columns)
     {
@@ -236,13 +240,66 @@ TEST_F(MainWindowLayoutTest, ListsShowTheirRowsWithoutScrollingSideways)
         EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL) << GetDlgCtrlID(list);
 }
 
+// Every control of a dialog inside it, with its whole text in its own font,
+// and none on another (group boxes hold others; dialog units rounded to
+// pixels may let neighbours share one).
+void ExpectDialogWhole(HWND dialog)
+{
+    RECT client, r, both;
+    GetClientRect(dialog, &client);
+    std::vector<RECT> placed;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char text[512] = "", name[16] = "";
+        GetWindowTextA(child, text, sizeof text);
+        GetClassNameA(child, name, sizeof name);
+        const LONG type = GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK;
+        const bool button = !_stricmp(name, "Button"), group = button && type == BS_GROUPBOX;
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom) << text;
+        RECT box, needed;
+        GetClientRect(child, &box);
+        box.right -= !button ? 0 : type <= BS_DEFPUSHBUTTON ? 4 : group ? 16 : GetSystemMetrics(SM_CXMENUCHECK) + 4;
+        needed = box;
+        HDC dc = GetDC(child);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
+        DrawTextA(dc, text, -1, &needed, DT_CALCRECT | (button ? DT_SINGLELINE : DT_WORDBREAK));
+        ReleaseDC(child, dc);
+        if (text[0] && (button || !_stricmp(name, "Static"))) {
+            EXPECT_TRUE(needed.right <= box.right && needed.bottom <= box.bottom) << text << " cut";
+        }
+        for (const RECT& other : placed) {
+            if (!group && IntersectRect(&both, &r, &other)) {
+                EXPECT_TRUE(both.right - both.left <= 1 || both.bottom - both.top <= 1) << text << " on another";
+            }
+        }
+        if (!group)
+            placed.push_back(r);
+    }
+}
+
+TEST_F(MainWindowLayoutTest, SetupAndAboutShowEveryControlWhole)
+{
+    std::string face;
+    const ModalStep check = [&face](HWND dialog) {
+        ExpectDialogWhole(dialog);
+        LOGFONTA font = {};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
+        face = font.lfFaceName;
+        return PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) != 0;
+    };
+    EXPECT_EQ(DriveModal([this] { RunSetupCommand(main_); }, {check}).stepsDone, 1u);
+    EXPECT_EQ(face, dpi_ == 96 ? "MS Sans Serif" : "Microsoft Sans Serif");
+    EXPECT_EQ(DriveModal([this] { ShowAbout(main_); }, {check}).stepsDone, 1u);
+}
+
 TEST_F(MainWindowLayoutTest, SameAt144And192Dpi)
 {
     if (AskedDpi())
         GTEST_SKIP() << "this is the copy";
     const LRESULT rows96 = SendMessageA(InfoList, LVM_GETCOUNTPERPAGE, 0, 0);
     for (int dpi : {144, 192})
-        EXPECT_EQ(RunTestsAtDpi(dpi, "MainWindowLayoutTest.*", std::to_string(rows96)), 0) << dpi << " DPI";
+        EXPECT_TRUE(RunTestsAtDpi(dpi, "MainWindowLayoutTest.*", std::to_string(rows96))) << dpi << " DPI";
 }
 
 TEST_F(MainWindowLayoutTest, MenuCarriesThePageCommands)

@@ -1,6 +1,7 @@
 #include "window_session.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 
 #include <cstdlib>
 
@@ -261,60 +262,33 @@ int AskedDpi()
     return dpi ? std::atoi(dpi) : 0;
 }
 
-int AtDpi(int pixels, int dpi)
+bool RunTestsAtDpi(int dpi, const char* filter, const std::string& note)
 {
-    return MulDiv(pixels, dpi, 96);
-}
-
-namespace {
-
-// This test program run again with `arguments`; its exit code. Its report
-// goes to ours.
-DWORD RunThisProgram(const std::string& arguments)
-{
+    const char desktop[] = "Control Panel\\Desktop";
+    DWORD before = 0, size = sizeof before, code = 99;
+    const bool had = SHGetValueA(HKEY_CURRENT_USER, desktop, "LogPixels", nullptr, &before, &size) == ERROR_SUCCESS;
+    SHSetValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    SetEnvironmentVariableA("OSTRIVEL_TEST_DPI", std::to_string(dpi).c_str());
+    SetEnvironmentVariableA("OSTRIVEL_TEST_NOTE", note.c_str());
     char program[MAX_PATH];
     GetModuleFileNameA(nullptr, program, sizeof program);
-    std::string line = std::string("\"") + program + "\" " + arguments;
+    std::string line = std::string("\"") + program + "\" --gtest_filter=" + filter;
     STARTUPINFOA start = {};
     start.cb = sizeof start;
-    start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    start.dwFlags = STARTF_USESTDHANDLES;  // the copy reports to our output
+    start.hStdOutput = start.hStdError = GetStdHandle(STD_OUTPUT_HANDLE);
     PROCESS_INFORMATION process = {};
-    DWORD code = 99;
     if (CreateProcessA(program, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process)) {
-        if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0)
-            TerminateProcess(process.hProcess, 98);
+        WaitForSingleObject(process.hProcess, 120000);
         GetExitCodeProcess(process.hProcess, &code);
+        TerminateProcess(process.hProcess, 98);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
-    return code;
-}
-
-}  // namespace
-
-int RunTestsAtDpi(int dpi, const char* filter, const std::string& note)
-{
-    HKEY desktop = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &desktop,
-                    nullptr);
-    DWORD before = 0, size = sizeof before;
-    const bool had = RegQueryValueExA(desktop, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before),
-                                      &size) == ERROR_SUCCESS;
-    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-    SetEnvironmentVariableA("OSTRIVEL_TEST_DPI", std::to_string(dpi).c_str());
-    SetEnvironmentVariableA("OSTRIVEL_TEST_NOTE", note.c_str());
-    const DWORD code = RunThisProgram(std::string("--gtest_filter=") + filter);
     SetEnvironmentVariableA("OSTRIVEL_TEST_DPI", nullptr);
-    SetEnvironmentVariableA("OSTRIVEL_TEST_NOTE", nullptr);
     if (had)
-        RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before), sizeof before);
+        SHSetValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &before, sizeof before);
     else
-        RegDeleteValueA(desktop, "LogPixels");
-    RegCloseKey(desktop);
-    // A process started at the DPI of before, running no test, brings Wine's
-    // font registry back to it: the next test program need not.
-    RunThisProgram("--gtest_filter=-*");
-    return static_cast<int>(code);
+        SHDeleteValueA(HKEY_CURRENT_USER, desktop, "LogPixels");
+    return code == 0;
 }

@@ -73,15 +73,13 @@ LRESULT SendDoubleClick(HWND mainWindow, HWND list);
 // The pixels of a window's client area (its controls' included), as painted.
 std::vector<uint32_t> ClientPixels(HWND window);
 
-// The screen's DPI, and the DPI that a run of RunTestsAtDpi asked for (0 in
-// the test program as ctest starts it).
+// The screen's DPI; the DPI that RunTestsAtDpi asked a copy of this program
+// for (0 in the program as ctest starts it).
 int ScreenDpi();
 int AskedDpi();
-// MulDiv(pixels, dpi, 96): where a layout at 96 DPI lands at `dpi`.
-int AtDpi(int pixels, int dpi);
 
-// Runs the tests of `filter` in a copy of this test program started with the
-// prefix's LogPixels at `dpi` (Wine reads it when a process starts) and put
-// back afterwards; `note` reaches the copy as OSTRIVEL_TEST_NOTE. The copy's
-// exit code: 0 when all passed.
-int RunTestsAtDpi(int dpi, const char* filter, const std::string& note = "");
+// Runs the tests of `filter` in a copy of this program started with the
+// prefix's LogPixels at `dpi` (Wine reads it when a process starts), then
+// puts LogPixels back; `note` reaches the copy as OSTRIVEL_TEST_NOTE. True
+// when all of them passed.
+bool RunTestsAtDpi(int dpi, const char* filter, const std::string& note = "");
