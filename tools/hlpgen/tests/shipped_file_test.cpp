@@ -104,7 +104,7 @@ TEST_F(ShippedHelpFile, StatesWhatTheProgramDoes)
         EXPECT_NE(main.find(fact), std::string::npos) << fact;
     for (const char* fact : {"-1 switches refreshing off", "starts Ostrivel hidden", "Email Address", "SMTP Server",
                              "Click on the icon in the Tray Area", "Press Ctrl Alt F12",
-                             "Run Ostrivel (minimized) when you log on", "ostrivel.mon beside the program"})
+                             "Run Ostrivel (minimized) when you log on", "ostrivel.mon beside ostrivel.ini"})
         EXPECT_NE(setup.find(fact), std::string::npos) << fact;
 }
 
