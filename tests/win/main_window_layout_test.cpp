@@ -15,6 +15,7 @@
 #include "layout.h"
 #include "modal_script.h"
 #include "product.h"
+#include "resource.h"
 #include "views.h"
 #include "window_session.h"
 
@@ -290,7 +291,7 @@ void ExpectDialogWhole(HWND dialog)
     }
 }
 
-TEST_F(MainWindowLayoutTest, SetupAndAboutShowEveryControlWhole)
+TEST_F(MainWindowLayoutTest, SetupMailServerAndAboutShowEveryControlWhole)
 {
     std::string face;
     const ModalStep check = [&face](HWND dialog) {
@@ -303,6 +304,11 @@ TEST_F(MainWindowLayoutTest, SetupAndAboutShowEveryControlWhole)
     EXPECT_EQ(DriveModal([this] { RunSetupCommand(main_); }, {check}).stepsDone, 1u);
     EXPECT_EQ(face, dpi_ == 96 ? "MS Sans Serif" : "Microsoft Sans Serif");
     EXPECT_EQ(DriveModal([this] { ShowAbout(main_); }, {check}).stepsDone, 1u);
+    const ModalStep openMailServer = [](HWND setup) {
+        return PostMessageA(GetDlgItem(setup, IDC_MAIL_SERVER), BM_CLICK, 0, 0) != 0;
+    };
+    const ModalStep cancel = [](HWND dialog) { return PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) != 0; };
+    EXPECT_EQ(DriveModal([this] { RunSetupCommand(main_); }, {openMailServer, check, cancel}).stepsDone, 3u);
 }
 
 TEST_F(MainWindowLayoutTest, SameAt144And192Dpi)
