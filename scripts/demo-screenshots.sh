@@ -2,7 +2,9 @@
 # demo-screenshots.sh <build dir> <program>
 # Runs the program inside Wine's desktop window on a private Xvfb display,
 # photographs the information page and the attribute page, then ends the
-# program through its File menu so that it saves its settings.
+# program through its File menu so that it saves its settings. With
+# OSTRIVEL_DPI set (say 144), the prefix's LogPixels is that DPI for the run
+# and put back afterwards; the pictures are then named after it.
 set -eu
 build=$1
 exe=$2
@@ -11,11 +13,35 @@ export WINEPREFIX="${WINEPREFIX:-$(cd "$build" && pwd)/wineprefix}"
 shots="$build/screenshots"
 mkdir -p "$shots"
 
-start_xvfb
-trap stop_wine_and_display EXIT
-ensure_wineprefix
+dpi=${OSTRIVEL_DPI:-96}
+width=$((800 * dpi / 96))
+height=$((600 * dpi / 96))
+suffix=""
+[ "$dpi" = 96 ] || suffix="-$dpi"
+desktop_key='HKCU\Control Panel\Desktop'
+before=""
 
-"$WINE" explorer /desktop=Ostrivel,800x600 "$exe" >/dev/null 2>&1 &
+restore_dpi() {
+  [ "$dpi" = 96 ] && return 0
+  if [ -n "$before" ]; then
+    "$WINE" reg add "$desktop_key" /v LogPixels /t REG_DWORD /d "$before" /f >/dev/null 2>&1
+  else
+    "$WINE" reg delete "$desktop_key" /v LogPixels /f >/dev/null 2>&1
+  fi
+  "$WINESERVER" -w
+}
+
+start_xvfb
+trap 'restore_dpi; stop_wine_and_display' EXIT
+ensure_wineprefix
+if [ "$dpi" != 96 ]; then
+  value=$("$WINE" reg query "$desktop_key" /v LogPixels 2>/dev/null | tr -d '\r' |
+    awk '/LogPixels/ { print $3 }') || true
+  [ -z "$value" ] || before=$((value))
+  "$WINE" reg add "$desktop_key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+fi
+
+"$WINE" explorer /desktop=Ostrivel,${width}x${height} "$exe" >/dev/null 2>&1 &
 program=$!
 
 # Wine's desktop is one X window; wait until the program has drawn into it.
@@ -31,14 +57,14 @@ if [ -z "$desk" ]; then
 fi
 sleep 3
 
-shot() { import -window root -crop 800x600+0+0 +repage "$shots/$1"; }
-shot information-page.png
+shot() { import -window root -crop ${width}x${height}+0+0 +repage "$shots/$1$suffix.png"; }
+shot information-page
 # Keys go to the focused X window: Wine's desktop, which hands them to the
 # program's active window. Functions > S.M.A.R.T. Information, then File > Exit.
 xdotool windowfocus --sync "$desk" 2>/dev/null || true
 xdotool key alt+u s
 sleep 1
-shot attribute-page.png
+shot attribute-page
 xdotool key alt+f e
 
 ended=0
@@ -47,8 +73,8 @@ for _ in $(seq 50); do
   sleep 0.2
 done
 echo "Screenshots:"
-echo "  $shots/information-page.png"
-echo "  $shots/attribute-page.png"
+echo "  $shots/information-page$suffix.png"
+echo "  $shots/attribute-page$suffix.png"
 if [ $ended -eq 0 ]; then
   echo "The program did not end through File > Exit." >&2
   exit 1

@@ -44,7 +44,7 @@ int RunWindow(HINSTANCE instance, const char* commandTail, int showCommand)
 int RunOstrivel(HINSTANCE instance, const char* commandTail, int showCommand)
 {
     WCHAR settingsFolder[MAX_PATH];
-    SetElevatedCopy(ReadElevatedSwitch(GetWideCommandLine(), settingsFolder));
+    SetElevatedCopy(ReadElevatedSwitch(GetWideCommandLine(), settingsFolder), settingsFolder);
     SelectDriveServices();
     // The report is written beside no window and runs alongside a copy
     // that shows one; its file name is the caller's, in the caller's folder.

@@ -3,9 +3,11 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <cwchar>
 
 #include "drive_table.h"
+#include "file_places.h"
 #include "product.h"
 #include "recall.h"
 #include "resource.h"
@@ -55,6 +57,20 @@ void AdmitMessage(HWND window, UINT message)
         filter(message, MSGFLT_ADD);
 }
 
+// The folder where this copy keeps its settings, in full, with its trailing
+// backslash: beside the program (its name in UTF-16, whatever its code
+// page), or %APPDATA%\Ostrivel\.
+bool SettingsFolderOf(WCHAR (&folder)[MAX_PATH])
+{
+    FilePlace place;
+    PlaceProgramFile(SettingsFileName, &place);
+    char* name = std::strrchr(place.write, '\\');
+    if (!name)
+        return GetProgramFolder(folder) != 0;
+    name[1] = '\0';
+    return MultiByteToWideChar(CP_ACP, 0, place.write, -1, folder, MAX_PATH) != 0;
+}
+
 }  // namespace
 
 bool ReadElevatedSwitch(const WCHAR* commandLine, WCHAR (&folder)[MAX_PATH])
@@ -81,9 +97,12 @@ bool ReadElevatedSwitch(const WCHAR* commandLine, WCHAR (&folder)[MAX_PATH])
     return true;
 }
 
-void SetElevatedCopy(bool elevated)
+void SetElevatedCopy(bool elevated, const WCHAR* settingsFolder)
 {
     Elevated = elevated;
+    char folder[MAX_PATH];
+    if (elevated && WideCharToMultiByte(CP_ACP, 0, settingsFolder, -1, folder, MAX_PATH, nullptr, nullptr))
+        UseSettingsFolder(folder);
 }
 
 bool IsElevatedCopy()
@@ -115,7 +134,7 @@ void RunAsAdministrator(HWND mainWindow)
     auto execute = LookUpSystemCall<ExecuteEx>("shell32.dll", "ShellExecuteExW");
     WCHAR program[MAX_PATH], folder[MAX_PATH], parameters[MAX_PATH + 16];
     const WCHAR* const parts[] = {SwitchName, L" \"", folder, L"\"", nullptr};
-    if (!execute || !GetProgramPath(program) || !GetProgramFolder(folder) ||
+    if (!execute || !GetProgramPath(program) || !SettingsFolderOf(folder) ||
         !JoinWide(parameters, sizeof parameters / sizeof(WCHAR), parts))
         return;
     SaveSettings();

@@ -12,8 +12,9 @@
 // True for a copy started so; folder is then set.
 bool ReadElevatedSwitch(const WCHAR* commandLine, WCHAR (&folder)[MAX_PATH]);
 
-// Set once at start: this copy was started with the switch.
-void SetElevatedCopy(bool elevated);
+// Set once at start: this copy was started with the switch, and keeps every
+// file of the program in the given folder.
+void SetElevatedCopy(bool elevated, const WCHAR* settingsFolder);
 bool IsElevatedCopy();
 
 // Whether "Run as Administrator" has a place in the menu: Windows NT 6 or

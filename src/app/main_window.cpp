@@ -62,7 +62,7 @@ LRESULT OnCreate(HWND window)
 
 void OnDestroy(HWND window)
 {
-    SaveSettings();
+    SaveSettingsOrSay(nullptr);  // the window is going: the box stands alone
     PostQuitMessage(0);
     ReleaseMainControls(window);
     StopRefreshTimer(window);
@@ -140,7 +140,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnDestroy(window);
         return 0;
     case WM_ENDSESSION:
-        // At log-off the process ends without WM_DESTROY: save now.
+        // At log-off the process ends without WM_DESTROY: save now, with no
+        // box to hold the log-off up.
         if (wParam)
             SaveSettings();
         return 0;
@@ -192,15 +193,33 @@ ATOM RegisterMainClass(HINSTANCE instance)
     return RegisterClassA(&wc);
 }
 
+// 420 x 370 at 96 DPI. At any other DPI the client area of 96 DPI is scaled
+// and the frame of this DPI (caption, menu bar, borders) added around it.
+SIZE MainWindowSize(DWORD style)
+{
+    SIZE size = {MainWindowWidth, MainWindowHeight};
+    const int dpi = ReadSystemDpi();
+    if (dpi == 96)
+        return size;
+    RECT frame = {0, 0, 0, 0};
+    AdjustWindowRect(&frame, style, TRUE);
+    const int frameWidth = frame.right - frame.left;
+    const int frameHeight = frame.bottom - frame.top;
+    size.cx = ScaleToDpi(MainWindowWidth - MulDiv(frameWidth, 96, dpi)) + frameWidth;
+    size.cy = ScaleToDpi(MainWindowHeight - MulDiv(frameHeight, 96, dpi)) + frameHeight;
+    return size;
+}
+
 HWND CreateMainWindow(HINSTANCE instance, bool* creationRan)
 {
     RECT desktop;
     GetClientRect(GetDesktopWindow(), &desktop);
     CreationRan = false;
-    HWND window = CreateWindowExA(0, MainClassName, "Ostrivel", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  (desktop.right - MainWindowWidth) / 2,
-                                  (desktop.bottom - MainWindowHeight) / 2, MainWindowWidth,
-                                  MainWindowHeight, nullptr, nullptr, instance, nullptr);
+    const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    const SIZE size = MainWindowSize(style);
+    HWND window = CreateWindowExA(0, MainClassName, "Ostrivel", style, (desktop.right - size.cx) / 2,
+                                  (desktop.bottom - size.cy) / 2, size.cx, size.cy, nullptr, nullptr, instance,
+                                  nullptr);
     *creationRan = CreationRan;
     return window;
 }

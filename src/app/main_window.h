@@ -5,11 +5,11 @@
 extern const char MainClassName[];  // "ostrivel"
 extern HWND MainWindow;             // set while the window exists
 
-enum { MainWindowWidth = 420, MainWindowHeight = 370 };
+enum { MainWindowWidth = 420, MainWindowHeight = 370 };  // at 96 DPI
 
 ATOM RegisterMainClass(HINSTANCE instance);
 
-// Creates the main window centred on the desktop. Null when creation failed;
+// Creates the main window centred on the desktop, scaled to the system DPI. Null when creation failed;
 // *creationRan tells whether the window's own creation steps ran (and so
 // whether a failing step has already shown its message, if it has one).
 HWND CreateMainWindow(HINSTANCE instance, bool* creationRan);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "drive_services.h"
+#include "file_places.h"
 #include "file_replace.h"
 #include "loaded_library.h"
 #include "smtp_auth.h"
@@ -28,7 +29,9 @@ void LoadMailConfig()
 {
     static char text[MailConfigFileMax + 1];
     uint32_t size = 0;
-    if (WindowsDriveFiles().readFile(MailConfigFileName, reinterpret_cast<uint8_t*>(text), sizeof text, &size) !=
+    FilePlace place;
+    PlaceProgramFile(MailConfigFileName, &place);
+    if (WindowsDriveFiles().readFile(place.read, reinterpret_cast<uint8_t*>(text), sizeof text, &size) !=
             ERROR_SUCCESS ||
         !ParseMailConfig(text, size, &CurrentMailConfig))
         std::memset(&CurrentMailConfig, 0, sizeof CurrentMailConfig);
@@ -38,7 +41,8 @@ bool SaveMailConfig()
 {
     char text[MailConfigFileMax];
     const size_t length = FormatMailConfig(CurrentMailConfig, text, sizeof text);
-    return length > 0 && ReplaceFileWhole(MailConfigFileName, MonitorTemporaryPrefix, text, length);
+    char path[MAX_PATH];
+    return length > 0 && SaveProgramFile(MailConfigFileName, MonitorTemporaryPrefix, text, length, path);
 }
 
 bool ProtectPassword(const char* password, char* out, size_t capacity)

@@ -6,6 +6,7 @@
 
 #include "drive_scan.h"
 #include "drive_services.h"
+#include "file_places.h"
 #include "file_replace.h"
 #include "mail_config_file.h"
 #include "monitor_state_file.h"
@@ -30,8 +31,10 @@ StateFileRead ReadState(void*, char* buffer, size_t capacity, size_t* length)
 {
     uint32_t size = 0;
     const uint32_t fits = capacity < UINT32_MAX ? static_cast<uint32_t>(capacity) : UINT32_MAX;
+    FilePlace place;
+    PlaceProgramFile(MonitorStateFileName, &place);
     const uint32_t error =
-        WindowsDriveFiles().readFile(MonitorStateFileName, reinterpret_cast<uint8_t*>(buffer), fits, &size);
+        WindowsDriveFiles().readFile(place.read, reinterpret_cast<uint8_t*>(buffer), fits, &size);
     *length = error == ERROR_SUCCESS ? size : 0;
     if (error == ERROR_SUCCESS)
         return StateFileRead::Read;
@@ -43,19 +46,20 @@ StateFileRead ReadState(void*, char* buffer, size_t capacity, size_t* length)
 // system's code and text.
 bool WriteState(void*, const char* text, size_t length, char* why, size_t whyCapacity)
 {
+    char place[MAX_PATH];
     SetLastError(ERROR_SUCCESS);
-    if (ReplaceFileWhole(MonitorStateFileName, MonitorTemporaryPrefix, text, length))
+    if (SaveProgramFile(MonitorStateFileName, MonitorTemporaryPrefix, text, length, place))
         return true;
     char reason[ErrorTextSize];
     FormatLastError(reason);
-    const DWORD attributes = GetFileAttributesA(MonitorStateFileName);
+    const DWORD attributes = GetFileAttributesA(place);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         std::snprintf(reason, sizeof reason, "a folder has its name");
     else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         std::snprintf(reason, sizeof reason, "the file is read-only");
     char path[MAX_PATH];
-    if (GetFullPathNameA(MonitorStateFileName, sizeof path, path, nullptr) - 1 >= sizeof path - 1)
-        std::snprintf(path, sizeof path, "%s", MonitorStateFileName);
+    if (GetFullPathNameA(place, sizeof path, path, nullptr) - 1 >= sizeof path - 1)
+        std::snprintf(path, sizeof path, "%s", place);
     std::snprintf(why, whyCapacity, "%s could not be written: %s", path, reason);
     return false;
 }

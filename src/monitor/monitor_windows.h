@@ -1,14 +1,13 @@
-// The attribute monitor's services on Windows: its state file beside the
-// program, the local time and UTC offset, the tick count, the computer's
-// name, Winsock, the command on a warning, and the main window's status bar
-// and timers.
+// The attribute monitor's services on Windows: its state file where the
+// settings file is (PlaceProgramFile), the local time and UTC offset, the
+// tick count, the computer's name, Winsock, the command on a warning, and the
+// main window's status bar and timers.
 #pragma once
 #include <windows.h>
 
 #include "monitor.h"
 
-// Opened by this name in the current directory, which the program start
-// makes the program's own folder (as for "ostrivel.ini").
+// Placed by PlaceProgramFile, as "ostrivel.ini" is.
 extern const char MonitorStateFileName[];  // "ostrivel.mon"
 
 // Where the monitor shows itself: its short outcome goes to part 1 of the

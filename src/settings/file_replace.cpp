@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace {
 
 // The file may be replaced under the same conditions as an in-place rewrite:
@@ -14,8 +16,10 @@ int FileReplaceable(const char* name)
     DWORD attributes = GetFileAttributesA(name);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_FILE_NOT_FOUND;
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return 0;
+    }
     HANDLE file = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -36,12 +40,15 @@ int WriteWholeTo(const char* path, const void* data, size_t length)
     return CloseHandle(file) && complete;
 }
 
-// A new, unused file name in the current directory, beside the file to
-// replace: renames between the two stay within one folder. The system
-// creates the file empty.
-int NewNameBeside(const char* prefix, char (&name)[MAX_PATH])
+// A new, unused file name in the folder of the file to replace (the current
+// directory for a bare name): renames between the two stay within one
+// folder. The system creates the file empty.
+int NewNameBeside(const char* target, const char* prefix, char (&name)[MAX_PATH])
 {
-    return GetTempFileNameA(".", prefix, 0, name) != 0;
+    char folder[MAX_PATH] = ".";
+    if (const char* end = strrchr(target, '\\'))
+        lstrcpynA(folder, target, static_cast<int>(end - target) + 2);  // with its backslash
+    return GetTempFileNameA(folder, prefix, 0, name) != 0;
 }
 
 // Windows 9x exports MoveFileExA, but there it always fails with
@@ -52,7 +59,7 @@ int NewNameBeside(const char* prefix, char (&name)[MAX_PATH])
 int ReplaceWithoutMoveFileEx(const char* temporary, const char* name, const char* prefix)
 {
     char spare[MAX_PATH];
-    if (!NewNameBeside(prefix, spare))
+    if (!NewNameBeside(name, prefix, spare))
         return 0;
     DeleteFileA(spare);  // only the unused name is wanted
     const int hadFile = MoveFileA(name, spare);
@@ -82,10 +89,12 @@ int ReplaceFileWhole(const char* name, const char* prefix, const void* data, siz
     if (!FileReplaceable(name))
         return 0;
     char temporary[MAX_PATH];
-    if (!NewNameBeside(prefix, temporary))
+    if (!NewNameBeside(name, prefix, temporary))
         return 0;
     if (WriteWholeTo(temporary, data, length) && MoveOver(temporary, name, prefix))
         return 1;
+    const DWORD error = GetLastError();  // the reason, for the user
     DeleteFileA(temporary);
+    SetLastError(error);
     return 0;
 }

@@ -1,6 +1,7 @@
 // The settings record and its file "ostrivel.ini".
 //
-// The file is read once at start and written once at exit. The save never
+// The file is read once at start and written at Setup's OK and at exit,
+// where PlaceProgramFile puts it. The save never
 // leaves a half-written file behind: the record goes to a temporary file in
 // the same folder first, which then replaces "ostrivel.ini" in one step.
 #include "settings.h"
@@ -9,15 +10,15 @@
 
 #include <cstring>
 
+#include "file_places.h"
 #include "file_replace.h"
 
 Settings CurrentSettings;
 
 namespace {
 
-// Set by LoadSettings, cleared by a failed save. A main window whose creation
-// failed is destroyed before any load; its save must not replace the stored
-// file with zeros.
+// Set by LoadSettings. A main window whose creation failed is destroyed
+// before any load; its save must not replace the stored file with zeros.
 int SettingsLoaded;
 
 // A text field with no terminator within its bytes is cut at its last byte,
@@ -36,7 +37,9 @@ void LoadSettings()
     // Zeroed first, so a short file leaves the rest of the record zero.
     memset(&CurrentSettings, 0, sizeof CurrentSettings);
     SettingsLoaded = 1;
-    HANDLE file = CreateFileA(SettingsFileName, GENERIC_READ, FILE_SHARE_READ, nullptr,
+    FilePlace place;
+    PlaceProgramFile(SettingsFileName, &place);
+    HANDLE file = CreateFileA(place.read, GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
@@ -47,17 +50,13 @@ void LoadSettings()
     TerminateText(CurrentSettings.smtpServer);
 }
 
-void SaveSettings()
+int SaveSettings(char (&path)[MAX_PATH])
 {
-    if (!SettingsLoaded)
-        return;
-    // After a failed save the record is zero and no longer what was loaded:
-    // a later save in this run (the window's destruction after the end of
-    // the session) must not put those zeros over the file that was kept.
-    if (!ReplaceFileWhole(SettingsFileName, SettingsTemporaryPrefix, &CurrentSettings, sizeof CurrentSettings)) {
-        memset(&CurrentSettings, 0, sizeof CurrentSettings);
-        SettingsLoaded = 0;
-    }
+    path[0] = '\0';
+    // A failed save keeps the record: the user's settings stay in force for
+    // this run, and the next save tries again.
+    return !SettingsLoaded ||
+           SaveProgramFile(SettingsFileName, SettingsTemporaryPrefix, &CurrentSettings, sizeof CurrentSettings, path);
 }
 
 void ForgetSettings()

@@ -1,6 +1,8 @@
 // The user settings record. Its memory image is also the format of the
 // settings file "ostrivel.ini": 172 bytes, little-endian, no header.
 #pragma once
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -17,8 +19,8 @@ static_assert(offsetof(Settings, emailAddress) == 8);
 static_assert(offsetof(Settings, smtpServer) == 88);
 static_assert(offsetof(Settings, recallMode) == 168);
 
-// The settings file, opened by bare name in the current directory, and the
-// prefix of the save's temporary and spare files beside it: GetTempFileNameA
+// The settings file, found by PlaceProgramFile, and the prefix of the save's
+// temporary and spare files beside it: GetTempFileNameA
 // names them "ost", one to four hex digits, ".tmp".
 inline constexpr char SettingsFileName[] = "ostrivel.ini";
 inline constexpr char SettingsTemporaryPrefix[] = "ost";
@@ -26,23 +28,29 @@ inline constexpr char SettingsTemporaryPrefix[] = "ost";
 // The one settings record of the process (all zero at start).
 extern Settings CurrentSettings;
 
-// Replaces the record from "ostrivel.ini" in the current directory, or zeroes
-// it when the file cannot be opened. Bytes the file does not hold stay zero;
-// a text field without a terminator is cut at its last byte.
+// Replaces the record from "ostrivel.ini" where PlaceProgramFile reads it, or
+// zeroes it when the file cannot be opened. Bytes the file does not hold stay
+// zero; a text field without a terminator is cut at its last byte.
 void LoadSettings();
 
-// Writes the record back to "ostrivel.ini", replacing the file only once the
-// whole record is written. Does nothing before a load has run. On failure the
-// file stays as it was, the record becomes all zero, and further saves do
-// nothing until the next load.
-void SaveSettings();
+// Writes the record to "ostrivel.ini" where PlaceProgramFile writes it,
+// replacing the file only once the whole record is written; `path` tells
+// where. Does nothing (and succeeds) before a load has run. On failure
+// (0, the reason left for GetLastError) the file stays as it was and the
+// record is kept.
+int SaveSettings(char (&path)[MAX_PATH]);
+inline int SaveSettings()
+{
+    char path[MAX_PATH];
+    return SaveSettings(path);
+}
 
 // Back to the state of process start: record zero, nothing loaded.
 void ForgetSettings();
 
-// What interrupted saves left in the current directory, cleared before the
-// load. When "ostrivel.ini" is missing, the newest whole record among the
-// save's temporary files takes its name (a Windows 9x save cut between its
+// What interrupted saves left in each folder of the program's files, cleared
+// before the load. When "ostrivel.ini" is missing there, the newest whole
+// record among the save's temporary files takes its name (a Windows 9x save cut between its
 // two renames); then every other temporary file of the save goes: empty or
 // one whole record long, with the save's own names, and no others.
 void RemoveStaleSettingsFiles();

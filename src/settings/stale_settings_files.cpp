@@ -9,8 +9,10 @@
 #include <cctype>
 #include <cstring>
 
+#include "file_places.h"
 #include "file_replace.h"
 #include "settings.h"
+#include "unicode_calls.h"
 
 namespace {
 
@@ -46,11 +48,17 @@ bool IsLeftover(const WIN32_FIND_DATAA& file)
            HasTemporaryName(file.cFileName, SettingsTemporaryPrefix);
 }
 
+// The folder ("" for the current one) joined with a name.
+struct InFolder {
+    char path[MAX_PATH];
+    InFolder(const char* folder, const char* name) { JoinPath(path, folder, name); }
+};
+
 template <typename Visit>
-void ForEachLeftover(Visit visit)
+void ForEachLeftover(const char* folder, Visit visit)
 {
     WIN32_FIND_DATAA file;
-    HANDLE search = FindFirstFileA("*.tmp", &file);
+    HANDLE search = FindFirstFileA(InFolder(folder, "*.tmp").path, &file);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
@@ -60,30 +68,36 @@ void ForEachLeftover(Visit visit)
     FindClose(search);
 }
 
-bool SettingsFileMissing()
+bool SettingsFileMissing(const char* folder)
 {
-    return GetFileAttributesA(SettingsFileName) == INVALID_FILE_ATTRIBUTES &&
+    return GetFileAttributesA(InFolder(folder, SettingsFileName).path) == INVALID_FILE_ATTRIBUTES &&
            GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 // The newer of the two whole records is the one the cut save was writing.
-void RestoreNewestRecord()
+void RestoreNewestRecord(const char* folder)
 {
     WIN32_FIND_DATAA newest = {};
-    ForEachLeftover([&newest](const WIN32_FIND_DATAA& file) {
+    ForEachLeftover(folder, [&newest](const WIN32_FIND_DATAA& file) {
         if (HoldsWholeRecord(file) && HasTemporaryName(file.cFileName, SettingsTemporaryPrefix) &&
             (!newest.cFileName[0] || CompareFileTime(&file.ftLastWriteTime, &newest.ftLastWriteTime) > 0))
             newest = file;
     });
     if (newest.cFileName[0])
-        MoveFileA(newest.cFileName, SettingsFileName);
+        MoveFileA(InFolder(folder, newest.cFileName).path, InFolder(folder, SettingsFileName).path);
 }
 
 }  // namespace
 
 void RemoveStaleSettingsFiles()
 {
-    if (SettingsFileMissing())
-        RestoreNewestRecord();
-    ForEachLeftover([](const WIN32_FIND_DATAA& file) { DeleteFileA(file.cFileName); });
+    char folders[ProgramFileFoldersMax][MAX_PATH];
+    for (int i = ProgramFileFolders(folders); i-- > 0;) {
+        const char* folder = folders[i];
+        if (SettingsFileMissing(folder))
+            RestoreNewestRecord(folder);
+        ForEachLeftover(folder, [folder](const WIN32_FIND_DATAA& file) {
+            DeleteFileA(InFolder(folder, file.cFileName).path);
+        });
+    }
 }

@@ -142,3 +142,12 @@ int JoinWide(WCHAR* out, size_t size, const WCHAR* const* texts)
     out[n] = L'\0';
     return 1;
 }
+
+bool JoinPath(char (&out)[MAX_PATH], const char* a, const char* b, const char* c)
+{
+    out[0] = '\0';
+    if (lstrlenA(a) + lstrlenA(b) + lstrlenA(c) >= MAX_PATH)
+        return false;
+    lstrcatA(lstrcatA(lstrcatA(out, a), b), c);
+    return true;
+}

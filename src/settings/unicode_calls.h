@@ -41,6 +41,10 @@ const WCHAR* GetWideCommandLine();
 // library's wide printf, which would double its size.
 int JoinWide(WCHAR* out, size_t size, const WCHAR* const* texts);
 
+// The same for a path in the code page: false, with out empty, when the
+// texts do not fit in MAX_PATH characters with the terminator.
+bool JoinPath(char (&out)[MAX_PATH], const char* a, const char* b, const char* c = "");
+
 // Upper case, as the file system compares names.
 void FoldCase(WCHAR (&text)[MAX_PATH]);
 

@@ -11,6 +11,10 @@ void ShowHelpContents(HWND mainWindow);
 // The product's home page in the user's default handler.
 void OpenHomePage(HWND mainWindow);
 
+// Saves the settings; a failure shows a box, owned by `owner` (may be null),
+// that names the file and the system's reason.
+void SaveSettingsOrSay(HWND owner);
+
 // The Setup dialog, then the refresh timer re-armed when the interval changed.
 void RunSetupCommand(HWND mainWindow);
 

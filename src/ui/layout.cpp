@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <iterator>
 
 #include "product.h"
 #include "recall.h"
@@ -52,64 +53,95 @@ const int ImageIcons[] = {IDI_DRIVE, IDI_INFO, IDI_BLANK, IDI_CLOCK, IDI_WARN_SI
 
 // Both lists that show SmallImages share it: only ReleaseMainControls frees it.
 const DWORD ListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_NOSORTHEADER | LVS_SINGLESEL | LVS_REPORT;
+const DWORD LabelStyle = WS_CHILD | WS_VISIBLE;
+const DWORD PageButtonStyle = WS_CHILD | WS_VISIBLE | BS_PUSHLIKE | BS_RADIOBUTTON;
 
-struct Placement {
-    int x, y, width, height;
+HWND TitleIconControl;
+
+// A position or size: `halves` halves of the client width (rounded down)
+// plus `pixels` at 96 DPI.
+struct Span {
+    int halves;
+    int pixels;
 };
 
-HWND CreateControl(HWND parent, const char* className, const char* text, DWORD style,
-                   Placement at, int id, HFONT font)
+// The child controls in creation order, as laid out at 96 DPI.
+struct ControlSpec {
+    const char* className;
+    const char* text;
+    DWORD style;
+    Span x;
+    int y;
+    Span width;
+    int height;
+    int id;
+    HFONT* font;
+    HWND* handle;
+};
+
+const ControlSpec Controls[] = {
+    {"STATIC", "Hard Disk Drives", LabelStyle, {1, -30}, 0, {0, 150}, 20, IDC_TITLE, &BoldFont, nullptr},
+    {"STATIC", "", LabelStyle | SS_ICON, {1, -50}, 0, {0, 0}, 0, IDC_TITLE_ICON, nullptr, &TitleIconControl},
+    {WC_LISTVIEWA, "", ListStyle | LVS_SHAREIMAGELISTS, {0, 0}, 20, {2, 0}, 90, IDC_DRIVE_LIST, nullptr,
+     &DriveList},
+    {WC_LISTVIEWA, "", ListStyle | LVS_NOCOLUMNHEADER | LVS_SHAREIMAGELISTS, {0, 0}, 140, {2, 0}, 160,
+     IDC_INFO_LIST, nullptr, &InfoList},
+    {WC_LISTVIEWA, "", ListStyle & ~WS_VISIBLE, {0, 0}, 140, {2, 0}, 160, IDC_ATTR_LIST, nullptr, &AttributeList},
+    {"BUTTON", "Hard Disk Information", PageButtonStyle, {0, 0}, 115, {1, 0}, 20, CMD_INFO_PAGE, &NormalFont,
+     nullptr},
+    {"BUTTON", "S.M.A.R.T. Information", PageButtonStyle, {1, 0}, 115, {1, 0}, 20, CMD_SMART_PAGE, &NormalFont,
+     nullptr},
+    {"STATIC", "Monitor disabled", LabelStyle, {2, -85}, 0, {0, 150}, 20, IDC_MONITOR, &NormalFont, &MonitorLabel},
+};
+
+struct ListColumns {
+    HWND* list;
+    const Column* columns;
+    size_t count;
+};
+
+const ListColumns Columns[] = {
+    {&DriveList, DriveColumns, std::size(DriveColumns)},
+    {&InfoList, InfoColumns, std::size(InfoColumns)},
+    {&AttributeList, AttributeColumns, std::size(AttributeColumns)},
+};
+
+int SystemDpi;
+
+int At(Span span, int w)
 {
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
-    HWND control = CreateWindowExA(0, className, text, style, at.x, at.y, at.width, at.height,
-                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   instance, nullptr);
-    if (font)
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
+    return span.halves * w / 2 + ScaleToDpi(span.pixels);
+}
+
+HINSTANCE InstanceOf(HWND window)
+{
+    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
+HWND CreateControl(HWND parent, const ControlSpec& spec, int w)
+{
+    HWND control = CreateWindowExA(0, spec.className, spec.text, spec.style, At(spec.x, w), ScaleToDpi(spec.y),
+                                   At(spec.width, w), ScaleToDpi(spec.height), parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), InstanceOf(parent),
+                                   nullptr);
+    if (spec.font)
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(*spec.font), 1);
     return control;
 }
 
-template <size_t N>
-void AddColumns(HWND list, const Column (&columns)[N])
+// An icon of the program's at the system's size for small icons.
+HICON LoadSmallIcon(HWND window, int id, UINT flags)
 {
-    for (size_t i = 0; i < N; ++i)
-        AddListColumn(list, columns[i].text, columns[i].width, static_cast<int>(i), columns[i].alignment);
-}
-
-void CreateTitle(HWND window, int w)
-{
-    CreateControl(window, "STATIC", "Hard Disk Drives", WS_CHILD | WS_VISIBLE,
-                  {w / 2 - 30, 0, 150, 20}, IDC_TITLE, BoldFont);
-    HWND icon = CreateControl(window, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_ICON,
-                              {w / 2 - 50, 0, 0, 0}, IDC_TITLE_ICON, nullptr);
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-    TitleIcon = static_cast<HICON>(
-        LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, 16, 16, LR_LOADMAP3DCOLORS));
-    SendMessageA(icon, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(TitleIcon));
-}
-
-void CreateLists(HWND window, int w)
-{
-    DriveList = CreateControl(window, WC_LISTVIEWA, "", ListStyle | LVS_SHAREIMAGELISTS,
-                              {0, 20, w, 90}, IDC_DRIVE_LIST, nullptr);
-    AddColumns(DriveList, DriveColumns);
-    InfoList = CreateControl(window, WC_LISTVIEWA, "",
-                             ListStyle | LVS_NOCOLUMNHEADER | LVS_SHAREIMAGELISTS,
-                             {0, 140, w, 160}, IDC_INFO_LIST, nullptr);
-    AddColumns(InfoList, InfoColumns);
-    AttributeList = CreateControl(window, WC_LISTVIEWA, "", ListStyle & ~WS_VISIBLE,
-                                  {0, 140, w, 160}, IDC_ATTR_LIST, nullptr);
-    SendMessageA(AttributeList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES);
-    AddColumns(AttributeList, AttributeColumns);
+    return static_cast<HICON>(LoadImageA(InstanceOf(window), MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), flags));
 }
 
 void CreateSmallImages(HWND window)
 {
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
     SmallImages = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                    ILC_COLOR, 0, 2);
     for (int id : ImageIcons) {
-        HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(id));
+        HICON icon = LoadSmallIcon(window, id, 0);
         ImageList_ReplaceIcon(SmallImages, -1, icon);
         DestroyIcon(icon);
     }
@@ -117,21 +149,20 @@ void CreateSmallImages(HWND window)
     SendMessageA(InfoList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(SmallImages));
 }
 
-void CreatePageButtons(HWND window, int w)
-{
-    const DWORD style = WS_CHILD | WS_VISIBLE | BS_PUSHLIKE | BS_RADIOBUTTON;
-    CreateControl(window, "BUTTON", "Hard Disk Information", style, {0, 115, w / 2, 20},
-                  CMD_INFO_PAGE, NormalFont);
-    CreateControl(window, "BUTTON", "S.M.A.R.T. Information", style, {w / 2, 115, w / 2, 20},
-                  CMD_SMART_PAGE, NormalFont);
-}
-
 void CreateStatusBar(HWND window)
 {
     HWND bar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, "", window, IDC_STATUS_BAR);
-    int parts[2] = {250, -1};
+    int parts[2] = {ScaleToDpi(250), -1};
     SendMessageA(bar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
     SendMessageA(bar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(StatusBarText));
+}
+
+// At 96 DPI the bitmap face of old; at any other the outline face that
+// scales to every height.
+HFONT CreateMainFont(BOOL bold)
+{
+    return CreateUiFont(SystemDpi == 96 ? "MS Sans Serif" : "Microsoft Sans Serif", ScaleToDpi(10), bold, FALSE,
+                        FALSE);
 }
 
 }  // namespace
@@ -164,21 +195,101 @@ LRESULT AddListColumn(HWND list, const char* text, int width, int index, int ali
     return SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
 }
 
+int ReadSystemDpi()
+{
+    HDC screen = GetDC(nullptr);
+    SystemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (SystemDpi <= 0)
+        SystemDpi = 96;
+    return SystemDpi;
+}
+
+int ScaleToDpi(int pixels)
+{
+    return SystemDpi && SystemDpi != 96 ? MulDiv(pixels, SystemDpi, 96) : pixels;
+}
+
+namespace {
+
+// The scalable face for dialogs away from 96 DPI, and room for a copy of a
+// dialog template that names it.
+const WCHAR ScalableFace[] = L"Microsoft Sans Serif";
+alignas(4) BYTE DialogCopy[8192];
+
+const WORD* SkipTemplateText(const WORD* p)
+{
+    if (*p == 0xFFFF)
+        return p + 2;  // an ordinal
+    while (*p++) {
+    }
+    return p;
+}
+
+// The extended dialog template `id` with the scalable face in place of its
+// own; null when the template is no such template or too long.
+const DLGTEMPLATE* WithScalableFace(HINSTANCE instance, int id)
+{
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));  // RT_DIALOG
+    const auto* original = found ? static_cast<const BYTE*>(LockResource(LoadResource(instance, found))) : nullptr;
+    if (!original)
+        return nullptr;
+    const auto* words = reinterpret_cast<const WORD*>(original);
+    DWORD style;
+    std::memcpy(&style, original + 12, sizeof style);
+    if (words[1] != 0xFFFF || !(style & DS_SETFONT))
+        return nullptr;
+    // After the 26 fixed bytes: menu, class and title, then the point size,
+    // weight, italic flag and character set before the face.
+    const WORD* face = SkipTemplateText(SkipTemplateText(SkipTemplateText(words + 13))) + 3;
+    const BYTE* items = original + ((reinterpret_cast<const BYTE*>(SkipTemplateText(face)) - original + 3) & ~3);
+    const size_t head = reinterpret_cast<const BYTE*>(face) - original;
+    const size_t itemBytes = SizeofResource(instance, found) - (items - original);
+    const size_t itemsAt = (head + sizeof ScalableFace + 3) & ~size_t{3};  // items start on a DWORD
+    if (itemsAt + itemBytes > sizeof DialogCopy)
+        return nullptr;
+    std::memset(DialogCopy, 0, sizeof DialogCopy);
+    std::memcpy(DialogCopy, original, head);
+    std::memcpy(DialogCopy + head, ScalableFace, sizeof ScalableFace);
+    std::memcpy(DialogCopy + itemsAt, items, itemBytes);
+    return reinterpret_cast<const DLGTEMPLATE*>(DialogCopy);
+}
+
+}  // namespace
+
+INT_PTR RunDialog(HWND owner, int id, DLGPROC procedure)
+{
+    const HINSTANCE instance = InstanceOf(owner);
+    const DLGTEMPLATE* scaled = SystemDpi && SystemDpi != 96 ? WithScalableFace(instance, id) : nullptr;
+    if (scaled)
+        return DialogBoxIndirectParamA(instance, scaled, owner, procedure, 0);
+    return DialogBoxParamA(instance, MAKEINTRESOURCEA(id), owner, procedure, 0);
+}
+
 void CreateMainControls(HWND window)
 {
     InitCommonControls();
-    NormalFont = CreateUiFont("MS Sans Serif", 10, FALSE, FALSE, FALSE);
-    BoldFont = CreateUiFont("MS Sans Serif", 10, TRUE, FALSE, FALSE);
+    ReadSystemDpi();
+    NormalFont = CreateMainFont(FALSE);
+    BoldFont = CreateMainFont(TRUE);
     RECT client;
     GetClientRect(window, &client);
     const int w = client.right;
-    CreateTitle(window, w);
-    CreateLists(window, w);
+    for (const ControlSpec& spec : Controls) {
+        HWND control = CreateControl(window, spec, w);
+        if (spec.handle)
+            *spec.handle = control;
+    }
+    TitleIcon = LoadSmallIcon(window, IDI_APP, LR_LOADMAP3DCOLORS);
+    SendMessageA(TitleIconControl, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(TitleIcon));
+    SendMessageA(AttributeList, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES);
+    for (const ListColumns& list : Columns) {
+        for (size_t i = 0; i < list.count; ++i)
+            AddListColumn(*list.list, list.columns[i].text, ScaleToDpi(list.columns[i].width), static_cast<int>(i),
+                          list.columns[i].alignment);
+    }
     CreateSmallImages(window);
-    CreatePageButtons(window, w);
     CreateStatusBar(window);
-    MonitorLabel = CreateControl(window, "STATIC", "Monitor disabled", WS_CHILD | WS_VISIBLE,
-                                 {w - 85, 0, 150, 20}, IDC_MONITOR, NormalFont);
 }
 
 void ReleaseMainControls(HWND window)

@@ -10,7 +10,21 @@ extern HIMAGELIST SmallImages;
 // The monitor-state label (control 701, like the title icon before it).
 extern HWND MonitorLabel;
 
-// Builds every child control once, at window creation.
+// The system's DPI (LOGPIXELSY of the screen), read once by the main window's
+// creation; 96 until then.
+int ReadSystemDpi();
+
+// Pixels of the layout at 96 DPI in pixels at the system's DPI; at 96 they
+// stay exactly as they are. Every position, size and column width of the
+// main window's layout goes through here.
+int ScaleToDpi(int pixels);
+
+// Runs the modal dialog `id` (an extended template with its own font) of the
+// owner's instance. Away from 96 DPI its bitmap face gives way to
+// "Microsoft Sans Serif", which the dialog manager scales to the DPI.
+INT_PTR RunDialog(HWND owner, int id, DLGPROC procedure);
+
+// Builds every child control once, at window creation, at the system's DPI.
 void CreateMainControls(HWND mainWindow);
 
 // Frees the image list, the fonts and the title icon, then removes the

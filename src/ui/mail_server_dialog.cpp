@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "layout.h"
 #include "mail_config_file.h"
 #include "monitor.h"
 #include "resource.h"
@@ -153,8 +154,7 @@ void RunMailServerDialog(HWND setup)
 {
     Setup = setup;
     TestRunning = false;
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(setup, GWLP_HINSTANCE));
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIL_SERVER), setup, MailServerDialogProc, 0);
+    RunDialog(setup, IDD_MAIL_SERVER, MailServerDialogProc);
 }
 
 void CommitMailDraft()

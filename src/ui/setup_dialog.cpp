@@ -1,9 +1,12 @@
-// The Setup dialog: edits the settings record in place and the log-on
-// autostart entry; the settings file itself is written at exit.
+// The Setup dialog: edits the settings record and the log-on autostart
+// entry; OK saves the settings file at once.
 #include "commands.h"
+
+#include <cstdio>
 
 #include "autostart.h"
 #include "elevation.h"
+#include "layout.h"
 #include "mail_config_file.h"
 #include "mail_server_dialog.h"
 #include "monitor_step.h"
@@ -108,6 +111,7 @@ void OnCommand(HWND dialog, int id)
         if (!IsElevatedCopy())
             SetAutostart(IsChecked(dialog, IDC_AUTOSTART) ? 1 : 0);
         CommitMailDraft();
+        SaveSettingsOrSay(dialog);
         EndDialog(dialog, 1);
         break;
     case IDCANCEL:
@@ -125,6 +129,23 @@ void OnCommand(HWND dialog, int id)
 }
 
 }  // namespace
+
+void SaveSettingsOrSay(HWND owner)
+{
+    char path[MAX_PATH];
+    if (SaveSettings(path))
+        return;
+    const DWORD error = GetLastError();
+    char file[MAX_PATH], reason[256], text[2 * MAX_PATH + 320];
+    if (!GetFullPathNameA(path, MAX_PATH, file, nullptr))
+        lstrcpynA(file, path, MAX_PATH);
+    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
+                        sizeof reason, nullptr))
+        reason[0] = '\0';
+    snprintf(text, sizeof text, "The settings could not be saved to\n%s\n\n%d - %s", file, static_cast<int>(error),
+             reason);
+    MessageBoxA(owner, text, ProgramCaption, MB_OK | MB_ICONWARNING);
+}
 
 HBRUSH SetupStaticColor(HWND control, HDC dc)
 {
@@ -161,8 +182,7 @@ void RunSetupCommand(HWND mainWindow)
     const Settings before = CurrentSettings;
     static MailConfig beforeMail;
     beforeMail = CurrentMailConfig;
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
-    const INT_PTR ended = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), mainWindow, SetupDialogProc, 0);
+    const INT_PTR ended = RunDialog(mainWindow, IDD_SETUP, SetupDialogProc);
     MonitorSetupEnded(before, beforeMail, ended == IDOK);
     // An unchanged interval leaves the running countdown alone.
     if (CurrentSettings.pollMinutes == before.pollMinutes)

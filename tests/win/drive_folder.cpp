@@ -37,6 +37,16 @@ unsigned Word(const uint8_t* sector, int word)
     return sector[2 * word] | sector[2 * word + 1] << 8;
 }
 
+// Read-only files too: a test that stopped before putting a file's
+// attributes back must not leave the folder to a later process of its number.
+void RemoveFolder(const std::string& path)
+{
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(path, ignored))
+        SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove_all(path, ignored);
+}
+
 }  // namespace
 
 TempFolder::TempFolder(const char* tag)
@@ -46,15 +56,13 @@ TempFolder::TempFolder(const char* tag)
     GetTempPathA(sizeof temp, temp);
     path_ = std::string(temp) + "ostrivel-" + tag + "-" + std::to_string(GetCurrentProcessId()) +
             "-" + std::to_string(++serial);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    RemoveFolder(path_);
     fs::create_directories(path_);
 }
 
 TempFolder::~TempFolder()
 {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    RemoveFolder(path_);
 }
 
 // The copy keeps the source's attributes, and a read-only sample would make

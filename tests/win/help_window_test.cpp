@@ -205,6 +205,8 @@ TEST_F(HelpWindow, MainWindowTopicThenSetupTopicInOneViewer)
 {
     ASSERT_NO_FATAL_FAILURE(ExpectTopic(1, "The Ostrivel window", "at or below its non-zero threshold"));
     ASSERT_NO_FATAL_FAILURE(ExpectTopic(2, "The Setup dialog", "-1 switches refreshing off"));
+    const std::string setup = ShownText(FindViewer()); // the last topic, run on into the second block
+    EXPECT_NE(setup.find("and Help shows this page."), std::string::npos) << setup;
     QuitViewer();
 }
 

@@ -1,14 +1,22 @@
 // The main window's controls as the user sees them: columns, fonts, colours,
-// status bar, and the image list's life.
+// status bar, the image list's life, and the Setup and About dialogs whole; at
+// 96 DPI to the pixel, and again in a copy of this program at 144 and 192 DPI,
+// scaled to within 2 pixels.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "commands.h"
 #include "layout.h"
+#include "modal_script.h"
 #include "product.h"
+#include "resource.h"
+#include "views.h"
 #include "window_session.h"
 
 namespace {
@@ -27,7 +35,12 @@ protected:
         session_ = std::make_unique<MainWindowSession>(drives_);
         main_ = session_->Window();
         ASSERT_NE(main_, nullptr);
+        if (AskedDpi()) {
+            ASSERT_EQ(dpi_, AskedDpi()) << "LogPixels not taken up";
+        }
     }
+
+    int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 
     void ExpectColumns(HWND list, const std::vector<ColumnSpec>& columns)
     {
@@ -40,7 +53,7 @@ protected:
             column.cchTextMax = sizeof text;
             ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
             EXPECT_STREQ(text, columns[i].text) << "column " << i;
-            EXPECT_EQ(column.cx, columns[i].width) << columns[i].text;
+            EXPECT_NEAR(column.cx, Scaled(columns[i].width), slack_) << columns[i].text;
             EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, columns[i].format) << columns[i].text;
         }
     }
@@ -66,6 +79,8 @@ protected:
     DriveFolder drives_;
     std::unique_ptr<MainWindowSession> session_;
     HWND main_ = nullptr;
+    const int dpi_ = ScreenDpi();
+    const int slack_ = dpi_ == 96 ? 0 : 2;  // pixels of rounding away from 96 DPI
 };
 
 TEST_F(MainWindowLayoutTest, ColumnsOfTheThreeLists)
@@ -113,7 +128,7 @@ TEST_F(MainWindowLayoutTest, ControlsSitInTheirRows)
 {
     RECT client;
     GetClientRect(main_, &client);
-    const int w = client.right;
+    const int w = MulDiv(client.right, 96, dpi_);  // the client width at 96 DPI
     struct Expected {
         HWND control;
         RECT place;
@@ -127,15 +142,18 @@ TEST_F(MainWindowLayoutTest, ControlsSitInTheirRows)
     };
     for (const Expected& e : expected) {
         RECT r = PlaceOf(e.control);
-        EXPECT_EQ(r.left, e.place.left) << GetDlgCtrlID(e.control);
-        EXPECT_EQ(r.top, e.place.top) << GetDlgCtrlID(e.control);
-        EXPECT_EQ(r.right, e.place.right) << GetDlgCtrlID(e.control);
-        EXPECT_EQ(r.bottom, e.place.bottom) << GetDlgCtrlID(e.control);
+        EXPECT_NEAR(r.left, Scaled(e.place.left), slack_) << GetDlgCtrlID(e.control);
+        EXPECT_NEAR(r.top, Scaled(e.place.top), slack_) << GetDlgCtrlID(e.control);
+        EXPECT_NEAR(r.right, Scaled(e.place.right), slack_) << GetDlgCtrlID(e.control);
+        EXPECT_NEAR(r.bottom, Scaled(e.place.bottom), slack_) << GetDlgCtrlID(e.control);
     }
+    EXPECT_GE(PlaceOf(GetDlgItem(main_, 1200)).top, PlaceOf(InfoList).bottom) << "status bar over the page";
     RECT outer;
     GetWindowRect(main_, &outer);
-    EXPECT_EQ(outer.right - outer.left, 420);
-    EXPECT_EQ(outer.bottom - outer.top, 370);
+    if (dpi_ == 96) {
+        EXPECT_EQ(outer.right - outer.left, 420);
+        EXPECT_EQ(outer.bottom - outer.top, 370);
+    }
     const LONG style = GetWindowLongA(main_, GWL_STYLE);
     EXPECT_FALSE(style & (WS_THICKFRAME | WS_MAXIMIZEBOX)) << "the window's size never changes";
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
@@ -180,16 +198,18 @@ TEST_F(MainWindowLayoutTest, TitleIsBoldAndTheRestNormal)
     GetWindowTextA(title, text, sizeof text);
     EXPECT_STREQ(text, "Hard Disk Drives");
     LOGFONTA bold = FontOf(title);
+    // The bitmap face at 96 DPI, the outline face that scales elsewhere.
+    const char* face = dpi_ == 96 ? "MS Sans Serif" : "Microsoft Sans Serif";
     EXPECT_EQ(bold.lfWeight, FW_BOLD);
-    EXPECT_EQ(bold.lfHeight, -10);
-    EXPECT_STREQ(bold.lfFaceName, "MS Sans Serif");
+    EXPECT_EQ(bold.lfHeight, -Scaled(10));
+    EXPECT_STREQ(bold.lfFaceName, face);
     HWND normals[] = {FindWindowExA(main_, nullptr, "STATIC", "Monitor disabled"),
                       GetDlgItem(main_, 800), GetDlgItem(main_, 801)};
     for (HWND control : normals) {
         LOGFONTA normal = FontOf(control);
         EXPECT_EQ(normal.lfWeight, 0) << GetDlgCtrlID(control);
-        EXPECT_EQ(normal.lfHeight, -10);
-        EXPECT_STREQ(normal.lfFaceName, "MS Sans Serif");
+        EXPECT_EQ(normal.lfHeight, -Scaled(10));
+        EXPECT_STREQ(normal.lfFaceName, face);
     }
 }
 
@@ -201,7 +221,7 @@ TEST_F(MainWindowLayoutTest, TitleIconLeftOfTheTitle)
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(GetDlgCtrlID(icon), 701);
     EXPECT_NE(SendMessageA(icon, STM_GETICON, 0, 0), 0);
-    EXPECT_EQ(PlaceOf(icon).left + 20, PlaceOf(GetDlgItem(main_, 700)).left);
+    EXPECT_NEAR(PlaceOf(icon).left + Scaled(20), PlaceOf(GetDlgItem(main_, 700)).left, slack_);
 }
 
 TEST_F(MainWindowLayoutTest, StatusBarHasTwoPartsWithTheAddress)
@@ -210,7 +230,7 @@ TEST_F(MainWindowLayoutTest, StatusBarHasTwoPartsWithTheAddress)
     ASSERT_NE(bar, nullptr);
     int edges[4] = {0, 0, 0, 0};
     EXPECT_EQ(SendMessageA(bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 2);
-    EXPECT_EQ(edges[0], 250);
+    EXPECT_EQ(edges[0], Scaled(250));
     EXPECT_EQ(edges[1], -1);
     char text[256] = {};
     SendMessageA(bar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
@@ -218,6 +238,86 @@ TEST_F(MainWindowLayoutTest, StatusBarHasTwoPartsWithTheAddress)
     EXPECT_EQ(std::string(HomePageAddress).rfind("http", 0), 0u);
     SendMessageA(bar, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(text));
     EXPECT_STREQ(text, "New state file") << "part 1: the monitor's outcome, here of a first start";
+}
+
+// As many rows in view as at 96 DPI, and nothing to scroll sideways.
+TEST_F(MainWindowLayoutTest, ListsShowTheirRowsWithoutScrollingSideways)
+{
+    EXPECT_EQ(RowCount(DriveList), 4);
+    EXPECT_GE(SendMessageA(DriveList, LVM_GETCOUNTPERPAGE, 0, 0), 4);
+    if (const char* rows96 = std::getenv("OSTRIVEL_TEST_NOTE")) {
+        EXPECT_GE(SendMessageA(InfoList, LVM_GETCOUNTPERPAGE, 0, 0), std::atoi(rows96));
+    }
+    ShowListPage(AttributeList, InfoList);
+    for (HWND list : {DriveList, InfoList, AttributeList})
+        EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL) << GetDlgCtrlID(list);
+}
+
+// Every control of a dialog inside it, with its whole text in its own font,
+// and none on another (group boxes hold others; dialog units rounded to
+// pixels may let neighbours share one).
+void ExpectDialogWhole(HWND dialog)
+{
+    RECT client, r, both;
+    GetClientRect(dialog, &client);
+    std::vector<RECT> placed;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char text[512] = "", name[16] = "";
+        GetWindowTextA(child, text, sizeof text);
+        GetClassNameA(child, name, sizeof name);
+        const LONG type = GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK;
+        const bool button = !_stricmp(name, "Button"), group = button && type == BS_GROUPBOX;
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom) << text;
+        RECT box, needed;
+        GetClientRect(child, &box);
+        box.right -= !button ? 0 : type <= BS_DEFPUSHBUTTON ? 4 : group ? 16 : GetSystemMetrics(SM_CXMENUCHECK) + 4;
+        needed = box;
+        HDC dc = GetDC(child);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
+        DrawTextA(dc, text, -1, &needed, DT_CALCRECT | (button ? DT_SINGLELINE : DT_WORDBREAK));
+        ReleaseDC(child, dc);
+        if (text[0] && (button || !_stricmp(name, "Static"))) {
+            EXPECT_TRUE(needed.right <= box.right && needed.bottom <= box.bottom) << text << " cut";
+        }
+        for (const RECT& other : placed) {
+            if (!group && IntersectRect(&both, &r, &other)) {
+                EXPECT_TRUE(both.right - both.left <= 1 || both.bottom - both.top <= 1) << text << " on another";
+            }
+        }
+        if (!group)
+            placed.push_back(r);
+    }
+}
+
+TEST_F(MainWindowLayoutTest, SetupMailServerAndAboutShowEveryControlWhole)
+{
+    std::string face;
+    const ModalStep check = [&face](HWND dialog) {
+        ExpectDialogWhole(dialog);
+        LOGFONTA font = {};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
+        face = font.lfFaceName;
+        return PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) != 0;
+    };
+    EXPECT_EQ(DriveModal([this] { RunSetupCommand(main_); }, {check}).stepsDone, 1u);
+    EXPECT_EQ(face, dpi_ == 96 ? "MS Sans Serif" : "Microsoft Sans Serif");
+    EXPECT_EQ(DriveModal([this] { ShowAbout(main_); }, {check}).stepsDone, 1u);
+    const ModalStep openMailServer = [](HWND setup) {
+        return PostMessageA(GetDlgItem(setup, IDC_MAIL_SERVER), BM_CLICK, 0, 0) != 0;
+    };
+    const ModalStep cancel = [](HWND dialog) { return PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) != 0; };
+    EXPECT_EQ(DriveModal([this] { RunSetupCommand(main_); }, {openMailServer, check, cancel}).stepsDone, 3u);
+}
+
+TEST_F(MainWindowLayoutTest, SameAt144And192Dpi)
+{
+    if (AskedDpi())
+        GTEST_SKIP() << "this is the copy";
+    const LRESULT rows96 = SendMessageA(InfoList, LVM_GETCOUNTPERPAGE, 0, 0);
+    for (int dpi : {144, 192})
+        EXPECT_TRUE(RunTestsAtDpi(dpi, "MainWindowLayoutTest.*", std::to_string(rows96))) << dpi << " DPI";
 }
 
 TEST_F(MainWindowLayoutTest, MenuCarriesThePageCommands)

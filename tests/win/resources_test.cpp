@@ -1,7 +1,7 @@
-// The program's resources as Windows loads them from the executable: the menu
-// bar, the icons (compared pixel by pixel with their sources in res/icons)
-// and the version record. This test program links the same compiled
-// resources as the program.
+// The program's resources as Windows loads them from the executable: the
+// manifest, the menu bar, the icons (compared pixel by pixel with their
+// sources in res/icons) and the version record. This test program links the
+// same compiled resources as the program.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -87,9 +87,24 @@ TEST(MainMenu, HasTheFileAndFunctionsPopupsWithTheirItemsInOrder)
     DestroyMenu(bar);
 }
 
-TEST(Resources, CarryNoManifestAndNoAcceleratorTable)
+TEST(Resources, ManifestRunsAsInvokerOnVistaTo11AtSystemDpi)
 {
-    EXPECT_EQ(FindResourceA(Module(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)), nullptr);  // RT_MANIFEST
+    HRSRC found = FindResourceA(Module(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(Module(), found))),
+                               SizeofResource(Module(), found));
+    for (const char* part : {"<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+                             "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true<",
+                             "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                             "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    for (const char* absent : {"Common-Controls", "dpiAwareness", "requireAdministrator", "highestAvailable"})
+        EXPECT_EQ(manifest.find(absent), std::string::npos) << absent;
+}
+
+TEST(Resources, CarryNoAcceleratorTable)
+{
     EXPECT_EQ(FindResourceA(Module(), MAKEINTRESOURCEA(2001), MAKEINTRESOURCEA(9)), nullptr);  // RT_ACCELERATOR
 }
 

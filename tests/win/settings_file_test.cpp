@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "file_places.h"
 #include "import_hook.h"
 #include "settings.h"
 
@@ -97,6 +99,11 @@ protected:
                   + "_" + std::to_string(++counter);
         ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr)) << folder_;
         ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+        // The user's folders of this test alone.
+        home_ = folder_ + "_home";
+        std::filesystem::create_directories(home_ + "\\Roaming");
+        SetEnvironmentVariableA("APPDATA", (home_ + "\\Roaming").c_str());
+        SetEnvironmentVariableA("LOCALAPPDATA", (home_ + "\\Local").c_str());
         ForgetSettings();
     }
 
@@ -109,9 +116,12 @@ protected:
         }
         SetCurrentDirectoryA(previous_);
         EXPECT_TRUE(RemoveDirectoryA(folder_.c_str())) << folder_;
+        std::error_code ignored;
+        std::filesystem::remove_all(home_, ignored);
     }
 
     std::string folder_;
+    std::string home_;
 
 private:
     char previous_[MAX_PATH];
@@ -316,30 +326,29 @@ private:
 };
 
 // After a save that cannot replace the file, the earlier file is unchanged
-// byte for byte, no temporary file is left and the record is zero. Once the
-// obstacle is gone the same save succeeds, so the obstacle was the cause.
-void ExpectFailedSaveKeepsFile(const Bytes& earlier)
+// byte for byte, no temporary file is left, the reason is the system's, and
+// the record keeps what the user set.
+void ExpectFailedSaveKeepsFile(const Bytes& earlier, DWORD reason)
 {
     LoadSettings();
     ASSERT_EQ(RecordBytes(), earlier);
     CurrentSettings.pollMinutes = 99;
-    SaveSettings();
+    const Bytes set = RecordBytes();
+    char path[MAX_PATH];
+    EXPECT_EQ(SaveSettings(path), 0);
+    EXPECT_EQ(GetLastError(), reason);
+    EXPECT_STREQ(path, FileName);
     EXPECT_EQ(ReadBytes(FileName), earlier);
-    ExpectRecordZero();
+    EXPECT_EQ(RecordBytes(), set);
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName}) << "temporary file left";
 }
 
-// Once the obstacle is gone: a second save of the zeroed record writes
-// nothing, while a save after a new load replaces the file.
-void ExpectSaveAfterLoadWrites(const Bytes& earlier)
+// Once the obstacle is gone, the next save writes the record kept.
+void ExpectSaveAfterwardsWrites(const Bytes& earlier)
 {
-    SaveSettings();
-    EXPECT_EQ(ReadBytes(FileName), earlier) << "zeros of a failed save written";
-    LoadSettings();
-    CurrentSettings.pollMinutes = 77;
-    SaveSettings();
+    EXPECT_EQ(SaveSettings(), 1);
     Bytes expected = earlier;
-    expected[0] = 77;
+    expected[0] = 99;
     EXPECT_EQ(ReadBytes(FileName), expected);
 }
 
@@ -347,11 +356,11 @@ TEST_F(SettingsFileTest, ReadOnlyFileIsKept)
 {
     WriteBytes(FileName, SampleRecord(20));
     ASSERT_TRUE(SetFileAttributesA(FileName, FILE_ATTRIBUTE_READONLY));
-    ExpectFailedSaveKeepsFile(SampleRecord(20));
+    ExpectFailedSaveKeepsFile(SampleRecord(20), ERROR_ACCESS_DENIED);
     EXPECT_EQ(GetFileAttributesA(FileName) & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
 
     ASSERT_TRUE(SetFileAttributesA(FileName, FILE_ATTRIBUTE_NORMAL));
-    ExpectSaveAfterLoadWrites(SampleRecord(20));
+    ExpectSaveAfterwardsWrites(SampleRecord(20));
 }
 
 TEST_F(SettingsFileTest, FileHeldOpenWithoutWriteSharingIsKept)
@@ -360,10 +369,10 @@ TEST_F(SettingsFileTest, FileHeldOpenWithoutWriteSharingIsKept)
     HANDLE holder = CreateFileA(FileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    ExpectFailedSaveKeepsFile(SampleRecord(21));  // the load shares reading
+    ExpectFailedSaveKeepsFile(SampleRecord(21), ERROR_SHARING_VIOLATION);  // the load shares reading
 
     CloseHandle(holder);
-    ExpectSaveAfterLoadWrites(SampleRecord(21));
+    ExpectSaveAfterwardsWrites(SampleRecord(21));
 }
 
 TEST_F(SettingsFileTest, FileHeldOpenWithWriteSharingIsReplacedWholeOrKept)
@@ -378,28 +387,64 @@ TEST_F(SettingsFileTest, FileHeldOpenWithWriteSharingIsReplacedWholeOrKept)
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     CurrentSettings.pollMinutes = 99;
     Bytes saved = RecordBytes();
-    SaveSettings();
+    const int done = SaveSettings();
     CloseHandle(holder);
-    Bytes record = RecordBytes();
-    if (record == saved) {
-        EXPECT_EQ(ReadBytes(FileName), saved);
-    } else {
-        ExpectRecordZero();
-        EXPECT_EQ(ReadBytes(FileName), SampleRecord(23));
-    }
+    EXPECT_EQ(RecordBytes(), saved);
+    EXPECT_EQ(ReadBytes(FileName), done ? saved : SampleRecord(23));
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName}) << "temporary file left";
 }
 
-TEST_F(SettingsFileTest, UnwritableFolderKeepsFile)
+// A program folder that takes no new files (Program Files, run as a user):
+// the files go to %APPDATA%\Ostrivel\, where they are read and written
+// from then on.
+TEST_F(SettingsFileTest, FolderRefusingNewFilesSendsTheFilesToAppData)
 {
     WriteBytes(FileName, SampleRecord(22));
     ImmutableFolder folder(folder_);
     if (!folder.Set(true))
         GTEST_SKIP() << "cannot make the folder unwritable here (needs Wine, chattr, root)";
-    ExpectFailedSaveKeepsFile(SampleRecord(22));
-
+    const std::string own = home_ + "\\Roaming\\Ostrivel\\";
+    FilePlace state;
+    PlaceProgramFile("ostrivel.mon", &state);
+    EXPECT_EQ(state.write, own + "ostrivel.mon");
+    LoadSettings();
+    CurrentSettings.pollMinutes = 99;
+    char path[MAX_PATH];
+    ASSERT_EQ(SaveSettings(path), 1);
+    EXPECT_EQ(path, own + FileName);
     ASSERT_TRUE(folder.Set(false));
-    ExpectSaveAfterLoadWrites(SampleRecord(22));
+    ForgetSettings();
+    LoadSettings();
+    EXPECT_EQ(CurrentSettings.pollMinutes, 99);
+    ASSERT_EQ(SaveSettings(path), 1);
+    EXPECT_EQ(path, own + FileName);
+    EXPECT_EQ(ReadBytes(FileName), SampleRecord(22));
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{FileName}) << "a probe's file left";
+}
+
+// What Windows redirected for a version without a manifest is read while no
+// place has a file, so the first save takes it over. A folder that another
+// copy of the program gives overrides every place.
+TEST_F(SettingsFileTest, VirtualStoreCopyIsTakenOverOnce)
+{
+    char program[MAX_PATH];
+    ASSERT_TRUE(GetModuleFileNameA(nullptr, program, MAX_PATH));
+    *strrchr(program, '\\') = '\0';
+    const std::string store = home_ + "\\Local\\VirtualStore\\" + (program + 3);  // without "C:\"
+    std::filesystem::create_directories(store);
+    WriteBytes((store + "\\" + FileName).c_str(), SampleRecord(50));
+    LoadSettings();
+    EXPECT_EQ(RecordBytes(), SampleRecord(50));
+    ASSERT_EQ(SaveSettings(), 1);
+    WriteBytes((store + "\\" + FileName).c_str(), SampleRecord(60));
+    LoadSettings();
+    EXPECT_EQ(RecordBytes(), SampleRecord(50));
+
+    UseSettingsFolder(home_.c_str());
+    char path[MAX_PATH];
+    EXPECT_EQ(SaveSettings(path), 1);
+    UseSettingsFolder(nullptr);
+    EXPECT_EQ(path, home_ + "\\" + FileName);
 }
 
 // Windows 9x: MoveFileExA is exported but always fails with
@@ -461,7 +506,7 @@ TEST_F(SettingsFileOnWindows9xTest, FailedRenameGivesTheEarlierFileBack)
     ASSERT_TRUE(moveFile.installed());
     RealMoveFileA = moveFile.original<decltype(&MoveFileA)>();
     WriteBytes(FileName, SampleRecord(32));
-    ExpectFailedSaveKeepsFile(SampleRecord(32));
+    ExpectFailedSaveKeepsFile(SampleRecord(32), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RenamesOntoSettings, 2) << "the earlier file was not renamed back";
 }
 

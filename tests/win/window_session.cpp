@@ -1,6 +1,7 @@
 #include "window_session.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 
 #include <cstdlib>
 
@@ -248,4 +249,49 @@ std::vector<uint32_t> ClientPixels(HWND window)
     DeleteDC(copy);
     ReleaseDC(window, dc);
     return pixels;
+}
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+int AskedDpi()
+{
+    const char* dpi = std::getenv("OSTRIVEL_TEST_DPI");
+    return dpi ? std::atoi(dpi) : 0;
+}
+
+bool RunTestsAtDpi(int dpi, const char* filter, const std::string& note)
+{
+    const char desktop[] = "Control Panel\\Desktop";
+    DWORD before = 0, size = sizeof before, code = 99;
+    const bool had = SHGetValueA(HKEY_CURRENT_USER, desktop, "LogPixels", nullptr, &before, &size) == ERROR_SUCCESS;
+    SHSetValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    SetEnvironmentVariableA("OSTRIVEL_TEST_DPI", std::to_string(dpi).c_str());
+    SetEnvironmentVariableA("OSTRIVEL_TEST_NOTE", note.c_str());
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    std::string line = std::string("\"") + program + "\" --gtest_filter=" + filter;
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;  // the copy reports to our output
+    start.hStdOutput = start.hStdError = GetStdHandle(STD_OUTPUT_HANDLE);
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessA(program, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process)) {
+        WaitForSingleObject(process.hProcess, 120000);
+        GetExitCodeProcess(process.hProcess, &code);
+        TerminateProcess(process.hProcess, 98);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    SetEnvironmentVariableA("OSTRIVEL_TEST_DPI", nullptr);
+    if (had)
+        SHSetValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &before, sizeof before);
+    else
+        SHDeleteValueA(HKEY_CURRENT_USER, desktop, "LogPixels");
+    return code == 0;
 }

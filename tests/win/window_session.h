@@ -74,3 +74,14 @@ void ClearSelection(HWND list);
 LRESULT SendDoubleClick(HWND mainWindow, HWND list);
 // The pixels of a window's client area (its controls' included), as painted.
 std::vector<uint32_t> ClientPixels(HWND window);
+
+// The screen's DPI; the DPI that RunTestsAtDpi asked a copy of this program
+// for (0 in the program as ctest starts it).
+int ScreenDpi();
+int AskedDpi();
+
+// Runs the tests of `filter` in a copy of this program started with the
+// prefix's LogPixels at `dpi` (Wine reads it when a process starts), then
+// puts LogPixels back; `note` reaches the copy as OSTRIVEL_TEST_NOTE. True
+// when all of them passed.
+bool RunTestsAtDpi(int dpi, const char* filter, const std::string& note = "");

@@ -30,6 +30,9 @@ inline constexpr uint16_t SystemContentsRecord = 3;
 
 inline constexpr size_t TopicBlockSize = 4096;
 inline constexpr size_t TopicBlockHeaderSize = 12;
+inline constexpr size_t TopicBlockDataSize = TopicBlockSize - TopicBlockHeaderSize;
+inline constexpr uint32_t TopicPosBlockStep = 0x4000;    // TOPICPOS of block n starts at n * this
+inline constexpr uint32_t TopicOffsetBlockStep = 0x8000; // TOPICOFFSET of block n starts at n * this
 inline constexpr size_t TopicLinkHeaderSize = 21;
 inline constexpr size_t TopicHeaderDataSize = 28; // LinkData1 of a topic header
 inline constexpr uint8_t TopicHeaderRecord = 0x02;
@@ -48,6 +51,15 @@ inline constexpr const char* FontFile = "|FONT";
 inline constexpr const char* SystemFile = "|SYSTEM";
 inline constexpr const char* TopicFile = "|TOPIC";
 inline constexpr const char* TitleTreeFile = "|TTLBTREE";
+
+// Topic data is the blocks' data areas (each after its block header) laid
+// end to end, as a viewer joins them. The TOPICPOS of a place in it: its
+// block, and the byte in that block counted from the block's start.
+inline uint32_t TopicPos(size_t at)
+{
+    return static_cast<uint32_t>(at / TopicBlockDataSize * TopicPosBlockStep + TopicBlockHeaderSize +
+                                 at % TopicBlockDataSize);
+}
 
 // Value of one context-name character in the hash; only letters (case
 // ignored), digits, '.' and '_' are given a value that every reader agrees on.

@@ -236,19 +236,21 @@ void ReadTextRecord(Cursor& data1, Cursor& data2, const HelpFileView& view, Help
     Require(data1.Left() == 0 && data2.Left() == 0, "|TOPIC: text record has data after its end command");
 }
 
-// One TOPICLINK's header, checked against the block and the link before it.
+// One TOPICLINK's header, checked against the topic data and the link
+// before it. `at` is its place in the topic data, `pos` its TOPICPOS.
 struct TopicLink {
     uint32_t pos, blockSize, dataLen1, dataLen2, nextBlock;
+    size_t at;
     uint8_t type;
     std::string where;
 };
 
-TopicLink ReadTopicLink(FileSpan span, uint32_t pos, uint32_t prev)
+TopicLink ReadTopicLink(const Bytes& data, size_t at, uint32_t pos, uint32_t prev)
 {
-    Require(pos >= TopicBlockHeaderSize && pos + TopicLinkHeaderSize <= span.size, "|TOPIC: link outside the block");
-    Cursor c(span.data + pos, span.size - pos, "|TOPIC record at " + std::to_string(pos));
+    Cursor c(data.data() + at, data.size() - at, "|TOPIC record at " + std::to_string(pos));
     TopicLink link{};
     link.pos = pos;
+    link.at = at;
     link.where = c.Where();
     link.blockSize = c.U32();
     link.dataLen2 = c.U32();
@@ -256,19 +258,34 @@ TopicLink ReadTopicLink(FileSpan span, uint32_t pos, uint32_t prev)
     link.nextBlock = c.U32();
     link.dataLen1 = c.U32();
     link.type = c.U8();
-    Require(link.dataLen1 >= TopicLinkHeaderSize && link.blockSize >= link.dataLen1 &&
-                link.blockSize <= span.size - pos,
-            link.where + ": sizes outside the block");
+    Require(link.dataLen1 >= TopicLinkHeaderSize && link.blockSize >= link.dataLen1 && link.blockSize <= data.size() - at,
+            link.where + ": sizes outside the topic data");
+    Require(link.dataLen1 <= TopicBlockDataSize - at % TopicBlockDataSize,
+            link.where + ": header and LinkData1 cross a block boundary");
     Require(link.dataLen2 == link.blockSize - link.dataLen1, link.where + ": text is not stored raw");
     return link;
 }
 
+// The place in the topic data that a TOPICPOS names.
+size_t TopicDataAt(const Bytes& data, uint32_t pos, const std::string& where)
+{
+    Require(pos >= TopicBlockHeaderSize, where + ": TOPICPOS " + std::to_string(pos) + " is inside a block header");
+    const size_t block = (pos - TopicBlockHeaderSize) / TopicPosBlockStep;
+    const size_t inBlock = (pos - TopicBlockHeaderSize) % TopicPosBlockStep;
+    const size_t at = block * TopicBlockDataSize + inBlock;
+    Require(inBlock < TopicBlockDataSize && at < data.size(),
+            where + ": TOPICPOS " + std::to_string(pos) + " is outside the topic data");
+    return at;
+}
+
 // What the walk through the records carries from one record to the next.
 struct TopicWalk {
-    uint32_t characters = 0;                     // text bytes so far: the next TOPICOFFSET
+    size_t block = 0;                            // where the last record started
+    uint32_t characters = 0;                     // text bytes so far in that block
     uint32_t textBytes = 0;                      // BlockSizes of the current topic's text records
     uint32_t nextHeader = TopicBlockHeaderSize;  // where the last header said the next one is
     uint32_t headerTextSize = 0;                 // the last header's BlockSize field
+    size_t padding = 0;                          // zero bytes skipped to reach this record
 };
 
 // A topic header (or the closing record); returns true for the closing one.
@@ -293,25 +310,80 @@ bool ReadTopicHeader(const TopicLink& link, Cursor& data1, Cursor& data2, TopicW
                 link.where + ": the closing record is not empty");
         return true;
     }
-    Require(scroll == link.pos + link.blockSize, link.where + ": Scroll does not point at the next record");
-    view.topics.push_back({walk.characters, link.pos, title, {}, {}});
+    Require(scroll == link.nextBlock, link.where + ": Scroll does not point at the next record");
+    const uint32_t offset = static_cast<uint32_t>(walk.block * TopicOffsetBlockStep + walk.characters);
+    view.topics.push_back({offset, link.pos, title, {}, {}});
     return false;
+}
+
+// Checks that NextBlock names the place right after `link`, or the next
+// block's start when the bytes between are zero.
+void FollowNextBlock(const Bytes& data, const TopicLink& link, TopicWalk& walk)
+{
+    const size_t end = link.at + link.blockSize;
+    const size_t next = TopicDataAt(data, link.nextBlock, link.where);
+    const bool padded = next > end && next % TopicBlockDataSize == 0 && next - end < TopicBlockDataSize &&
+                        std::all_of(data.begin() + end, data.begin() + next, [](uint8_t b) { return b == 0; });
+    Require(next == end || padded, link.where + ": NextBlock does not point at the following record");
+    walk.padding = next - end;
+}
+
+// The blocks' data areas joined, as a viewer joins them.
+Bytes JoinTopicBlocks(FileSpan span, uint32_t payloadStart, size_t fileSize)
+{
+    const size_t blocks = (span.size + TopicBlockSize - 1) / TopicBlockSize;
+    Require(span.size % TopicBlockSize == 0 || span.size % TopicBlockSize > TopicBlockHeaderSize,
+            "|TOPIC: the last topic block holds no data");
+    // A reader copies each block, full size, whatever |TOPIC's own size.
+    Require(payloadStart + blocks * TopicBlockSize <= fileSize,
+            "|TOPIC: a full read of the last topic block would pass the end of the file");
+    Bytes data;
+    for (size_t start = 0; start < span.size; start += TopicBlockSize)
+        data.insert(data.end(), span.data + start + TopicBlockHeaderSize,
+                    span.data + std::min(start + TopicBlockSize, span.size));
+    return data;
+}
+
+// Each block header names the last record and the last topic header that
+// start before the block, and the first record that starts in it.
+void CheckTopicBlockHeaders(FileSpan span, const std::vector<TopicLink>& links)
+{
+    uint32_t lastLink = None, lastHeader = 0;
+    size_t next = 0;
+    for (size_t start = 0, block = 0; start < span.size; start += TopicBlockSize, ++block) {
+        const size_t end = (block + 1) * TopicBlockDataSize;
+        const uint32_t first = next < links.size() && links[next].at < end ? links[next].pos : None;
+        Require(GetU32(span.data + start) == lastLink && GetU32(span.data + start + 4) == first &&
+                    GetU32(span.data + start + 8) == lastHeader,
+                "|TOPIC: the header of block " + std::to_string(block) + " does not match its records");
+        for (; next < links.size() && links[next].at < end; ++next) {
+            lastLink = links[next].pos;
+            if (links[next].type == TopicHeaderRecord)
+                lastHeader = lastLink;
+        }
+    }
 }
 
 void ReadTopics(FileSpan span, uint32_t payloadStart, size_t fileSize, HelpFileView& view)
 {
-    Require(span.size >= TopicBlockHeaderSize && span.size <= TopicBlockSize, "|TOPIC: not exactly one topic block");
-    // A reader copies the whole block, full size, whatever |TOPIC's own size.
-    Require(payloadStart + TopicBlockSize <= fileSize, "|TOPIC: a full topic block read would pass the end of the file");
-    Require(GetU32(span.data) == None && GetU32(span.data + 4) == TopicBlockHeaderSize && GetU32(span.data + 8) == 0,
-            "|TOPIC: unexpected topic block header");
-
+    Require(span.size > TopicBlockHeaderSize, "|TOPIC: shorter than a topic block header");
+    const Bytes data = JoinTopicBlocks(span, payloadStart, fileSize);
+    std::vector<TopicLink> links;
     TopicWalk walk;
     uint32_t pos = TopicBlockHeaderSize, prev = None;
     for (bool closed = false; !closed;) {
-        const TopicLink link = ReadTopicLink(span, pos, prev);
-        Cursor data1(span.data + pos + TopicLinkHeaderSize, link.dataLen1 - TopicLinkHeaderSize, link.where + " LinkData1");
-        Cursor data2(span.data + pos + link.dataLen1, link.dataLen2, link.where + " LinkData2");
+        const TopicLink link = ReadTopicLink(data, TopicDataAt(data, pos, "|TOPIC"), pos, prev);
+        Require(walk.padding == 0 || link.dataLen1 > walk.padding,
+                link.where + ": moved to the next block though it fitted in the last");
+        if (link.at / TopicBlockDataSize != walk.block) {
+            walk.block = link.at / TopicBlockDataSize;
+            walk.characters = 0;
+        }
+        if (link.nextBlock != None)
+            FollowNextBlock(data, link, walk);
+        Cursor data1(data.data() + link.at + TopicLinkHeaderSize, link.dataLen1 - TopicLinkHeaderSize,
+                     link.where + " LinkData1");
+        Cursor data2(data.data() + link.at + link.dataLen1, link.dataLen2, link.where + " LinkData2");
         if (link.type == TopicHeaderRecord) {
             closed = ReadTopicHeader(link, data1, data2, walk, view);
         } else if (link.type == TextRecord) {
@@ -322,12 +394,14 @@ void ReadTopics(FileSpan span, uint32_t payloadStart, size_t fileSize, HelpFileV
         } else {
             Require(false, link.where + ": unknown record type " + std::to_string(link.type));
         }
-        if (!closed)
-            Require(link.nextBlock == pos + link.blockSize, link.where + ": NextBlock does not point at the following record");
+        if (closed)
+            Require(link.at + link.blockSize == data.size(), "|TOPIC: data after the closing record");
+        links.push_back(link);
         prev = pos;
-        pos += link.blockSize;
+        pos = link.nextBlock;
     }
-    Require(pos == span.size, "|TOPIC: data after the closing record");
+    CheckTopicBlockHeaders(span, links);
+    view.topicBlocks = static_cast<int>((span.size + TopicBlockSize - 1) / TopicBlockSize);
     Require(!view.topics.empty(), "|TOPIC: no topic");
     for (const HelpFileTopic& t : view.topics)
         Require(!t.lines.empty(), "|TOPIC: topic \"" + t.title + "\" has no text record");

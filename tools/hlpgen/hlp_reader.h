@@ -2,10 +2,12 @@
 // structure a help viewer relies on: the header and directory, each internal
 // file's header and bounds, the B+ tree pages, the topic records and their
 // links, and that every topic offset in |SYSTEM, |CONTEXT, |CTXOMAP and
-// |TTLBTREE is the start of a topic. It is deliberately strict: anything it
-// does not know (compression, phrase files, multi-page trees, more than one
-// topic block, formatting commands other than font and paragraph end) is
-// refused rather than guessed at.
+// |TTLBTREE is the start of a topic. The topics may span several topic
+// blocks: each block's header, and every TOPICPOS and TOPICOFFSET, must
+// follow the block they fall in. It is deliberately strict: anything it
+// does not know (compression, phrase files, multi-page trees, formatting
+// commands other than font and paragraph end) is refused rather than
+// guessed at.
 #pragma once
 
 #include "byte_buffer.h"
@@ -35,6 +37,7 @@ struct HelpFileView {
     uint32_t genDate = 0;
     uint32_t contentsOffset = 0;
     int fontCount = 0;
+    int topicBlocks = 0;                                  // 4 KiB blocks of |TOPIC
     std::vector<HelpFileTopic> topics;                    // without the closing record
     std::vector<std::pair<int32_t, uint32_t>> contexts;   // |CONTEXT: hash, offset
     std::vector<std::pair<int32_t, uint32_t>> contextMap; // |CTXOMAP: number, offset

@@ -44,8 +44,10 @@ struct TopicLink {
     uint8_t type;
     Bytes data1;
     Bytes data2;
-    uint32_t pos = 0;
-    uint32_t BlockSize() const { return static_cast<uint32_t>(TopicLinkHeaderSize + data1.size() + data2.size()); }
+    size_t at = 0; // its place in the topic data
+    uint32_t DataLen1() const { return static_cast<uint32_t>(TopicLinkHeaderSize + data1.size()); }
+    uint32_t BlockSize() const { return static_cast<uint32_t>(DataLen1() + data2.size()); }
+    size_t Block() const { return at / TopicBlockDataSize; }
 };
 
 // The text record of a topic: its title as a heading, a blank line, then
@@ -80,8 +82,8 @@ struct TopicLayout {
     std::vector<uint32_t> offsets; // TOPICOFFSET of each topic
 };
 
-// Records: header and text for each topic, then an empty closing header,
-// each given its position. A header's LinkData1 is filled in later.
+// Records: header and text for each topic, then an empty closing header.
+// A header's LinkData1 is filled in later.
 std::vector<TopicLink> MakeTopicLinks(const HelpDocument& doc)
 {
     std::vector<TopicLink> links;
@@ -92,21 +94,51 @@ std::vector<TopicLink> MakeTopicLinks(const HelpDocument& doc)
         links.push_back(MakeTextRecord(topic));
     }
     links.push_back(TopicLink{TopicHeaderRecord, Bytes(TopicHeaderDataSize), {}});
-    uint32_t pos = TopicBlockHeaderSize;
-    for (TopicLink& link : links) {
-        link.pos = pos;
-        pos += link.BlockSize();
-    }
     return links;
 }
 
+// Gives each record its place. A record's text may run on into the next
+// blocks, but its 21-byte header and LinkData1 stay in one block: when they
+// do not fit in what is left of a block, the rest is zero-filled and the
+// record starts the next block. Fails on a record whose LinkData1 alone
+// needs more than a block.
+bool PlaceTopicLinks(std::vector<TopicLink>& links, const HelpDocument& doc, std::string& error)
+{
+    size_t at = 0;
+    for (size_t i = 0; i < links.size(); ++i) {
+        TopicLink& link = links[i];
+        if (link.DataLen1() > TopicBlockDataSize) {
+            error = "topic \"" + doc.topics[i / 2].title + "\" has " + std::to_string(link.DataLen1()) +
+                    " bytes of record header and formatting, more than the " + std::to_string(TopicBlockDataSize) +
+                    " of a topic block; split it into more topics";
+            return false;
+        }
+        const size_t room = TopicBlockDataSize - at % TopicBlockDataSize;
+        if (link.DataLen1() > room)
+            at += room;
+        link.at = at;
+        at += link.BlockSize();
+    }
+    return true;
+}
+
 // Fills each header's LinkData1 and returns the topics' TOPICOFFSETs: the
-// count of text bytes (LinkData2 of text records) before each topic.
+// header's block, and the text bytes (LinkData2 of text records) of the
+// records that start in that block before it.
 std::vector<uint32_t> FillTopicHeaders(std::vector<TopicLink>& links)
 {
     std::vector<uint32_t> offsets;
+    size_t block = 0;
     uint32_t characters = 0;
-    for (size_t i = 0; i < links.size(); i += 2) {
+    for (size_t i = 0; i < links.size(); ++i) {
+        if (links[i].Block() != block) {
+            block = links[i].Block();
+            characters = 0;
+        }
+        if (links[i].type == TextRecord) {
+            characters += static_cast<uint32_t>(links[i].data2.size());
+            continue;
+        }
         const bool closing = i + 1 == links.size();
         Bytes& d = links[i].data1;
         d.clear();
@@ -115,33 +147,52 @@ std::vector<uint32_t> FillTopicHeaders(std::vector<TopicLink>& links)
         PutU32(d, None);
         PutU32(d, static_cast<uint32_t>(i / 2));             // topic number
         PutU32(d, None);                                     // no non-scrolling region
-        PutU32(d, closing ? None : links[i + 1].pos);        // scrolling region
-        PutU32(d, closing ? None : links[i + 2].pos);        // next topic header
-        if (!closing) {
-            offsets.push_back(characters);
-            characters += static_cast<uint32_t>(links[i + 1].data2.size());
-        }
+        PutU32(d, closing ? None : TopicPos(links[i + 1].at)); // scrolling region
+        PutU32(d, closing ? None : TopicPos(links[i + 2].at)); // next topic header
+        if (!closing)
+            offsets.push_back(static_cast<uint32_t>(block * TopicOffsetBlockStep + characters));
     }
     return offsets;
 }
 
-// The |TOPIC payload: one block header, then the chained records.
-Bytes WriteTopicBlock(const std::vector<TopicLink>& links)
+// The records chained and laid end to end at their places.
+Bytes WriteTopicData(const std::vector<TopicLink>& links)
 {
-    Bytes p;
-    PutU32(p, None);                  // last TOPICLINK of the previous block
-    PutU32(p, TopicBlockHeaderSize);  // first TOPICLINK in this block
-    PutU32(p, 0);                     // last topic header of the previous block
+    Bytes data;
     for (size_t i = 0; i < links.size(); ++i) {
         const TopicLink& link = links[i];
-        PutU32(p, link.BlockSize());
-        PutU32(p, static_cast<uint32_t>(link.data2.size()));
-        PutU32(p, i == 0 ? None : links[i - 1].pos);
-        PutU32(p, i + 1 == links.size() ? None : links[i + 1].pos);
-        PutU32(p, static_cast<uint32_t>(TopicLinkHeaderSize + link.data1.size()));
-        PutU8(p, link.type);
-        PutBytes(p, link.data1);
-        PutBytes(p, link.data2);
+        data.resize(link.at, 0);
+        PutU32(data, link.BlockSize());
+        PutU32(data, static_cast<uint32_t>(link.data2.size()));
+        PutU32(data, i == 0 ? None : TopicPos(links[i - 1].at));
+        PutU32(data, i + 1 == links.size() ? None : TopicPos(links[i + 1].at));
+        PutU32(data, link.DataLen1());
+        PutU8(data, link.type);
+        PutBytes(data, link.data1);
+        PutBytes(data, link.data2);
+    }
+    return data;
+}
+
+// The |TOPIC payload: the data cut into blocks, each after its header.
+Bytes WriteTopicBlocks(const std::vector<TopicLink>& links)
+{
+    const Bytes data = WriteTopicData(links);
+    Bytes p;
+    uint32_t lastLink = None, lastHeader = 0;
+    size_t next = 0; // the first record not yet passed
+    for (size_t start = 0; start < data.size(); start += TopicBlockDataSize) {
+        const size_t end = std::min(start + TopicBlockDataSize, data.size());
+        const uint32_t first = next < links.size() && links[next].at < end ? TopicPos(links[next].at) : None;
+        PutU32(p, lastLink);   // last TOPICLINK that starts before this block
+        PutU32(p, first);      // first TOPICLINK that starts in it (none when text runs through it)
+        PutU32(p, lastHeader); // last topic header before it
+        p.insert(p.end(), data.begin() + start, data.begin() + end);
+        for (; next < links.size() && links[next].at < end; ++next) {
+            lastLink = TopicPos(links[next].at);
+            if (links[next].type == TopicHeaderRecord)
+                lastHeader = lastLink;
+        }
     }
     return p;
 }
@@ -149,15 +200,10 @@ Bytes WriteTopicBlock(const std::vector<TopicLink>& links)
 bool LayOutTopics(const HelpDocument& doc, TopicLayout& layout, std::string& error)
 {
     std::vector<TopicLink> links = MakeTopicLinks(doc);
-    const size_t total = links.back().pos + links.back().BlockSize() - TopicBlockHeaderSize;
-    if (total > TopicBlockCapacity) {
-        error = "the topics take " + std::to_string(total) + " bytes, more than the " +
-                std::to_string(TopicBlockCapacity) + " that one topic block holds; shorten the text by " +
-                std::to_string(total - TopicBlockCapacity) + " bytes";
+    if (!PlaceTopicLinks(links, doc, error))
         return false;
-    }
     layout.offsets = FillTopicHeaders(links);
-    layout.payload = WriteTopicBlock(links);
+    layout.payload = WriteTopicBlocks(links);
     return true;
 }
 
@@ -304,8 +350,8 @@ bool BuildHelpFile(const HelpDocument& doc, uint32_t genDate, Bytes& file, std::
     if (!MakeContextTree(doc, topics.offsets, context, error) || !MakeTitleTree(doc, topics.offsets, titles, error))
         return false;
 
-    // |TOPIC goes first: a reader copies a whole topic block from it, so the
-    // rest of the file must follow it.
+    // |TOPIC goes first: a reader copies whole topic blocks from it, the
+    // last one too, so the rest of the file must follow it.
     const std::pair<const char*, Bytes> parts[] = {
         {TopicFile, std::move(topics.payload)},
         {SystemFile, MakeSystem(doc, genDate, topics.offsets[0])},

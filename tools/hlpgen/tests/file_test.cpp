@@ -95,21 +95,47 @@ TEST(HelpFile, MapsNumbersAscendingAndHashesInSignedOrder)
               (std::vector<std::pair<uint32_t, std::string>>{{overview, "Overview"}, {details, "Details"}, {more, "More"}}));
 }
 
-TEST(HelpFile, FillsTheTopicBlockToTheLastByteAndNoFurther)
+uint32_t Payload(const HelpFileView& v, const char* name) { return Entry(v, name).offset + 9; }
+
+// The overview's text runs on into block 1, where the details start; the
+// third topic's runs through block 2 (no record starts there) into block 3.
+TEST(HelpFile, SpreadsTopicsOverAsManyBlocksAsTheyNeed)
 {
     HelpDocument doc = ThreeTopics();
-    doc.topics[2].lines = {std::string(200, 'x')};
-    const HelpFileView view = Read(Build(doc));
-    const size_t used = Entry(view, "|TOPIC").used - 12;
-    doc.topics[2].lines[0].append(TopicBlockCapacity - used, 'y');
-    const HelpFileView full = Read(Build(doc));
-    EXPECT_EQ(Entry(full, "|TOPIC").used, 4096u);
+    doc.topics[0].lines = std::vector<std::string>(50, std::string(99, 'a'));
+    doc.topics[2].lines = std::vector<std::string>(90, std::string(99, 'c'));
+    doc.topics.push_back({40, "IDH_LAST", "Last", {"The last words."}});
+    const Bytes file = Build(doc);
+    const HelpFileView v = Read(file);
+    ASSERT_EQ(v.topicBlocks, 4);
+    EXPECT_EQ(v.topics[2].lines.back(), doc.topics[2].lines.back());
+    // A TOPICOFFSET counts the text from the start of its header's block.
+    EXPECT_EQ(v.contextMap, (std::vector<std::pair<int32_t, uint32_t>>{
+                                {10, 0x8000}, {20, 0x8000 + 31}, {30, 0}, {40, 0x18000}}));
+    const uint32_t t0 = v.topics[0].pos, t1 = v.topics[1].pos, t2 = v.topics[2].pos, t3 = v.topics[3].pos;
+    std::vector<uint32_t> headers; // LastTopicLink, FirstTopicLink, LastTopicHeader of each block
+    for (size_t at = 0; at < 4 * 4096; at += 4)
+        if (at % 4096 < 12)
+            headers.push_back(GetU32(&file[Payload(v, "|TOPIC") + at]));
+    const uint32_t none = 0xFFFFFFFF, text0 = t0 + 21 + 28 + 8, text2 = t2 + 21 + 28 + 4;
+    EXPECT_EQ(headers, (std::vector<uint32_t>{none, 12, 0, text0, t1, t0, text2, none, t2, text2, t3, t2}));
+}
 
-    doc.topics[2].lines[0] += 'z';
-    Bytes file;
-    std::string error;
-    EXPECT_FALSE(BuildHelpFile(doc, 0, file, error));
-    EXPECT_EQ(error, "the topics take 4085 bytes, more than the 4084 that one topic block holds; shorten the text by 1 bytes");
+// The overview's text ends `left` bytes before block 0 ends; the details'
+// header and LinkData1 take 49.
+HelpDocument LeavingInBlockZero(size_t left)
+{
+    HelpDocument doc = ThreeTopics();
+    doc.topics[0].lines = {std::string(1000, 'a')};
+    doc.topics[0].lines[0].append(4096 - left - Read(Build(doc)).topics[1].pos, 'b');
+    return doc;
+}
+
+TEST(HelpFile, StartsTheNextBlockWithARecordHeaderThatDoesNotFit)
+{
+    EXPECT_EQ(Read(Build(LeavingInBlockZero(49))).topics[1].pos, 4096u - 49);
+    const HelpFileView v = Read(Build(LeavingInBlockZero(48)));
+    EXPECT_EQ(std::pair(v.topics[1].pos, v.topics[1].offset), std::pair(0x4000u + 12, 0x8000u));
 }
 
 // Each case damages a good file in one place; the reader must refuse it.
@@ -119,14 +145,12 @@ struct Damage {
     const char* message;
 };
 
-uint32_t Payload(const HelpFileView& v, const char* name) { return Entry(v, name).offset + 9; }
-
 size_t FindBytes(const Bytes& file, size_t from, std::initializer_list<uint8_t> bytes)
 {
     return std::search(file.begin() + from, file.end(), bytes.begin(), bytes.end()) - file.begin();
 }
 
-const Damage Damages[] = {
+const std::vector<Damage> Damages = {
     {"magic", [](Bytes& f, const HelpFileView&) { f[0] ^= 1; }, "bad magic"},
     {"truncated", [](Bytes& f, const HelpFileView&) { f.pop_back(); }, "file size differs"},
     {"reserved", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Entry(v, "|SYSTEM").offset, Entry(v, "|SYSTEM").used + 8); },
@@ -160,11 +184,21 @@ const Damage Damages[] = {
      "|SYSTEM: flags ask for compression"},
 };
 
-TEST(HelpFile, ReaderRefusesDamagedFiles)
+// Damages to a file whose second topic starts block 1 after zero padding.
+const std::vector<Damage> BlockDamages = {
+    {"padding", [](Bytes& f, const HelpFileView& v) { f[Payload(v, "|TOPIC") + 4095] = ' '; },
+     "NextBlock does not point at the following record"},
+    {"first link", [](Bytes& f, const HelpFileView& v) { f[Payload(v, "|TOPIC") + 4096 + 4] = 13; },
+     "the header of block 1 does not match its records"},
+    {"pos in header gap", [](Bytes& f, const HelpFileView& v) { PatchU32(f, Payload(v, "|TOPIC") + 24, 4096 + 5); },
+     "TOPICPOS 4101 is outside the topic data"},
+};
+
+void ExpectRefusals(const HelpDocument& doc, const std::vector<Damage>& damages)
 {
-    const Bytes good = Build(ThreeTopics());
+    const Bytes good = Build(doc);
     const HelpFileView view = Read(good);
-    for (const Damage& d : Damages) {
+    for (const Damage& d : damages) {
         Bytes file = good;
         d.apply(file, view);
         HelpFileView damaged;
@@ -172,6 +206,12 @@ TEST(HelpFile, ReaderRefusesDamagedFiles)
         EXPECT_FALSE(ReadHelpFile(file, damaged, error)) << d.what;
         EXPECT_NE(error.find(d.message), std::string::npos) << d.what << ": " << error;
     }
+}
+
+TEST(HelpFile, ReaderRefusesDamagedFiles)
+{
+    ExpectRefusals(ThreeTopics(), Damages);
+    ExpectRefusals(LeavingInBlockZero(48), BlockDamages);
 }
 
 } // namespace
