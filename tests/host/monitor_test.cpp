@@ -180,21 +180,18 @@ TEST_F(MonitorTest, TheCommandCarriesAWarningBesideTheMailOrAlone)
     // each check finds the fall again.
     MonitorSettings alone{"", "", 10, 0, &mail};
     table[2].attributes[0].value = 70;
-    const struct {
-        CommandStart start;
-        uint32_t exitCode;
-        bool timedOut;
-        const char* shown;
-    } runs[] = {{CommandStart::Refused, 0, false, "Not sent 14:05: no command"},
-                {CommandStart::Failed, 0, false, "Not sent 14:05: command did not start"},
-                {CommandStart::Started, 0, true, "Not sent 14:05: command timed out"},
-                {CommandStart::Started, 0, false, "Command ran 14:05"}};
-    for (const auto& run : runs) {
-        host.commandStart = run.start;
+    for (const auto& [start, timedOut, shown] : {std::tuple(CommandStart::Refused, false, "no command"),
+                                                 {CommandStart::Failed, false, "command did not start"},
+                                                 {CommandStart::Started, true, "command timed out"}}) {
+        host.commandStart = start;
         MonitorCheck(table, alone);
-        MonitorCommandEnded(run.exitCode, run.timedOut);
-        EXPECT_EQ(host.shown, run.shown);
+        MonitorCommandEnded(0, timedOut);
+        EXPECT_EQ(host.shown, std::string("Not sent 14:05: ") + shown);
     }
+    host.commandStart = CommandStart::Started;
+    MonitorCheck(table, alone);
+    MonitorCommandEnded(0, false);
+    EXPECT_EQ(host.shown, "Command ran 14:05");
     EXPECT_THAT(MonitorLastOutcome(), testing::StartsWith("Warning of 1 problem(s) handed to the command 04/03/2025"));
     MonitorCheck(table, alone);
     EXPECT_EQ(host.shown, "Checked 14:05");

@@ -166,20 +166,15 @@ TEST_F(ViewTextTest, DefaultDetailDriveIsTheFirstListedDrive)
     EXPECT_EQ(DefaultDetailDrive(), 0);
 }
 
-}  // namespace
-
+// Version 1.2.1 with a 4096-byte format and no critical temperature; then
+// all that a drive before NVMe 1.2 on a Windows before 10 leaves unknown.
 TEST_F(ViewTextTest, NvmeDriveRowsAndWhatTheyShowForWhatIsMissing)
 {
     DriveRecord& r = DriveTable[0];
     r.present = 1;
     r.busType = DriveBusNvme;
-    NvmeRecord& n = r.nvme;
-    n.identifyRead = n.namespaceRead = 1;
-    n.version = 0x10201;
-    n.warningTemperature = 346;
-    n.blockSize = 4096;
-    n.namespaceBlocks = 244190646;
-    n.capacityBytes = 244190646ull * 4096;
+    r.nvme = {.identifyRead = 1, .namespaceRead = 1, .version = 0x10201, .warningTemperature = 346,
+              .blockSize = 4096, .namespaceBlocks = 244190646, .capacityBytes = 244190646ull * 4096};
     EXPECT_STREQ(MakeDriveRow(0).controller, "NVMe");
     EXPECT_STREQ(MakeDriveRow(0).status, "N/A");
     InfoRowText rows[InfoRowCount];
@@ -192,14 +187,13 @@ TEST_F(ViewTextTest, NvmeDriveRowsAndWhatTheyShowForWhatIsMissing)
                      "Warning Temperature=73 C;Total Addressable Sectors=244190646;Critical Temperature=-;"
                      "Last Access=00/00/0 00.00.00;");
     AttributeRowText row;
-    MakeNvmeAttributeRow(n, 1, &row);  // 0 K: not reported
+    MakeNvmeAttributeRow(r.nvme, 1, &row);  // 0 K: not reported
     EXPECT_EQ(std::string(row.value) + "/" + row.threshold, "-/73 C");
 
-    // VER 0, a format outside the table, no log on a Windows before 10.
-    n = NvmeRecord{};
-    n.olderSystem = 1;
-    MakeInfoRows(r, rows);
+    r.nvme = {.olderSystem = 1};
     for (int i : {1, 5, 6, 7, 8})
-        EXPECT_STREQ(rows[i].value, "-") << i;
-    EXPECT_STREQ(rows[4].value, "needs Windows 10");
+        EXPECT_EQ(InfoValue(r, i), "-") << i;
+    EXPECT_EQ(InfoValue(r, 4), "needs Windows 10");
 }
+
+}  // namespace
