@@ -181,7 +181,6 @@ TEST_F(MonitorTest, TheCommandCarriesAWarningBesideTheMailOrAlone)
     MonitorSettings alone{"", "", 10, 0, &mail};
     table[2].attributes[0].value = 70;
     for (const auto& [start, timedOut, shown] : {std::tuple(CommandStart::Refused, false, "no command"),
-                                                 {CommandStart::Failed, false, "command did not start"},
                                                  {CommandStart::Started, true, "command timed out"}}) {
         host.commandStart = start;
         MonitorCheck(table, alone);

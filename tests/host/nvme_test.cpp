@@ -58,10 +58,8 @@ TEST(NvmeTest, DecodersAtTheirEdges)
         n.health.criticalWarning = static_cast<uint8_t>(1 << bit);
         EXPECT_EQ(GetNvmeStatus(n), bit == 1 ? DriveStatus::Ok : DriveStatus::Alert) << "bit " << bit;
     }
-}
 
-TEST(NvmeTest, CountersAboveTwoToThe64AndTheStorageAnswersChecks)
-{
+    // The counters' texts, above 2^64 too.
     EXPECT_EQ(Text(FormatCounter128, {{~0u, ~0u}}), "18446744073709551615");
     EXPECT_EQ(Text(FormatDataUnits, {{0, 0, 1}}), "18446744073709551616 (9.4 YB)");
     EXPECT_EQ(Text(FormatDataUnits, {{~0u, ~0u, ~0u, ~0u}}), "340282366920938463463374607431768211455 (174224571863520.5 QB)");

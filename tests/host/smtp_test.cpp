@@ -153,7 +153,7 @@ TEST_F(SmtpDialogueTest, RefusalsFailuresAndTimeOuts)
     EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nQUIT\r\n");
     Start();
     net.blocked = true;
-    Reply("220 ready\r\n250 hi\r\n");  // the EHLO reply before EHLO was sent
+    Reply({"220 ready\r\n", "250 hi\r\n"});  // the EHLO reply before EHLO was wholly sent
     EXPECT_EQ(SmtpResult(), SmtpOutcome::OutOfStep);
     net.blocked = false;
     EXPECT_EQ(Start(SmtpErrorRefused), SmtpOutcome::Refused);

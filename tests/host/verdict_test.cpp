@@ -31,11 +31,7 @@ std::string Judged(const DriveRecord& r)
 
 TEST(VerdictTest, OneAttributeAtEachEdgeAndItsRawCell)
 {
-    const struct {
-        int id, value, worst, threshold;
-        uint64_t raw;
-        const char *rawCell, *judged;
-    } cases[] = {
+    const struct { int id, value, worst, threshold; uint64_t raw; const char *rawCell, *judged; } cases[] = {
         {197, 100, 100, 0, 0xFFFF0000, "0", "Ok"},
         {197, 100, 100, 0, 0xFFFF0001, "1", "Caution: 1 pending sector (197)"},
         {5, 200, 141, 140, 0, "0", "Ok"},
