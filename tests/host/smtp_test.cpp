@@ -238,11 +238,6 @@ TEST_F(SmtpDialogueTest, StartTlsAndLoginWithEveryWayTheyEnd)
     SmtpSecured(SmtpOutcome::Sent, "", now);
     Reply({"220 hi\r\n", "250 mail\r\n"});
     EXPECT_EQ(SmtpResult(), SmtpOutcome::NoLogin);
-    Start(0, true, SmtpSecurity::Tls);
-    SmtpSecured(SmtpOutcome::Certificate, "\"mail.example\": expired", now);
-    EXPECT_TRUE(SmtpResult() == SmtpOutcome::Certificate && !SmtpRunning());
-    EXPECT_STREQ(SmtpTlsProblem(), "\"mail.example\": expired");
-    EXPECT_EQ(net.TakeSent(), "") << "nothing sent on a failed certificate";
     Start(0, true, SmtpSecurity::None);
     Reply({"220 hi\r\n", "250 AUTH PLAIN\r\n"});
     EXPECT_EQ(net.TakeSent(), "EHLO PC1\r\nMAIL FROM:<a@b.example>\r\n") << "never a login in plain text";
