@@ -40,7 +40,7 @@ TEST_F(MailTextTest, WarningAndTestMessagesHeadersBodyAndWrapping)
 {
     const std::string dots(70, '.');
     state.driveCount = 2;
-    state.drives[0] = {.model = "WDC WD400BB-00DEA0", .serial = "WD-123\x01", .firmware = "FW1", .lastPosition = 1};
+    state.drives[0] = {"WDC WD400BB-00DEA0", "WD-123\x01", "FW1", 1, 0, 0, 0, {}, {}, 0, {}};
     std::snprintf(state.drives[1].model, TextSize, "%s %s", dots.c_str(), dots.substr(0, 8).c_str());
     std::snprintf(state.drives[1].firmware, TextSize, "FW1");
     table[1].smartEnabled = 1;

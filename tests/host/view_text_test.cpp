@@ -174,17 +174,20 @@ TEST_F(ViewTextTest, NvmeDriveRowsAndWhatTheyShowForWhatIsMissing)
     DriveRecord& r = DriveTable[0];
     r.present = 1;
     r.busType = DriveBusNvme;
-    r.nvme = {.identifyRead = 1, .namespaceRead = 1, .version = 0x10201, .warningTemperature = 346,
-              .blockSize = 4096, .namespaceBlocks = 244190646, .capacityBytes = 244190646ull * 4096};
+    NvmeRecord& n = r.nvme;
+    n.identifyRead = n.namespaceRead = 1;
+    n.version = 0x10201, n.warningTemperature = 346, n.blockSize = 4096;
+    n.capacityBytes = (n.namespaceBlocks = 244190646) * 4096;
     EXPECT_STREQ(MakeDriveRow(0).status, "N/A");
     for (const auto& [i, value] : {std::pair(1, "953869 MB"), {4, "not available from this driver (error 0)"},
                                    {5, "1.2.1"}, {6, "4096"}, {7, "73 C"}, {9, "-"}})
         EXPECT_EQ(InfoValue(r, i), value) << i;
     AttributeRowText row;
-    MakeNvmeAttributeRow(r.nvme, 1, &row);  // 0 K: not reported
+    MakeNvmeAttributeRow(n, 1, &row);  // 0 K: not reported
     EXPECT_EQ(std::string(row.value) + "/" + row.threshold, "-/73 C");
 
-    r.nvme = {.olderSystem = 1};
+    n = {};
+    n.olderSystem = 1;
     for (int i : {1, 5, 6, 7, 8})
         EXPECT_EQ(InfoValue(r, i), "-") << i;
     EXPECT_EQ(InfoValue(r, 4), "needs Windows 10");
