@@ -71,16 +71,14 @@ TEST(VerdictTest, ReasonsWorstFirst)
     h.percentageUsed = 89;
     h.counters[NvmeMediaErrors] = {{0, 0, 1, 0}};  // past 64 bits: the largest count, not 0
     EXPECT_EQ(Judged(nvme), "Caution: 18446744073709551615 media errors");
-    h.criticalWarning = 0x1F;
-    h.percentageUsed = 90;
+    h.criticalWarning = 0x1F, h.percentageUsed = 90;
     h.counters[NvmeMediaErrors] = {{1, 1, 0, 0}};
     EXPECT_EQ(Judged(nvme), "Alert: critical warning: spare below threshold; critical warning: reliability "
                             "degraded; critical warning: read-only; critical warning: volatile memory backup "
                             "failed; 4294967297 media errors; 90% of rated life used; critical warning: "
                             "temperature");
-    h.criticalWarning = 0;
-    h.availableSpare = 9;
-    h.availableSpareThreshold = 10;  // a drive that leaves bit 0 clear
+    h.criticalWarning = 0;  // a drive that leaves bit 0 clear
+    h.availableSpare = 9, h.availableSpareThreshold = 10;
     EXPECT_EQ(Judged(nvme), "Alert: available spare 9% below threshold 10%; 4294967297 media errors; "
                             "90% of rated life used");
 }
