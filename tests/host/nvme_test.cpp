@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "nvme.h"
@@ -12,10 +13,10 @@
 
 namespace {
 
-std::string Text(uint32_t w0, uint32_t w2, uint32_t w3, void (*format)(const Counter128&, char*, size_t))
+std::string Text(void (*format)(const Counter128&, char*, size_t), Counter128 c)
 {
     char text[64];
-    format(Counter128{{w0, w0, w2, w3}}, text, sizeof text);
+    format(c, text, sizeof text);
     return text;
 }
 
@@ -33,16 +34,14 @@ TEST(NvmeTest, DecodersAtTheirEdges)
     s[1] = 0x10;      // NSZE 4096
     s[25] = 1;        // NLBAF: two formats
     s[132 + 2] = 12;  // format 1: 4096 bytes
-    const struct {
-        uint8_t flbas, exponent0;
-        uint32_t blockSize;
-    } formats[] = {{0x00, 9, 512}, {0x11, 9, 4096}, {0x02, 9, 0}, {0x00, 8, 0}, {0x00, 32, 0}};
-    for (const auto& f : formats) {
-        s[26] = f.flbas;
-        s[130] = f.exponent0;
+    // FLBAS (its index in the low nibble) and format 0's size exponent; block size.
+    for (const auto& [flbas, exponent0, blockSize] :
+         {std::tuple<uint8_t, uint8_t, uint32_t>{0x00, 9, 512}, {0x11, 9, 4096}, {0x02, 9, 0}, {0x00, 8, 0}, {0x00, 32, 0}}) {
+        s[26] = flbas;
+        s[130] = exponent0;
         NvmeRecord n{};
         DecodeNvmeNamespace(s.data(), n);
-        EXPECT_EQ(n.capacityBytes, 4096ull * f.blockSize) << int(f.flbas) << "/" << int(f.exponent0);
+        EXPECT_EQ(n.capacityBytes, 4096ull * blockSize) << int(flbas) << "/" << int(exponent0);
     }
 
     s[3] = 10, s[4] = 10, s[191] = 0x80;
@@ -59,19 +58,13 @@ TEST(NvmeTest, DecodersAtTheirEdges)
         n.health.criticalWarning = static_cast<uint8_t>(1 << bit);
         EXPECT_EQ(GetNvmeStatus(n), bit == 1 ? DriveStatus::Ok : DriveStatus::Alert) << "bit " << bit;
     }
-}
 
-TEST(NvmeTest, CountersAboveTwoToThe64AndTheStorageAnswersChecks)
-{
-    EXPECT_EQ(Text(0, 0, 0, FormatCounter128), "0");
-    EXPECT_EQ(Text(0xFFFFFFFF, 0, 0, FormatCounter128), "18446744073709551615");
-    EXPECT_EQ(Text(0, 1, 0, FormatDataUnits), "18446744073709551616 (9.4 YB)");
-    EXPECT_EQ(Text(~0u, ~0u, ~0u, FormatDataUnits),
-              "340282366920938463463374607431768211455 (174224571863520.5 QB)");
-    EXPECT_EQ(Text(0, 0, 0, FormatDataUnits), "0");
-    char text[24];
-    FormatDataUnits(Counter128{{1953}}, text, sizeof text);
-    EXPECT_STREQ(text, "1953 (999.9 MB)");
+    // The counters' texts, above 2^64 too.
+    EXPECT_EQ(Text(FormatCounter128, {{~0u, ~0u}}), "18446744073709551615");
+    EXPECT_EQ(Text(FormatDataUnits, {{0, 0, 1}}), "18446744073709551616 (9.4 YB)");
+    EXPECT_EQ(Text(FormatDataUnits, {{~0u, ~0u, ~0u, ~0u}}), "340282366920938463463374607431768211455 (174224571863520.5 QB)");
+    EXPECT_EQ(Text(FormatDataUnits, {}), "0");
+    EXPECT_EQ(Text(FormatDataUnits, {{1953}}), "1953 (999.9 MB)");
 
     // A protocol answer: version and size 48, the data at 8 + offset.
     uint8_t b[564] = {};

@@ -67,7 +67,7 @@ public:
     const fs::path& Exe() const { return exe_; }
     fs::path File(const char* name) const { return programFolder_ / name; }
     fs::path Settings() const { return File("ostrivel.ini"); }
-    std::string SettingsInStartFolder() const { return InStartFolder("ostrivel.ini"); }
+    std::string SettingsInStartFolder() const { return elsewhere_.File("ostrivel.ini"); }
     std::string InStartFolder(const char* name) const { return elsewhere_.File(name); }
 
     // Starts the program (this copy, or the one at exe) with the tail and
