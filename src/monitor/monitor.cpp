@@ -577,6 +577,13 @@ void MonitorKeepThresholds(DriveRecord table[DriveCount])
         SaveState();
 }
 
+void ApplyKeptThresholds(const char* stateText, size_t length, DriveRecord table[DriveCount])
+{
+    static MonitorState kept;
+    if (ParseMonitorState(stateText, length, &kept))
+        KeepThresholds(&kept, table);
+}
+
 bool MonitorMailEnabled(const MonitorSettings& settings)
 {
     const OwnSettings s = Own(settings);

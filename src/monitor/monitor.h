@@ -79,6 +79,11 @@ void MonitorStart(const MonitorServices* services);
 // drives read without rights get the thresholds kept for them.
 void MonitorKeepThresholds(DriveRecord table[DriveCount]);
 
+// For a read that keeps no state (the drive report): the thresholds a state
+// file's text keeps, given to the drives read without theirs. Nothing is
+// remembered or written.
+void ApplyKeptThresholds(const char* stateText, size_t length, DriveRecord table[DriveCount]);
+
 // Warnings go out only with pollMinutes > 0 and a plain address and a good
 // server, or no mail fields and a command.
 bool MonitorMailEnabled(const MonitorSettings& settings);

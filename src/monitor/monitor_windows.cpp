@@ -139,6 +139,14 @@ const MonitorServices Services = {
 
 }  // namespace
 
+void ApplyStateFileThresholds()
+{
+    static char text[MonitorStateFileMax + 1];
+    size_t length = 0;
+    if (ReadState(nullptr, text, sizeof text, &length) == StateFileRead::Read && length <= MonitorStateFileMax)
+        ApplyKeptThresholds(text, length, DriveTable);
+}
+
 const MonitorServices* WindowsMonitorServices(const MonitorWindow& where)
 {
     Where = where;

@@ -24,3 +24,7 @@ struct MonitorWindow {
 };
 
 const MonitorServices* WindowsMonitorServices(const MonitorWindow& where);
+
+// The drives read without their thresholds get those the state file keeps;
+// the file is only read.
+void ApplyStateFileThresholds();

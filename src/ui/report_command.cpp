@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "drive_scan.h"
+#include "monitor_windows.h"
 #include "report_text.h"
+#include "unicode_calls.h"
 #include "view_text.h"
 
 namespace {
@@ -95,9 +97,17 @@ bool FindReportFile(const char* commandTail, char (&file)[MAX_PATH])
 
 int WriteReportFile(const char* file)
 {
+    // The file is named from the caller's folder; the program's own files
+    // are found from its folder.
+    char path[MAX_PATH];
+    const DWORD full = file[0] ? GetFullPathNameA(file, sizeof path, path, nullptr) : 0;
+    WCHAR folder[MAX_PATH];
+    if (GetProgramFolder(folder))
+        SetCurrentFolder(folder);
     RereadDrives();
+    ApplyStateFileThresholds();
     const size_t length = MakeReport();
-    if (file[0] == '\0' || length == 0 || !WriteWhole(file, ReportText, length))
+    if (full == 0 || full >= sizeof path || length == 0 || !WriteWhole(path, ReportText, length))
         return ReportExitUnwritable;
     if (PresentDrives() == 0)
         return ReportExitNoDrive;

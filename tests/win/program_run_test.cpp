@@ -348,6 +348,15 @@ TEST_F(ProgramRunTest, CtrlCAndTheReportSwitchGiveTheReport)
         EXPECT_TRUE(!r.line || text.find("\r\n" + std::string(r.line) + "\r\n") != std::string::npos) << text;
         EXPECT_TRUE(!beside || copied.substr(copied.find("\r\n\r\n")) == text.substr(text.find("\r\n\r\n")));
     }
+    // Read without rights, the report takes the thresholds the running copy keeps.
+    drives_.Fail(1, "admin");
+    ProgramRun limited;
+    ASSERT_TRUE(limited.Start(drives_, "/report kept.txt", SW_SHOWNORMAL, run_.Exe()));
+    EXPECT_EQ(limited.WaitForExit(), 2);
+    std::vector<uint8_t> kept;
+    ASSERT_TRUE(ReadWholeFile(limited.InStartFolder("kept.txt"), &kept));
+    const std::string keptText(kept.begin(), kept.end());
+    EXPECT_NE(keptText.find("Raw Read Error Rate                100   100        60  "), std::string::npos) << keptText;
     EXPECT_TRUE(run_.Running()) << "the running copy is left alone";
     CloseAndExpectCleanExit();
 }

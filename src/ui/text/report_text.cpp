@@ -30,18 +30,19 @@ size_t Finish(const Lines& lines)
 
 // ID, name (up to MoreAttributeNameMax characters), value, worst, threshold, raw.
 const char AttributeHeading[] = "  %3s %-32s %5s %5s %9s  %12s";
-const char AttributeLine[] = "  %3d %-32s %5d %5d %9d  %12s";
+const char AttributeLine[] = "  %3s %-32s %5s %5d %9s  %12s";
 
+// The cells of the attribute page, with the worst value beside them.
 void PutAttributes(Lines* to, const DriveRecord& r)
 {
     PutLine(to, AttributeHeading, "ID", "Attribute name", "Value", "Worst", "Threshold", "Raw");
     for (const AttributeSlot& slot : r.attributes) {
         if (slot.name[0] == '\0')
             continue;
-        char raw[CellSize];
-        FormatRaw(slot, raw, sizeof raw);
-        PutLine(to, AttributeLine, static_cast<int>(slot.id), slot.name, static_cast<int>(slot.value),
-                static_cast<int>(slot.worst), static_cast<int>(slot.threshold), raw);
+        AttributeRowText row;
+        MakeAttributeRow(slot, &row);
+        PutLine(to, AttributeLine, row.id, row.name, row.value, static_cast<int>(slot.worst), row.threshold,
+                row.raw);
     }
 }
 
