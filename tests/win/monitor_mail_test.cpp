@@ -288,11 +288,9 @@ public:
     }
     ~TrustedTestAuthority()
     {
-        if (added_)
-            CertDeleteCertificateFromStore(added_);
-        CertControlStore(store_, 0, CERT_STORE_CTRL_COMMIT, nullptr);
-        if (store_)
-            CertCloseStore(store_, 0);
+        if (added_ && CertDeleteCertificateFromStore(added_))
+            CertControlStore(store_, 0, CERT_STORE_CTRL_COMMIT, nullptr);
+        CertCloseStore(store_, 0);
     }
     bool Trusted() const { return added_ != nullptr; }
 
