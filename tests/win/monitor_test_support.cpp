@@ -108,8 +108,7 @@ std::string AwaitOutcome(HWND mainWindow, UINT message, WPARAM wParam, DWORD lim
     for (const DWORD start = GetTickCount(); GetTickCount() - start < limitMs; PumpMessages()) {
         shown = Outcome(mainWindow);
         if (shown.rfind("Sent ", 0) == 0 || shown.rfind("Not sent", 0) == 0 || shown.rfind("Checked ", 0) == 0 ||
-            shown.rfind("Command ran ", 0) == 0 ||
-            shown.rfind("State not saved ", 0) == 0)
+            shown.rfind("Command ran ", 0) == 0 || shown.rfind("State not saved ", 0) == 0)
             break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }

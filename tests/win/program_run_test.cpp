@@ -253,11 +253,10 @@ TEST_F(ProgramRunTest, RunAsAdministratorHandsOverToTheCopyStartedSo)
     PostMessageA(main_, WM_COMMAND, CMD_RUN_AS_ADMIN, 0);
     EXPECT_EQ(run_.WaitForExit(), 0);
     HWND elevated = nullptr;  // once shown, its start-up is over (no other copy runs in this Wine)
-    for (DWORD start = GetTickCount(); !elevated && GetTickCount() - start < Patience; Sleep(20)) {
-        HWND w = FindWindowA("ostrivel", nullptr);
-        elevated = IsWindowVisible(w) ? w : nullptr;
-    }
-    ASSERT_NE(elevated, nullptr);
+    for (DWORD start = GetTickCount(); !IsWindowVisible(elevated = FindWindowA("ostrivel", nullptr)) &&
+                                       GetTickCount() - start < Patience;)
+        Sleep(20);
+    ASSERT_TRUE(IsWindowVisible(elevated));
     EXPECT_EQ(DriveRows(elevated), 4);
     DWORD id = 0;
     GetWindowThreadProcessId(elevated, &id);
