@@ -34,9 +34,7 @@ protected:
         session_ = std::make_unique<MainWindowSession>(drives_);
         main_ = session_->Window();
         ASSERT_NE(main_, nullptr);
-        if (AskedDpi()) {
-            ASSERT_EQ(dpi_, AskedDpi()) << "LogPixels not taken up";
-        }
+        ASSERT_TRUE(!AskedDpi() || dpi_ == AskedDpi()) << "LogPixels not taken up";
     }
 
     int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
@@ -89,10 +87,8 @@ TEST_F(MainWindowLayoutTest, ColumnsOfTheThreeLists)
                               {"SMART Enabled", 100, LVCFMT_LEFT},
                               {"Status", 50, LVCFMT_LEFT}});
     ExpectColumns(InfoList, {{"Type", 190, LVCFMT_LEFT}, {"Value", 180, LVCFMT_LEFT}});
-    ExpectColumns(AttributeList, {{"Id", 30, LVCFMT_LEFT},
-                                  {"Attribute Name", 144, LVCFMT_LEFT},
-                                  {"Value", 45, LVCFMT_RIGHT},
-                                  {"Threshold", 68, LVCFMT_RIGHT},
+    ExpectColumns(AttributeList, {{"Id", 30, LVCFMT_LEFT}, {"Attribute Name", 144, LVCFMT_LEFT},
+                                  {"Value", 45, LVCFMT_RIGHT}, {"Threshold", 68, LVCFMT_RIGHT},
                                   {"Raw", 96, LVCFMT_RIGHT}});
 }
 
