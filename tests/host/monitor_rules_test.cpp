@@ -8,10 +8,9 @@
 
 namespace {
 
-const char* const KindNames[] = {"fell",       "threshold",     "count",      "alert-first",   "count-first",
-                                 "vanished",   "smart-off",     "warning",    "spare-fell",    "spare-below",
-                                 "wear",       "errors",        "warning-first", "wear-first", "errors-first",
-                                 "no-log"};
+const char* const KindNames[] = {"fell", "threshold", "count", "alert-first", "count-first", "vanished", "smart-off",
+                                 "warning", "spare-fell", "spare-below", "wear", "errors", "warning-first",
+                                 "wear-first", "errors-first", "no-log"};
 
 class MonitorRulesTest : public ::testing::Test {
 protected:
@@ -93,7 +92,7 @@ TEST_F(MonitorRulesTest, ReferencesFollowRecoveriesAndIgnoreBadReadings)
 {
     DriveRecord& r = Drive(0, "S1");
     auto at = [&](int value, int checksumFailed = 0) {
-        Attr(r, 0, 3, value, 46).value = value;
+        Attr(r, 0, 3, value, 46);
         r.checksumFailed = checksumFailed;
         return CheckAndDeliver();
     };

@@ -16,6 +16,7 @@
 #include "drive_table.h"
 #include "expected_samples.h"
 #include "identify.h"
+#include "nvme.h"
 #include "snapshot.h"
 #include "view_text.h"
 
@@ -181,8 +182,7 @@ TEST_F(SamplesTest, EveryExpectedDriveHasItsSnapshot)
     }
 }
 
-// Every sample's level and first reason; the NVMe samples' health log as
-// expected-nvme.tsv gives it.
+// Every sample's level and first reason, the NVMe samples' from their health log.
 TEST_F(SamplesTest, EverySampleHasItsLevelAndFirstReason)
 {
     const std::pair<const char*, const char*> samples[] = {
@@ -199,33 +199,24 @@ TEST_F(SamplesTest, EverySampleHasItsLevelAndFirstReason)
         {"modern/ST4000VN000-1H4168--SC46.blob", "Ok"},
         {"modern/Samsung_SSD_870_EVO_4TB--SVT03B6Q.blob", "Ok"},
         {"modern/WDC_WD20EZRX-00D8PB0--80.00A80.blob", "Caution: 468 pending sectors (197)"},
-        {"KINGSTON_SA2000M81000G--S5Z42105", "Ok"},
-        {"PC_SN520_NVMe_WDC_128GB--20220012", "Ok"},
-        {"SK_hynix_BC711_HFM001TD3JX013N--HPS1", "Ok"},
-        {"SOLIDIGM_SSDPFKKW020X7--001C", "Ok"},
-        {"Samsung_SSD_960_PRO_2TB--1B6QCXP7", "Caution: 54 media errors"},
+        {"modern/KINGSTON_SA2000M81000G--S5Z42105.blob", "Ok"},
+        {"modern/PC_SN520_NVMe_WDC_128GB--20220012.blob", "Ok"},
+        {"modern/SK_hynix_BC711_HFM001TD3JX013N--HPS1.blob", "Ok"},
+        {"modern/SOLIDIGM_SSDPFKKW020X7--001C.blob", "Ok"},
+        {"modern/Samsung_SSD_960_PRO_2TB--1B6QCXP7.blob", "Caution: 54 media errors"},
     };
-    std::map<std::string, std::map<std::string, uint64_t>> health;  // by NVMe sample, by field
-    std::ifstream in(SamplesDir / "modern" / "expected-nvme.tsv");
-    for (std::string line; NextDataLine(in, line);) {
-        std::vector<std::string> c = SplitTabs(line);
-        if (c.size() == 4 && c[1] == "health")
-            health[c[0]][c[2]] = std::stoull(c[3]);
-    }
     for (const auto& [name, shown] : samples) {
         DriveRecord& r = DriveTable[0];
-        if (std::string(name).ends_with(".blob")) {
-            ASSERT_NO_FATAL_FAILURE(DecodeSnapshot(ReadFile(SamplesDir / name))) << name;
-        } else {
-            std::map<std::string, uint64_t>& h = health[name];
-            ASSERT_EQ(h.count("Percentage Used"), 1u) << name;
+        const std::vector<uint8_t> file = ReadFile(SamplesDir / name);
+        Snapshot snap;
+        ASSERT_EQ(ParseSnapshot(file.data(), file.size(), &snap), SnapshotError::None) << name;
+        if (const uint8_t* log = SnapshotSector(snap, SnapshotSection::NvmeHealth)) {
             r = {};
-            r.present = r.smartEnabled = 1;
+            r.present = r.smartEnabled = r.nvme.healthRead = 1;
             r.busType = DriveBusNvme;
-            r.nvme.healthRead = 1;
-            r.nvme.health.criticalWarning = static_cast<uint8_t>(h["Critical Warning"]);
-            r.nvme.health.percentageUsed = static_cast<uint8_t>(h["Percentage Used"]);
-            r.nvme.health.counters[NvmeMediaErrors].word[0] = static_cast<uint32_t>(h["Media and Data Integrity Errors"]);
+            DecodeNvmeHealth(log, r.nvme.health);
+        } else {
+            ASSERT_NO_FATAL_FAILURE(DecodeSnapshot(file)) << name;
         }
         InfoRowText row;
         MakeHealthRow(r, &row);

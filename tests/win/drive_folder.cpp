@@ -127,15 +127,13 @@ void DriveFolder::SetHealthByte(int driveIndex, int offset, uint8_t value) const
     }
 }
 
-std::string DemoBlob(int driveIndex, bool allAta)
+static std::string DemoFile(int driveIndex, bool allAta, const char* extension)
 {
-    return std::string(OSTRIVEL_DEMO_DRIVES) + (allAta ? "-ata/" : "/") + Slot(driveIndex, ".blob");
+    return std::string(OSTRIVEL_DEMO_DRIVES) + (allAta ? "-ata/" : "/") + Slot(driveIndex, extension);
 }
 
-std::string DemoFailFile(int driveIndex, bool allAta)
-{
-    return std::string(OSTRIVEL_DEMO_DRIVES) + (allAta ? "-ata/" : "/") + Slot(driveIndex, ".fail");
-}
+std::string DemoBlob(int driveIndex, bool allAta) { return DemoFile(driveIndex, allAta, ".blob"); }
+std::string DemoFailFile(int driveIndex, bool allAta) { return DemoFile(driveIndex, allAta, ".fail"); }
 
 std::string SampleBlob(const char* name)
 {

@@ -16,7 +16,6 @@
 #include "modal_script.h"
 #include "product.h"
 #include "resource.h"
-#include "views.h"
 #include "window_session.h"
 
 namespace {
@@ -35,9 +34,7 @@ protected:
         session_ = std::make_unique<MainWindowSession>(drives_);
         main_ = session_->Window();
         ASSERT_NE(main_, nullptr);
-        if (AskedDpi()) {
-            ASSERT_EQ(dpi_, AskedDpi()) << "LogPixels not taken up";
-        }
+        ASSERT_TRUE(!AskedDpi() || dpi_ == AskedDpi()) << "LogPixels not taken up";
     }
 
     int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
@@ -90,22 +87,9 @@ TEST_F(MainWindowLayoutTest, ColumnsOfTheThreeLists)
                               {"SMART Enabled", 100, LVCFMT_LEFT},
                               {"Status", 50, LVCFMT_LEFT}});
     ExpectColumns(InfoList, {{"Type", 190, LVCFMT_LEFT}, {"Value", 180, LVCFMT_LEFT}});
-    ExpectColumns(AttributeList, {{"Id", 30, LVCFMT_LEFT},
-                                  {"Attribute Name", 144, LVCFMT_LEFT},
-                                  {"Value", 45, LVCFMT_RIGHT},
-                                  {"Threshold", 68, LVCFMT_RIGHT},
+    ExpectColumns(AttributeList, {{"Id", 30, LVCFMT_LEFT}, {"Attribute Name", 144, LVCFMT_LEFT},
+                                  {"Value", 45, LVCFMT_RIGHT}, {"Threshold", 68, LVCFMT_RIGHT},
                                   {"Raw", 96, LVCFMT_RIGHT}});
-}
-
-// The longest texts fit their columns (with margins of 6 pixels a side), and
-// the attribute page's columns fit beside its vertical scroll bar.
-TEST_F(MainWindowLayoutTest, LongestCellsFitWithoutAHorizontalScrollBar)
-{
-    for (const auto& [list, text] : {std::pair(DriveList, "Caution"), {AttributeList, "FFFFFFFFFFFF"}})
-        EXPECT_LE(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text)) + 12,
-                  SendMessageA(list, LVM_GETCOLUMNWIDTH, ColumnCount(list) - 1, 0)) << text;
-    SendMessageA(main_, WM_COMMAND, 801, 0);
-    EXPECT_EQ(GetWindowLongA(AttributeList, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL), WS_VSCROLL);
 }
 
 TEST_F(MainWindowLayoutTest, ListStylesAndIdentifiers)
@@ -141,11 +125,9 @@ TEST_F(MainWindowLayoutTest, ControlsSitInTheirRows)
         {GetDlgItem(main_, 700), {w / 2 - 30, 0, w / 2 + 120, 20}},
     };
     for (const Expected& e : expected) {
-        RECT r = PlaceOf(e.control);
-        EXPECT_NEAR(r.left, Scaled(e.place.left), slack_) << GetDlgCtrlID(e.control);
-        EXPECT_NEAR(r.top, Scaled(e.place.top), slack_) << GetDlgCtrlID(e.control);
-        EXPECT_NEAR(r.right, Scaled(e.place.right), slack_) << GetDlgCtrlID(e.control);
-        EXPECT_NEAR(r.bottom, Scaled(e.place.bottom), slack_) << GetDlgCtrlID(e.control);
+        const RECT r = PlaceOf(e.control);
+        for (auto edge : {&RECT::left, &RECT::top, &RECT::right, &RECT::bottom})
+            EXPECT_NEAR(r.*edge, Scaled(e.place.*edge), slack_) << GetDlgCtrlID(e.control);
     }
     EXPECT_GE(PlaceOf(GetDlgItem(main_, 1200)).top, PlaceOf(InfoList).bottom) << "status bar over the page";
     RECT outer;
@@ -197,19 +179,14 @@ TEST_F(MainWindowLayoutTest, TitleIsBoldAndTheRestNormal)
     char text[64] = {};
     GetWindowTextA(title, text, sizeof text);
     EXPECT_STREQ(text, "Hard Disk Drives");
-    LOGFONTA bold = FontOf(title);
     // The bitmap face at 96 DPI, the outline face that scales elsewhere.
     const char* face = dpi_ == 96 ? "MS Sans Serif" : "Microsoft Sans Serif";
-    EXPECT_EQ(bold.lfWeight, FW_BOLD);
-    EXPECT_EQ(bold.lfHeight, -Scaled(10));
-    EXPECT_STREQ(bold.lfFaceName, face);
-    HWND normals[] = {FindWindowExA(main_, nullptr, "STATIC", "Monitor disabled"),
-                      GetDlgItem(main_, 800), GetDlgItem(main_, 801)};
-    for (HWND control : normals) {
-        LOGFONTA normal = FontOf(control);
-        EXPECT_EQ(normal.lfWeight, 0) << GetDlgCtrlID(control);
-        EXPECT_EQ(normal.lfHeight, -Scaled(10));
-        EXPECT_STREQ(normal.lfFaceName, face);
+    for (HWND control : {title, FindWindowExA(main_, nullptr, "STATIC", "Monitor disabled"), GetDlgItem(main_, 800),
+                         GetDlgItem(main_, 801)}) {
+        LOGFONTA font = FontOf(control);
+        EXPECT_EQ(font.lfWeight, control == title ? FW_BOLD : 0) << GetDlgCtrlID(control);
+        EXPECT_EQ(font.lfHeight, -Scaled(10));
+        EXPECT_STREQ(font.lfFaceName, face);
     }
 }
 
@@ -240,16 +217,21 @@ TEST_F(MainWindowLayoutTest, StatusBarHasTwoPartsWithTheAddress)
     EXPECT_STREQ(text, "New state file") << "part 1: the monitor's outcome, here of a first start";
 }
 
-// As many rows in view as at 96 DPI, and nothing to scroll sideways.
-TEST_F(MainWindowLayoutTest, ListsShowTheirRowsWithoutScrollingSideways)
+// As many rows in view as at 96 DPI; the longest texts fit their columns
+// (with margins of 6 pixels a side) and nothing scrolls sideways, the
+// attribute page's columns fitting beside its vertical scroll bar.
+TEST_F(MainWindowLayoutTest, ListsShowTheirRowsAndLongestCellsWithoutScrollingSideways)
 {
-    EXPECT_EQ(RowCount(DriveList), 4);
+    for (const auto& [list, text] : {std::pair(DriveList, "Caution"), {AttributeList, "FFFFFFFFFFFF"}})
+        EXPECT_LE(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text)) + 12,
+                  SendMessageA(list, LVM_GETCOLUMNWIDTH, ColumnCount(list) - 1, 0)) << text;
     EXPECT_GE(SendMessageA(DriveList, LVM_GETCOUNTPERPAGE, 0, 0), 4);
     if (const char* rows96 = std::getenv("OSTRIVEL_TEST_NOTE")) {
         EXPECT_GE(SendMessageA(InfoList, LVM_GETCOUNTPERPAGE, 0, 0), std::atoi(rows96));
     }
-    ShowListPage(AttributeList, InfoList);
-    for (HWND list : {DriveList, InfoList, AttributeList})
+    SendMessageA(main_, WM_COMMAND, 801, 0);
+    EXPECT_EQ(GetWindowLongA(AttributeList, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL), WS_VSCROLL);
+    for (HWND list : {DriveList, InfoList})
         EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL) << GetDlgCtrlID(list);
 }
 
@@ -270,10 +252,10 @@ void ExpectDialogWhole(HWND dialog)
         GetWindowRect(child, &r);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
         EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom) << text;
-        RECT box, needed;
+        RECT box;
         GetClientRect(child, &box);
         box.right -= !button ? 0 : type <= BS_DEFPUSHBUTTON ? 4 : group ? 16 : GetSystemMetrics(SM_CXMENUCHECK) + 4;
-        needed = box;
+        RECT needed = box;
         HDC dc = GetDC(child);
         SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)));
         DrawTextA(dc, text, -1, &needed, DT_CALCRECT | (button ? DT_SINGLELINE : DT_WORDBREAK));
@@ -281,11 +263,9 @@ void ExpectDialogWhole(HWND dialog)
         if (text[0] && (button || !_stricmp(name, "Static"))) {
             EXPECT_TRUE(needed.right <= box.right && needed.bottom <= box.bottom) << text << " cut";
         }
-        for (const RECT& other : placed) {
-            if (!group && IntersectRect(&both, &r, &other)) {
-                EXPECT_TRUE(both.right - both.left <= 1 || both.bottom - both.top <= 1) << text << " on another";
-            }
-        }
+        for (const RECT& other : placed)
+            EXPECT_FALSE(!group && IntersectRect(&both, &r, &other) && both.right - both.left > 1 &&
+                         both.bottom - both.top > 1) << text << " on another";
         if (!group)
             placed.push_back(r);
     }
@@ -294,12 +274,13 @@ void ExpectDialogWhole(HWND dialog)
 TEST_F(MainWindowLayoutTest, SetupMailServerAndAboutShowEveryControlWhole)
 {
     std::string face;
-    const ModalStep check = [&face](HWND dialog) {
+    const ModalStep cancel = [](HWND dialog) { return PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) != 0; };
+    const ModalStep check = [&face, &cancel](HWND dialog) {
         ExpectDialogWhole(dialog);
         LOGFONTA font = {};
         GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
         face = font.lfFaceName;
-        return PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) != 0;
+        return cancel(dialog);
     };
     EXPECT_EQ(DriveModal([this] { RunSetupCommand(main_); }, {check}).stepsDone, 1u);
     EXPECT_EQ(face, dpi_ == 96 ? "MS Sans Serif" : "Microsoft Sans Serif");
@@ -307,7 +288,6 @@ TEST_F(MainWindowLayoutTest, SetupMailServerAndAboutShowEveryControlWhole)
     const ModalStep openMailServer = [](HWND setup) {
         return PostMessageA(GetDlgItem(setup, IDC_MAIL_SERVER), BM_CLICK, 0, 0) != 0;
     };
-    const ModalStep cancel = [](HWND dialog) { return PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) != 0; };
     EXPECT_EQ(DriveModal([this] { RunSetupCommand(main_); }, {openMailServer, check, cancel}).stepsDone, 3u);
 }
 
