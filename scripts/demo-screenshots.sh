@@ -31,7 +31,7 @@ restore_dpi() {
   "$WINESERVER" -w
 }
 
-start_xvfb
+start_xvfb "$((width > 1024 ? width : 1024))x$((height > 768 ? height : 768))"
 trap 'restore_dpi; stop_wine_and_display' EXIT
 ensure_wineprefix
 if [ "$dpi" != 96 ]; then

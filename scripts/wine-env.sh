@@ -26,13 +26,15 @@ ensure_wineprefix() {
 }
 
 # Starts a private Xvfb display on the first free number from 90 and exports
-# DISPLAY; XVFB_PID is the server's process.
+# DISPLAY; XVFB_PID is the server's process. $1: the screen's size (the tests
+# want 1920x1200 for the window at 192 DPI; keystrokes sent with xdotool reach
+# Wine's desktop window only on a screen as small as 1024x768).
 start_xvfb() {
-  local n=90
+  local n=90 size=${1:-1024x768}
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
     n=$((n + 1))
   done
-  Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   export DISPLAY=":$n"
   for _ in $(seq 50); do

@@ -8,7 +8,7 @@ shift
 export WINEPREFIX="$build/wineprefix"
 . "$(dirname "$0")/wine-env.sh"
 
-start_xvfb
+start_xvfb 1920x1200
 trap stop_wine_and_display EXIT INT TERM
 ensure_wineprefix
 "$WINESERVER" -p >/dev/null 2>&1

@@ -257,9 +257,27 @@ void FillDriveList()
     RebuildList(DriveList, DriveRows);
 }
 
+// An NVMe drive's values (the data units with their amount) take the room of
+// the Raw column, which its rows leave empty; an ATA drive's get it back.
+void FitValueColumn(const DriveRecord& r)
+{
+    enum { ValueColumn = 2, RawColumn = 4 };
+    static int value, raw;  // as the layout made them
+    if (!value) {
+        value = static_cast<int>(SendMessageA(AttributeList, LVM_GETCOLUMNWIDTH, ValueColumn, 0));
+        raw = static_cast<int>(SendMessageA(AttributeList, LVM_GETCOLUMNWIDTH, RawColumn, 0));
+    }
+    const int wanted = IsNvmeDrive(r) ? value + raw : value;
+    if (SendMessageA(AttributeList, LVM_GETCOLUMNWIDTH, ValueColumn, 0) == wanted)
+        return;
+    SendMessageA(AttributeList, LVM_SETCOLUMNWIDTH, ValueColumn, wanted);
+    SendMessageA(AttributeList, LVM_SETCOLUMNWIDTH, RawColumn, IsNvmeDrive(r) ? 0 : raw);
+}
+
 void ShowDriveDetails(int driveIndex)
 {
     RebuildList(InfoList, InfoRows, &DriveTable[driveIndex]);
+    FitValueColumn(DriveTable[driveIndex]);
     RebuildList(AttributeList, AttributeRows, &DriveTable[driveIndex]);
 }
 

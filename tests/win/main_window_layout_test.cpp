@@ -30,7 +30,7 @@ class MainWindowLayoutTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        drives_.PutDemoDrives();
+        drives_.PutDemoDrives(true);  // ATA drives: the columns as laid out
         session_ = std::make_unique<MainWindowSession>(drives_);
         main_ = session_->Window();
         ASSERT_NE(main_, nullptr);

@@ -314,10 +314,14 @@ TEST_F(MainWindowViewsTest, NvmeDriveBesideAnAtaDriveAlsoWithoutAdministratorRig
         EXPECT_EQ(health[1], (std::vector<std::string>{"2", "Composite Temperature", celsius("Composite Temperature"),
                                                       celsius("wctemp")}));
         EXPECT_EQ(health[5][2].rfind(f["Data Units Read"] + " (", 0), 0u) << health[5][2];
+        // The amount shows whole: the value takes the empty Raw column's room.
+        EXPECT_LE(SendMessageA(AttributeList, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(health[5][2].c_str())) + 12,
+                  SendMessageA(AttributeList, LVM_GETCOLUMNWIDTH, 2, 0));
         EXPECT_EQ(health[14], (std::vector<std::string>{"15", "Error Information Log Entries",
                                                        f["Number of Error Information Log Entries"], ""}));
         SelectRow(DriveList, 1);
         SendDoubleClick(session.Window(), DriveList);
+        EXPECT_GT(SendMessageA(AttributeList, LVM_GETCOLUMNWIDTH, 4, 0), 0) << "the Raw column back for ATA";
         DriveFacts seen = ataFacts;
         for (AttributeFact& a : seen.attributes)
             a.threshold = limited && !thresholdsKept ? -1 : a.threshold;
