@@ -118,14 +118,14 @@ HINSTANCE InstanceOf(HWND window)
     return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
 }
 
-HWND CreateControl(HWND parent, const ControlSpec& spec, int w)
+HWND CreateControl(HWND parent, const ControlSpec& row, int w)
 {
-    HWND control = CreateWindowExA(0, spec.className, spec.text, spec.style, At(spec.x, w), ScaleToDpi(spec.y),
-                                   At(spec.width, w), ScaleToDpi(spec.height), parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), InstanceOf(parent),
+    HWND control = CreateWindowExA(0, row.className, row.text, row.style, At(row.x, w), ScaleToDpi(row.y),
+                                   At(row.width, w), ScaleToDpi(row.height), parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), InstanceOf(parent),
                                    nullptr);
-    if (spec.font)
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(*spec.font), 1);
+    if (row.font)
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(*row.font), 1);
     return control;
 }
 
@@ -275,10 +275,10 @@ void CreateMainControls(HWND window)
     RECT client;
     GetClientRect(window, &client);
     const int w = client.right;
-    for (const ControlSpec& spec : Controls) {
-        HWND control = CreateControl(window, spec, w);
-        if (spec.handle)
-            *spec.handle = control;
+    for (const ControlSpec& row : Controls) {
+        HWND control = CreateControl(window, row, w);
+        if (row.handle)
+            *row.handle = control;
     }
     TitleIcon = LoadSmallIcon(window, IDI_APP, LR_LOADMAP3DCOLORS);
     SendMessageA(TitleIconControl, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(TitleIcon));
