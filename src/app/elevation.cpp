@@ -124,8 +124,14 @@ void ShowElevationOffer(HWND mainWindow)
         else
             AppendMenuA(functions, MF_STRING, CMD_RUN_AS_ADMIN, MenuText);
     }
+    // Set only when it changes: every refresh tick comes here, and a tick
+    // that changes nothing paints nothing.
     const char* text = AnyDriveLimited() ? LimitedText : StatusBarText;
-    SendDlgItemMessageA(mainWindow, IDC_STATUS_BAR, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    char shown[sizeof LimitedText + sizeof StatusBarText] = "";
+    if (LOWORD(SendDlgItemMessageA(mainWindow, IDC_STATUS_BAR, SB_GETTEXTLENGTHA, 0, 0)) < sizeof shown)
+        SendDlgItemMessageA(mainWindow, IDC_STATUS_BAR, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(shown));
+    if (std::strcmp(shown, text) != 0)
+        SendDlgItemMessageA(mainWindow, IDC_STATUS_BAR, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
 }
 
 void RunAsAdministrator(HWND mainWindow)
